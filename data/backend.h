@@ -1,0 +1,117 @@
+#pragma once
+// The database backends behind one small interface: open a connection, prepare a
+// statement once and keep it, bind, step, read a column as exact text or integer,
+// transactions, and errors carrying the backend's own code and text. Everything that is
+// particular to one database lives behind this interface and in its Dialect.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/errors.h"
+
+namespace mg::db {
+
+// Connection settings from the connection INI file.
+struct Settings {
+    std::string driver = "odbc";   // "sqlite" or "odbc"
+    std::string server = "(local)";
+    std::string database = "tallowby";
+    bool builtInLogin = true;      // the user name and password of the built-in login
+};
+
+enum class ValueKind { Null, Integer, Real, Text, Blob };
+
+// A value bound to a statement parameter.
+struct Param {
+    ValueKind kind = ValueKind::Null;
+    int64_t i = 0;
+    double f = 0;
+    std::string text;
+    static Param null() { return {}; }
+    static Param integer(int64_t v) { return {ValueKind::Integer, v, 0, {}}; }
+    static Param real(double v) { return {ValueKind::Real, 0, v, {}}; }
+    static Param str(std::string v) { return {ValueKind::Text, 0, 0, std::move(v)}; }
+};
+
+class Statement {
+public:
+    virtual ~Statement() = default;
+    // Clears the bindings and readies the statement to run again.
+    virtual void reset() = 0;
+    virtual void bind(int index, const Param& value) = 0;  // index from 1
+    // true while a row is ready; false at the end or on an error (then `err` is set).
+    virtual bool step(Error& err) = 0;
+    virtual int columnCount() const = 0;
+    virtual ValueKind kind(int column) const = 0;        // from 0
+    virtual int64_t integer(int column) const = 0;
+    virtual double real(int column) const = 0;
+    // The value as exact text; a REAL is given in its shortest round-trip form.
+    virtual std::string text(int column) const = 0;
+};
+
+struct ObjectInfo {
+    bool exists = false;
+    bool isView = false;
+    std::vector<std::string> columns;
+};
+
+enum class SqlDialect { SqlServer, Sqlite };
+
+// The few places where databases differ in the SQL this program generates.
+struct Dialect {
+    virtual ~Dialect() = default;
+    virtual SqlDialect kind() const = 0;
+    // The hidden column that identifies a row and breaks ties in key order ("rowid").
+    virtual std::string_view rowIdentity() const = 0;
+    // A SELECT of `what` from `from` with `rest` (WHERE and ORDER BY) limited to n rows.
+    virtual std::string limited(std::string_view what, std::string_view from, std::string_view rest, int n) const = 0;
+    virtual std::string quoteName(std::string_view name) const = 0;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+    // Prepares a statement once per connection and keeps it: the same text gives the
+    // same statement. The statement belongs to the connection.
+    virtual Statement* prepare(std::string_view sql, Error& err) = 0;
+    // Runs a statement without parameters and without rows.
+    virtual Error exec(std::string_view sql) = 0;
+
+    // The outermost transaction: waits at most `timeoutSeconds` for the write lock and
+    // fails with 32 when it is not granted in time.
+    virtual Error begin(int timeoutSeconds) = 0;
+    virtual Error commit() = 0;
+    virtual Error rollback() = 0;
+    // Nested transactions inside the outermost one.
+    virtual Error savepoint(int depth) = 0;
+    virtual Error release(int depth) = 0;
+    virtual Error rollbackTo(int depth) = 0;
+
+    virtual int64_t lastInsertId() = 0;
+    virtual int64_t changes() = 0;
+
+    // Whether a table or view of this name exists, and its columns.
+    virtual Error describe(std::string_view name, ObjectInfo& out) = 0;
+    virtual Error indexExists(std::string_view name, bool& exists) = 0;
+    // How long a statement waits for a lock held by another connection.
+    virtual void setBusyTimeout(int milliseconds) = 0;
+
+    virtual const Dialect& dialect() const = 0;
+
+    // Statements sent to the database so far (each is one round trip on a server).
+    uint64_t statementsSent = 0;
+};
+
+// Opens a connection for the settings. An embedded database file must exist already.
+std::unique_ptr<Connection> connect(const Settings& settings, Error& err);
+
+// Appends every statement the program builds, one per line, to the trace file (when one
+// is set; "" switches tracing off).
+void setTraceFile(const std::string& path);
+void trace(std::string_view statement);
+bool tracing();
+
+}  // namespace mg::db

@@ -1,0 +1,24 @@
+#pragma once
+// The definition statements of the tables as this program expects them, for the embedded
+// database (what init-db and a create make) and for SQL Server (for a database
+// administrator to compare with the practice's database).
+
+#include <string>
+#include <vector>
+
+#include "data/backend.h"
+#include "data/schema.h"
+
+namespace mg::ddl {
+
+// CREATE TABLE (or VIEW) of one table, without its indexes.
+std::string createTable(const TableDecl& t, db::SqlDialect dialect);
+// CREATE INDEX of every key that needs an index of its own (all keys but the one carried
+// by a database-numbered primary column).
+std::vector<std::string> createIndexes(const TableDecl& t, db::SqlDialect dialect);
+// Whether key k is carried by the table's numbered primary column rather than an index.
+bool keyIsRowKey(const TableDecl& t, int key);
+// Every statement for every table, each ending in ";\n".
+std::string script(db::SqlDialect dialect);
+
+}  // namespace mg::ddl

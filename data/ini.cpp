@@ -1,0 +1,438 @@
+// INI files: reads go through SimpleIni (case-insensitive names, one value per key, the first
+// one in the file when a key is repeated); writes are a line edit of the file's own text, so
+// everything the write does not touch stays byte for byte as it was, line ends included.
+
+#include "data/ini.h"
+
+#define SI_NO_CONVERSION  // the store is plain bytes; no UTF conversion library is needed
+#ifndef SI_IMPLEMENTATION
+#define SI_IMPLEMENTATION
+#endif
+#include <SimpleIni.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace mg::ini {
+namespace {
+
+// INI files are small; anything beyond this is not one of ours.
+constexpr std::uintmax_t kMaxIniBytes = 8u * 1024u * 1024u;
+
+enum class FileState { Missing, Ok, Garbled, Unreadable };
+
+struct FileText {
+    FileState state = FileState::Missing;
+    std::string bytes;
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (isBlank(s.front()) || s.front() == '\r' || s.front() == '\n'))
+        s.remove_prefix(1);
+    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
+// A file with NUL bytes or other control characters (a binary file, a UTF-16 file, a file
+// overwritten with garbage) is not an INI file; it reads as missing.
+bool looksGarbled(std::string_view bytes) {
+    for (char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20) continue;
+        if (c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') continue;
+        if (c == 0x1A) continue;  // an old end-of-file mark
+        return true;
+    }
+    return false;
+}
+
+FileText readFile(const fs::path& path) {
+    FileText result;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec || !fs::exists(st)) {
+        result.state = (ec && ec != std::errc::no_such_file_or_directory)
+                           ? FileState::Unreadable
+                           : FileState::Missing;
+        return result;
+    }
+    if (!fs::is_regular_file(st)) {
+        result.state = FileState::Unreadable;
+        return result;
+    }
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) {
+        result.state = FileState::Unreadable;
+        return result;
+    }
+    if (size > kMaxIniBytes) {
+        result.state = FileState::Garbled;
+        return result;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        result.state = FileState::Unreadable;
+        return result;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        result.state = FileState::Unreadable;
+        return result;
+    }
+    result.bytes = std::move(buffer).str();
+    result.state = looksGarbled(result.bytes) ? FileState::Garbled : FileState::Ok;
+    return result;
+}
+
+fs::path resolve(std::string_view file) {
+    return fs::path(file.empty() ? defaultIniPath() : std::string(file));
+}
+
+// ---- the line model used by put -------------------------------------------------------
+
+struct Line {
+    enum Kind { Other, Section, Key };
+    std::string text;  // without its line end
+    std::string end;   // "\r\n", "\n", "\r" or "" (last line without a line end)
+    Kind kind = Other;
+    std::string name;     // section or key name, blanks trimmed
+    size_t valueAt = 0;   // Key: where the value starts (after '=' and the blanks after it)
+};
+
+// Classifies a line the way SimpleIni reads it: blanks skipped, ';' and '#' start a comment,
+// "[name]" opens a section, "name=value" is a key, everything else is ignored.
+// `from` skips a UTF-8 signature at the start of the file.
+void classify(Line& line, size_t from) {
+    std::string_view t = line.text;
+    size_t i = from;
+    while (i < t.size() && isBlank(t[i])) ++i;
+    if (i == t.size() || t[i] == ';' || t[i] == '#') return;
+    if (t[i] == '[') {
+        const size_t close = t.find(']', i + 1);
+        if (close == std::string_view::npos) return;
+        line.kind = Line::Section;
+        line.name = std::string(trimBlanks(t.substr(i + 1, close - i - 1)));
+        return;
+    }
+    const size_t eq = t.find('=', i);
+    if (eq == std::string_view::npos) return;
+    const std::string_view name = trimBlanks(t.substr(i, eq - i));
+    if (name.empty()) return;
+    line.kind = Line::Key;
+    line.name = std::string(name);
+    size_t v = eq + 1;
+    while (v < t.size() && isBlank(t[v])) ++v;
+    line.valueAt = v;
+}
+
+std::vector<Line> splitLines(const std::string& bytes) {
+    std::vector<Line> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t i = start;
+        while (i < bytes.size() && bytes[i] != '\n' && bytes[i] != '\r') ++i;
+        Line line;
+        line.text = bytes.substr(start, i - start);
+        if (i < bytes.size()) {
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+                line.end = "\r\n";
+            } else {
+                line.end = std::string(1, bytes[i]);
+            }
+        }
+        const bool signature = start == 0 && line.text.rfind("\xEF\xBB\xBF", 0) == 0;
+        classify(line, signature ? 3 : 0);
+        start = i + line.end.size();
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::string platformLineEnd() {
+#ifdef _WIN32
+    return "\r\n";
+#else
+    return "\n";
+#endif
+}
+
+// The line end the file already uses (its first one); a file without any takes the platform's.
+std::string lineEndOf(const std::vector<Line>& lines) {
+    for (const Line& l : lines)
+        if (!l.end.empty()) return l.end;
+    return platformLineEnd();
+}
+
+bool validName(std::string_view name, bool isSection) {
+    if (name.empty()) return false;
+    for (char c : name)
+        if (c == '\0' || c == '\r' || c == '\n') return false;
+    if (isSection) return name.find(']') == std::string_view::npos;
+    if (name.find('=') != std::string_view::npos) return false;
+    return name.front() != '[' && name.front() != ';' && name.front() != '#';
+}
+
+bool validValue(std::string_view value) {
+    for (char c : value)
+        if (c == '\0' || c == '\r' || c == '\n') return false;
+    return true;
+}
+
+// The file's text with `key` in `section` set to `value`.
+std::string edited(const std::string& original, std::string_view section, std::string_view key,
+                   std::string_view value) {
+    std::vector<Line> lines = splitLines(original);
+    const std::string eol = lineEndOf(lines);
+
+    // The first matching key in any section of that name wins, as it does for reads.
+    bool inSection = false;
+    std::optional<size_t> firstHeader;
+    std::optional<size_t> lastKeyOfFirst;
+    bool inFirst = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        Line& l = lines[i];
+        if (l.kind == Line::Section) {
+            inSection = sameName(l.name, section);
+            inFirst = inSection && !firstHeader;
+            if (inFirst) firstHeader = i;
+            continue;
+        }
+        if (!inSection || l.kind != Line::Key) continue;
+        if (sameName(l.name, key)) {
+            l.text = l.text.substr(0, l.valueAt) + std::string(value);
+            std::string out;
+            for (const Line& x : lines) out += x.text + x.end;
+            return out;
+        }
+        if (inFirst) lastKeyOfFirst = i;
+    }
+
+    const std::string keyLine = std::string(key) + "=" + std::string(value);
+    if (firstHeader) {
+        const size_t after = lastKeyOfFirst ? *lastKeyOfFirst : *firstHeader;
+        if (lines[after].end.empty()) lines[after].end = eol;
+        Line added;
+        added.text = keyLine;
+        added.end = eol;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(after) + 1, std::move(added));
+        std::string out;
+        for (const Line& x : lines) out += x.text + x.end;
+        return out;
+    }
+
+    std::string out = original;
+    if (!lines.empty()) {
+        if (lines.back().end.empty()) out += eol;
+        if (!trimBlanks(lines.back().text).empty()) out += eol;  // a blank line between sections
+    }
+    out += "[" + std::string(section) + "]" + eol + keyLine + eol;
+    return out;
+}
+
+// ---- atomic replacement -----------------------------------------------------------------
+
+#ifdef _WIN32
+int processId() { return _getpid(); }
+#else
+int processId() { return static_cast<int>(::getpid()); }
+#endif
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+#ifdef _WIN32
+        const int n = ::_write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
+#else
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+#endif
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void syncFolder(const fs::path& folder) {
+#ifndef _WIN32
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    (void)folder;
+#endif
+}
+
+// Writes `text` to a temporary file beside `target`, flushes it to disk and renames it over
+// `target`. On any failure the temporary is removed and `target` is left as it was.
+bool replaceFile(const fs::path& target, const std::string& text,
+                 std::optional<fs::perms> keepPerms) {
+    fs::path temp = target;
+    temp += ".tmp-" + std::to_string(processId());
+    std::error_code ec;
+
+#ifdef _WIN32
+    const int fd = ::_open(temp.string().c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
+                           _S_IREAD | _S_IWRITE);
+#else
+    // A leftover temporary of an earlier crash with the same process id is reused; anything
+    // that is not a plain file at that name (a folder, a link) makes the write fail.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                          0666);
+#endif
+    if (fd < 0) return false;
+
+    bool ok = writeAll(fd, text);
+#ifdef _WIN32
+    ok = ok && ::_commit(fd) == 0;
+    ok = (::_close(fd) == 0) && ok;
+#else
+    if (ok && keepPerms) ::fchmod(fd, static_cast<mode_t>(*keepPerms) & 07777);
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+#endif
+    if (ok) {
+        fs::rename(temp, target, ec);
+        ok = !ec;
+    }
+    if (!ok) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    syncFolder(target.parent_path());
+    return true;
+}
+
+}  // namespace
+
+std::string defaultIniPath() {
+    if (const char* over = std::getenv("MARROWGATE_DEFAULT_INI"); over && *over) return over;
+#ifdef _WIN32
+    if (const char* appData = std::getenv("APPDATA"); appData && *appData)
+        return (fs::path(appData) / "Marrowgate" / "marrowgate.ini").string();
+    return "marrowgate.ini";
+#else
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        return (fs::path(xdg) / "marrowgate" / "marrowgate.ini").string();
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return (fs::path(home) / ".config" / "marrowgate" / "marrowgate.ini").string();
+    return "marrowgate.ini";
+#endif
+}
+
+std::string get(std::string_view file, std::string_view section, std::string_view key,
+                std::string_view defaultValue) {
+    const std::string sectionName(trimBlanks(section));
+    const std::string keyName(trimBlanks(key));
+    if (sectionName.empty() || keyName.empty()) return std::string(defaultValue);
+
+    const FileText text = readFile(resolve(file));
+    if (text.state != FileState::Ok) return std::string(defaultValue);
+
+    CSimpleIniA ini(/*utf8*/ false, /*multiKey*/ true, /*multiLine*/ false);
+    if (ini.LoadData(text.bytes.data(), text.bytes.size()) < 0) return std::string(defaultValue);
+    CSimpleIniA::TNamesDepend values;
+    if (!ini.GetAllValues(sectionName.c_str(), keyName.c_str(), values) || values.empty())
+        return std::string(defaultValue);
+    // A repeated key (or a key repeated in a repeated section) reads as its first occurrence.
+    const CSimpleIniA::Entry* first = &values.front();
+    for (const auto& e : values)
+        if (e.nOrder < first->nOrder) first = &e;
+    return std::string(trimBlanks(first->pItem ? first->pItem : ""));
+}
+
+long long getInt(std::string_view file, std::string_view section, std::string_view key,
+                 long long defaultValue) {
+    const std::string value = get(file, section, key, {});
+    const std::string_view t = trimBlanks(value);
+    if (t.empty()) return defaultValue;
+    size_t i = 0;
+    bool negative = false;
+    if (t[i] == '+' || t[i] == '-') {
+        negative = t[i] == '-';
+        ++i;
+    }
+    // Accumulated as a negative number so that LLONG_MIN fits; saturates on overflow.
+    long long n = 0;
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i) {
+        const int digit = t[i] - '0';
+        if (n < (LLONG_MIN + digit) / 10) {
+            n = LLONG_MIN;
+            continue;
+        }
+        n = n * 10 - digit;
+    }
+    if (negative) return n;
+    return n == LLONG_MIN ? LLONG_MAX : -n;
+}
+
+bool put(std::string_view file, std::string_view section, std::string_view key,
+         std::string_view value) {
+    const std::string_view sectionName = trimBlanks(section);
+    const std::string_view keyName = trimBlanks(key);
+    if (!validName(sectionName, true) || !validName(keyName, false) || !validValue(value))
+        return false;
+
+    fs::path path = resolve(file);
+    std::error_code ec;
+    if (file.empty() && path.has_parent_path()) {
+        fs::create_directories(path.parent_path(), ec);
+        if (ec) return false;
+    }
+    // Writing through a link replaces the file it points at, not the link.
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        const fs::path real = fs::weakly_canonical(path, ec);
+        if (ec) return false;
+        path = real;
+    }
+
+    const FileText current = readFile(path);
+    // A file that exists but cannot be read, or is not an INI file, is never overwritten.
+    if (current.state == FileState::Unreadable || current.state == FileState::Garbled)
+        return false;
+
+    std::optional<fs::perms> perms;
+    if (current.state == FileState::Ok) {
+        const fs::file_status st = fs::status(path, ec);
+        if (!ec) perms = st.permissions();
+    }
+    return replaceFile(path, edited(current.bytes, sectionName, keyName, value), perms);
+}
+
+}  // namespace mg::ini

@@ -1,0 +1,190 @@
+#include "data/passthrough.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "data/dates.h"
+
+namespace mg::db {
+namespace {
+
+enum class Tok { Space, Word, Number, String, Bracketed, Punct };
+
+struct Token {
+    Tok kind;
+    std::string text;  // for String: the value without quotes; Bracketed: the name
+};
+
+bool isWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == '@' || c == '#'; }
+bool isWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '@' || c == '#' || c == '$' || c == '.'; }
+
+std::vector<Token> tokenize(std::string_view s) {
+    std::vector<Token> out;
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (std::isspace(c)) {
+            size_t j = i;
+            while (j < s.size() && std::isspace(static_cast<unsigned char>(s[j]))) ++j;
+            out.push_back({Tok::Space, std::string(s.substr(i, j - i))});
+            i = j;
+        } else if (c == '\'') {
+            std::string v;
+            size_t j = i + 1;
+            while (j < s.size()) {
+                if (s[j] == '\'') {
+                    if (j + 1 < s.size() && s[j + 1] == '\'') {
+                        v += '\'';
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                v += s[j++];
+            }
+            out.push_back({Tok::String, std::move(v)});
+            i = j;
+        } else if (c == '[') {
+            size_t j = s.find(']', i);
+            if (j == std::string_view::npos) j = s.size();
+            out.push_back({Tok::Bracketed, std::string(s.substr(i + 1, j - i - 1))});
+            i = j + 1;
+        } else if (std::isdigit(c) || (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+            size_t j = i;
+            while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+            out.push_back({Tok::Number, std::string(s.substr(i, j - i))});
+            i = j;
+        } else if (isWordStart(c)) {
+            size_t j = i;
+            while (j < s.size() && isWordChar(static_cast<unsigned char>(s[j]))) ++j;
+            out.push_back({Tok::Word, std::string(s.substr(i, j - i))});
+            i = j;
+        } else {
+            size_t len = 1;
+            if (i + 1 < s.size()) {
+                std::string_view two = s.substr(i, 2);
+                if (two == "<>" || two == "<=" || two == ">=" || two == "!=" || two == "||") len = 2;
+            }
+            out.push_back({Tok::Punct, std::string(s.substr(i, len))});
+            i += len;
+        }
+    }
+    return out;
+}
+
+bool eqNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+// Index of the next token that is not blank space, from i on.
+size_t skipSpace(const std::vector<Token>& t, size_t i) {
+    while (i < t.size() && t[i].kind == Tok::Space) ++i;
+    return i;
+}
+
+// The embedded database keeps dates as ISO text: a CONVERT of a date-time literal becomes
+// that text ('2015-02-09' for midnight, '2015-02-09 13:45:00' otherwise).
+std::string isoFromDateTimeLiteral(const std::string& v) {
+    auto d = dates::parseIsoDate(v);
+    if (!d) return v;
+    std::string out = dates::toIsoDate(*d);
+    auto t = dates::parseIsoTime(v);
+    if (t && *t > 1) out += " " + dates::toIsoTime(*t);
+    return out;
+}
+
+Param numberParam(const std::string& text) {
+    if (text.find('.') == std::string::npos && text.size() <= 18) return Param::integer(std::stoll(text));
+    return Param::str(text);
+}
+
+}  // namespace
+
+ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
+    std::vector<Token> t = tokenize(statement);
+    const bool lite = dialect == SqlDialect::Sqlite;
+    ParameterizedSql out;
+    std::string limit;
+    for (size_t i = 0; i < t.size(); ++i) {
+        Token& tok = t[i];
+        switch (tok.kind) {
+        case Tok::Space:
+            out.sql += tok.text;
+            break;
+        case Tok::String:
+            out.sql += '?';
+            out.params.push_back(Param::str(tok.text));
+            break;
+        case Tok::Number:
+            out.sql += '?';
+            out.params.push_back(numberParam(tok.text));
+            break;
+        case Tok::Bracketed:
+            if (lite) {
+                out.sql += '"' + tok.text + '"';
+            } else {
+                out.sql += '[' + tok.text + ']';
+            }
+            break;
+        case Tok::Punct:
+            out.sql += tok.text;
+            break;
+        case Tok::Word: {
+            if (lite && eqNoCase(tok.text, "top")) {
+                // SELECT [DISTINCT] TOP n ... -> SELECT [DISTINCT] ... LIMIT n
+                size_t n = skipSpace(t, i + 1);
+                if (n < t.size() && t[n].kind == Tok::Number) {
+                    limit = t[n].text;
+                    i = n;  // the blanks after n stay, so "Top 1  X" reads "  X"
+                    // drop the blank that preceded TOP to keep one blank between words
+                    break;
+                }
+            }
+            if (lite && eqNoCase(tok.text, "convert")) {
+                // CONVERT ( DATETIME , 'literal' , 102 )
+                size_t p = skipSpace(t, i + 1);
+                size_t ty = skipSpace(t, p + 1);
+                size_t c1 = skipSpace(t, ty + 1);
+                size_t lit = skipSpace(t, c1 + 1);
+                size_t c2 = skipSpace(t, lit + 1);
+                size_t style = skipSpace(t, c2 + 1);
+                size_t close = skipSpace(t, style + 1);
+                if (close < t.size() && t[p].text == "(" && eqNoCase(t[ty].text, "datetime") && t[c1].text == "," &&
+                    t[lit].kind == Tok::String && t[c2].text == "," && t[style].kind == Tok::Number && t[close].text == ")") {
+                    out.sql += '?';
+                    out.params.push_back(Param::str(isoFromDateTimeLiteral(t[lit].text)));
+                    i = close;
+                    break;
+                }
+            }
+            std::string_view w = tok.text;
+            if (lite && w.size() > 4 && eqNoCase(w.substr(0, 4), "dbo.")) w.remove_prefix(4);
+            out.sql += w;
+            break;
+        }
+        }
+    }
+    if (!limit.empty()) {
+        // LIMIT goes last, before a closing semicolon.
+        size_t end = out.sql.find_last_not_of(" \t\r\n;");
+        std::string tail = out.sql.substr(end + 1);
+        out.sql.resize(end + 1);
+        out.sql += " LIMIT " + limit + tail;
+    }
+    return out;
+}
+
+std::string quoted(std::string_view value) {
+    std::string s = "'";
+    for (char c : value) {
+        if (c == '\'') s += '\'';
+        s += c;
+    }
+    return s + "'";
+}
+
+}  // namespace mg::db

@@ -1,0 +1,276 @@
+// The embedded database: SQLite through its own C API.
+//
+// Storage conventions (other programs read and write the same file): text without
+// trailing blanks, compared without regard to case; dates as ISO text; decimals with
+// places as plain decimal text; the database runs in WAL mode with full synchronous
+// commits, because it posts money: a transaction reported committed survives a power cut.
+
+#include <sqlite3.h>
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <unordered_map>
+
+#include "data/backend.h"
+
+namespace mg::db {
+namespace {
+
+constexpr int kDefaultBusyMs = 10000;
+
+Error sqliteError(sqlite3* db, int rc) {
+    int ext = db ? sqlite3_extended_errcode(db) : rc;
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+        Error e = Error::of(IsLockedErr);
+        e.driverCode = std::to_string(ext);
+        e.driverText = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        return e;
+    }
+    if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY) {
+        Error e = Error::of(DupKeyErr);
+        e.driverCode = std::to_string(ext);
+        e.driverText = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        return e;
+    }
+    return Error::driver(std::to_string(ext), db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+}
+
+class SqliteStatement final : public Statement {
+public:
+    SqliteStatement(sqlite3* db, sqlite3_stmt* st, uint64_t* counter) : db_(db), st_(st), counter_(counter) {}
+    ~SqliteStatement() override { sqlite3_finalize(st_); }
+
+    void reset() override {
+        sqlite3_reset(st_);
+        sqlite3_clear_bindings(st_);
+        started_ = false;
+    }
+    void bind(int index, const Param& v) override {
+        switch (v.kind) {
+        case ValueKind::Null: sqlite3_bind_null(st_, index); break;
+        case ValueKind::Integer: sqlite3_bind_int64(st_, index, v.i); break;
+        case ValueKind::Real: sqlite3_bind_double(st_, index, v.f); break;
+        case ValueKind::Text:
+        case ValueKind::Blob:
+            sqlite3_bind_text(st_, index, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+    }
+    bool step(Error& err) override {
+        if (!started_) {
+            started_ = true;
+            ++*counter_;
+        }
+        int rc = sqlite3_step(st_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) {
+            err = Error::ok();
+            return false;
+        }
+        err = sqliteError(db_, rc);
+        sqlite3_reset(st_);
+        return false;
+    }
+    int columnCount() const override { return sqlite3_column_count(st_); }
+    ValueKind kind(int c) const override {
+        switch (sqlite3_column_type(st_, c)) {
+        case SQLITE_INTEGER: return ValueKind::Integer;
+        case SQLITE_FLOAT: return ValueKind::Real;
+        case SQLITE_TEXT: return ValueKind::Text;
+        case SQLITE_BLOB: return ValueKind::Blob;
+        default: return ValueKind::Null;
+        }
+    }
+    int64_t integer(int c) const override { return sqlite3_column_int64(st_, c); }
+    double real(int c) const override { return sqlite3_column_double(st_, c); }
+    std::string text(int c) const override {
+        if (sqlite3_column_type(st_, c) == SQLITE_FLOAT) {
+            char buf[64];
+            auto r = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(st_, c));
+            return std::string(buf, r.ptr);
+        }
+        const unsigned char* p = sqlite3_column_text(st_, c);
+        if (!p) return {};
+        return std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, c)));
+    }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* st_;
+    uint64_t* counter_;
+    bool started_ = false;
+};
+
+struct SqliteDialect final : Dialect {
+    SqlDialect kind() const override { return SqlDialect::Sqlite; }
+    std::string_view rowIdentity() const override { return "rowid"; }
+    std::string limited(std::string_view what, std::string_view from, std::string_view rest, int n) const override {
+        std::string s = "SELECT ";
+        s.append(what).append(" FROM ").append(from);
+        if (!rest.empty()) s.append(" ").append(rest);
+        s.append(" LIMIT ").append(std::to_string(n));
+        return s;
+    }
+    std::string quoteName(std::string_view name) const override {
+        std::string s = "\"";
+        for (char ch : name) {
+            if (ch == '"') s += '"';
+            s += ch;
+        }
+        return s + "\"";
+    }
+};
+
+class SqliteConnection final : public Connection {
+public:
+    explicit SqliteConnection(sqlite3* db) : db_(db) {}
+    ~SqliteConnection() override {
+        cache_.clear();
+        sqlite3_close_v2(db_);
+    }
+
+    Statement* prepare(std::string_view sql, Error& err) override {
+        auto it = cache_.find(std::string(sql));
+        if (it != cache_.end()) {
+            it->second->reset();
+            err = Error::ok();
+            return it->second.get();
+        }
+        if (cache_.size() > 2000) cache_.clear();  // every statement is reset after use
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+        if (rc != SQLITE_OK) {
+            err = sqliteError(db_, rc);
+            sqlite3_finalize(st);
+            return nullptr;
+        }
+        err = Error::ok();
+        auto owned = std::make_unique<SqliteStatement>(db_, st, &statementsSent);
+        Statement* raw = owned.get();
+        cache_.emplace(std::string(sql), std::move(owned));
+        return raw;
+    }
+
+    Error exec(std::string_view sql) override {
+        ++statementsSent;
+        std::string s(sql);
+        int rc = sqlite3_exec(db_, s.c_str(), nullptr, nullptr, nullptr);
+        return rc == SQLITE_OK ? Error::ok() : sqliteError(db_, rc);
+    }
+
+    Error begin(int timeoutSeconds) override {
+        sqlite3_busy_timeout(db_, timeoutSeconds * 1000);
+        Error e = exec("BEGIN IMMEDIATE");
+        sqlite3_busy_timeout(db_, kDefaultBusyMs);
+        return e;
+    }
+    Error commit() override {
+        Error e = exec("COMMIT");
+        if (e) exec("ROLLBACK");
+        return e;
+    }
+    Error rollback() override { return exec("ROLLBACK"); }
+    Error savepoint(int depth) override { return exec("SAVEPOINT mg" + std::to_string(depth)); }
+    Error release(int depth) override { return exec("RELEASE mg" + std::to_string(depth)); }
+    Error rollbackTo(int depth) override {
+        Error e = exec("ROLLBACK TO mg" + std::to_string(depth));
+        if (!e) e = exec("RELEASE mg" + std::to_string(depth));
+        return e;
+    }
+
+    int64_t lastInsertId() override { return sqlite3_last_insert_rowid(db_); }
+    int64_t changes() override { return sqlite3_changes64(db_); }
+
+    Error describe(std::string_view name, ObjectInfo& out) override {
+        out = ObjectInfo{};
+        Error err;
+        Statement* st = prepare("SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE AND type IN ('table','view')", err);
+        if (!st) return err;
+        st->bind(1, Param::str(std::string(name)));
+        if (st->step(err)) {
+            out.exists = true;
+            out.isView = st->text(0) == "view";
+        }
+        st->reset();
+        if (err || !out.exists) return err;
+        st = prepare("SELECT name FROM pragma_table_info(?1)", err);
+        if (!st) return err;
+        st->bind(1, Param::str(std::string(name)));
+        while (st->step(err)) out.columns.push_back(st->text(0));
+        st->reset();
+        return err;
+    }
+    Error indexExists(std::string_view name, bool& exists) override {
+        Error err;
+        exists = false;
+        Statement* st = prepare("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE", err);
+        if (!st) return err;
+        st->bind(1, Param::str(std::string(name)));
+        exists = st->step(err);
+        st->reset();
+        return err;
+    }
+    void setBusyTimeout(int milliseconds) override { sqlite3_busy_timeout(db_, milliseconds); }
+
+    const Dialect& dialect() const override { return dialect_; }
+
+private:
+    sqlite3* db_;
+    std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
+    SqliteDialect dialect_;
+};
+
+std::mutex traceMutex;
+std::ofstream traceStream;
+bool traceOn = false;
+
+}  // namespace
+
+std::unique_ptr<Connection> connect(const Settings& settings, Error& err) {
+    if (settings.driver != "sqlite") {
+        err = Error::driver("IM002", "No database driver for \"" + settings.driver +
+                                         "\" in this build: set driver=sqlite in vorn.ini, or build with the SQL Server backend");
+        return nullptr;
+    }
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(settings.database.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        err = Error::driver(std::to_string(db ? sqlite3_extended_errcode(db) : rc),
+                            std::string(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) + ": " + settings.database);
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kDefaultBusyMs);
+    // A file that is not a database shows itself at the first read.
+    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && rc != SQLITE_READONLY && (rc & 0xff) != SQLITE_BUSY) {
+        err = Error::driver(std::to_string(sqlite3_extended_errcode(db)), std::string(sqlite3_errmsg(db)) + ": " + settings.database);
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    err = Error::ok();
+    return std::make_unique<SqliteConnection>(db);
+}
+
+void setTraceFile(const std::string& path) {
+    std::lock_guard lock(traceMutex);
+    if (traceStream.is_open()) traceStream.close();
+    traceOn = false;
+    if (path.empty()) return;
+    traceStream.open(path, std::ios::app);
+    traceOn = traceStream.is_open();
+}
+
+bool tracing() { return traceOn; }
+
+void trace(std::string_view statement) {
+    if (!traceOn) return;
+    std::lock_guard lock(traceMutex);
+    traceStream << statement << '\n';
+    traceStream.flush();
+}
+
+}  // namespace mg::db

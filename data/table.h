@@ -1,0 +1,198 @@
+#pragma once
+// A table's instance on one context: its record buffer, open state, position and the
+// rows of a pass-through statement.
+//
+// Reads are keyset pages: "set" places a start in a key order, and each "next" or
+// "previous" takes the next row from a small page read by a short, fully read query
+// (WHERE key > last seen ORDER BY key LIMIT n). No statement stays open between two
+// calls, so one connection interleaves reads and writes freely on every backend.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/backend.h"
+#include "data/record.h"
+#include "data/schema.h"
+
+namespace mg {
+
+class Context;
+
+// Open modes: access in the low bits, sharing in the high ones.
+enum OpenMode : int {
+    ReadOnly = 0x00, WriteOnly = 0x01, ReadWrite = 0x02,
+    DenyAll = 0x10, DenyWrite = 0x20, DenyRead = 0x30, DenyNone = 0x40,
+};
+
+class Table {
+public:
+    Table(Context& ctx, const TableDecl& decl);
+    ~Table();
+
+    const TableDecl& decl() const { return *decl_; }
+    Record& rec() { return rec_; }
+    const Record& rec() const { return rec_; }
+    bool isOpen() const { return open_; }
+
+    // Every operation returns its error code and leaves it on the context.
+    int open(int mode = ReadWrite | DenyNone);
+    int close();
+    void clear() { rec_.clear(); }
+
+    // Reads the first row whose key equals the buffer's key values (35 when none).
+    int get(Key key);
+    // A start in key order at the buffer's key values: next reads from the first row at
+    // or after them, previous from the last row at or before them.
+    int set(Key key);
+    // A start at the beginning of the key order (next) or its end (previous).
+    int setStart(Key key);
+    // A start in the table's natural order.
+    int setNatural();
+    int next();
+    int previous();
+
+    // The position of the current row: its key values and its row identity, at most
+    // 512 bytes. reget reads that row again; reset places the start at it.
+    std::string position(Key key) const;
+    int reget(Key key, std::string_view position);
+    int reset(Key key, std::string_view position);
+
+    // Writes. add numbers a database-numbered column that holds 0 and reads the
+    // assigned value back into the buffer.
+    int add();
+    int put();
+    int remove();
+    // Whether another row has the buffer's values in key `key`.
+    bool duplicate(Key key);
+    // The first unique key that the buffer's values would duplicate, or -1.
+    int duplicateKey();
+
+    // The next read is watched: a later put or remove of that row fails with 89 when
+    // the row in the database no longer matches what was read.
+    void watch() { watchNext_ = true; }
+
+    int create();
+    int buildKeys();
+    // Driver options: "QUICKSCAN=on", "QUICKSCAN=off", "Recover=n", "/TCF=file".
+    int sendOption(std::string_view option);
+    bool quickScan() const { return quickScan_; }
+
+    // SQL pass-through: runs the statement and keeps its rows; each next fills the
+    // buffer from the next row (the single column of a result table, or the table's
+    // columns in declared order). A statement without rows just runs.
+    int setSql(std::string_view statement);
+    const std::string& sql() const { return sql_; }
+
+    // The rows a read would see in natural order (the size the data layer reports).
+    int64_t records();
+
+    // Row identity of the current row (for the data layer and views).
+    std::optional<int64_t> currentRow() const { return current_; }
+
+    // Used by View: starts a read in a key order (or natural, key -1) limited by an SQL
+    // condition with its parameters.
+    int startFiltered(int key, std::string condition, std::vector<db::Param> params);
+
+private:
+    friend class View;
+    struct PageRow {
+        int64_t rowid;
+        std::vector<db::Param> keyRaw;
+        Record rec;
+    };
+    enum class Anchor { None, Values, Row };
+
+    int fetchPage(bool forward);
+    int deliver(PageRow&& row);
+    int readWhere(const std::string& where, const std::vector<db::Param>& params, const char* orderBy);
+    void fillRecord(Record& r, db::Statement& st, int firstColumn) const;
+    std::vector<db::Param> writeParams() const;
+    db::Param paramOf(int column) const;
+    db::Param rawParam(db::Statement& st, int column) const;
+    int checkWatched();
+    int fail(Error e);
+    int okay();
+    db::Connection* conn();
+    const std::string& selectList();
+    std::string orderBy(int key, bool forward) const;
+    std::string anchorCondition(int key, bool forward, std::vector<db::Param>& params) const;
+    bool writable() const;
+    void invalidatePage() { page_.clear(); pageFresh_ = false; }
+
+    Context& ctx_;
+    const TableDecl* decl_;
+    Record rec_;
+    bool open_ = false;
+    int mode_ = ReadWrite | DenyNone;
+    bool quickScan_ = false;
+    int recoverSeconds_ = 0;
+
+    std::optional<int64_t> current_;
+    bool watchNext_ = false;
+    std::unique_ptr<Record> watched_;
+    std::optional<int64_t> watchedRow_;
+
+    // the read in progress
+    bool reading_ = false;
+    int key_ = -1;
+    std::string filter_;
+    std::vector<db::Param> filterParams_;
+    Anchor anchor_ = Anchor::None;
+    bool anchorInclusive_ = false;
+    std::vector<db::Param> anchorValues_;
+    int64_t anchorRow_ = 0;
+    std::deque<PageRow> page_;
+    bool pageForward_ = true;
+    bool pageFresh_ = false;
+    bool pageEnd_ = false;
+    int pageSize_ = 4;
+    // a view of the database has no row identity: its rows are read in one go
+    std::vector<PageRow> snapshot_;
+    long snapshotPos_ = -1;
+    bool snapshotLoaded_ = false;
+
+    // pass-through rows
+    std::string sql_;
+    std::deque<std::vector<db::Param>> sqlRows_;
+    bool sqlActive_ = false;
+
+    std::string selectList_;
+};
+
+// A read over one table in a key order (or its natural order), limited by a filter
+// expression over the table's columns and bound names:
+//     View v(dat, DAT::KEYTRACKREF);
+//     v.bind("LOC:LastTrackRef", &lastTrackRef);
+//     v.setFilter("DAT:TrackReference > LOC:LastTrackRef");
+//     v.open(); while (v.next() == 0) ...
+// The filter is a comparison (=, <>, <, >, <=, >=) of column labels, bound names and
+// literals, or several joined by AND; an empty filter reads every row.
+class View {
+public:
+    View(Table& table, std::optional<Key> order);
+    void bind(std::string_view name, const int32_t* value);
+    void bind(std::string_view name, const int64_t* value);
+    void bind(std::string_view name, const Decimal* value);
+    void bind(std::string_view name, const std::string* value);
+    void setFilter(std::string_view expression) { filter_ = expression; }
+    int open();
+    int next();
+    int previous();
+    int close();
+    bool isOpen() const { return open_; }
+
+private:
+    Table& table_;
+    std::optional<Key> order_;
+    std::string filter_;
+    std::vector<std::pair<std::string, std::function<db::Param()>>> bound_;
+    bool open_ = false;
+};
+
+}  // namespace mg

@@ -1,0 +1,306 @@
+#include "data/ini.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class IniTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("mg-ini-" + std::to_string(::getpid()) + "-" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir_, ec);
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void write(const std::string& name, const std::string& bytes) const {
+        std::ofstream out(dir_ / name, std::ios::binary);
+        out << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(dir_ / name, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Every entry of the test folder other than the ones named: a leftover temporary shows here.
+    int entries() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++n;
+        return n;
+    }
+
+    fs::path dir_;
+};
+
+// Sets an environment variable for one test and restores it afterwards.
+class EnvGuard {
+public:
+    EnvGuard(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~EnvGuard() {
+        if (old_) ::setenv(name_, old_->c_str(), 1);
+        else ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(IniTest, NamesAreComparedWithoutRegardToCase) {
+    write("vorn.ini", "[Database]\nServer=PRACTICE01\nDATABASE=Suite\nLogon=jb\n");
+    const std::string f = path("vorn.ini");
+    EXPECT_EQ(mg::ini::get(f, "database", "server"), "PRACTICE01");
+    EXPECT_EQ(mg::ini::get(f, "DATABASE", "Database"), "Suite");
+    EXPECT_EQ(mg::ini::get(f, "dAtAbAsE", "LOGON"), "jb");
+    // Values keep their case.
+    EXPECT_EQ(mg::ini::get(f, "database", "server"), "PRACTICE01");
+}
+
+TEST_F(IniTest, CrlfAndBlanksAroundTheEqualsSignReadTheSame) {
+    write("vorn.ini",
+          "[database]\r\nServer = SQL01 \r\n  database\t=\tLaw Data  \r\nlogon=\r\n"
+          "[DocumentOutlays]\r\nLastTrackRef = 104233\r\n");
+    const std::string f = path("vorn.ini");
+    EXPECT_EQ(mg::ini::get(f, "database", "server"), "SQL01");
+    EXPECT_EQ(mg::ini::get(f, "database", "database"), "Law Data");  // inner blank kept
+    EXPECT_EQ(mg::ini::get(f, "database", "logon", "dflt"), "");      // present but empty
+    EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 104233);
+    EXPECT_EQ(mg::ini::getInt(f, "database", "logon", 7), 7);  // blank is the default
+}
+
+TEST_F(IniTest, MissingFileSectionOrKeyGivesTheDefault) {
+    write("Quillerton.ini", "[DocumentOutlays]\nOther=1\n");
+    const std::string f = path("Quillerton.ini");
+    EXPECT_EQ(mg::ini::get(path("nope.ini"), "database", "server", "(none)"), "(none)");
+    EXPECT_EQ(mg::ini::getInt(path("nope.ini"), "DocumentOutlays", "LastTrackRef"), 0);
+    EXPECT_EQ(mg::ini::get(f, "Elsewhere", "Other", "d"), "d");
+    EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef", 42), 42);
+    // A folder where the file should be reads as missing too.
+    fs::create_directory(dir_ / "folder.ini");
+    EXPECT_EQ(mg::ini::get(path("folder.ini"), "a", "b", "d"), "d");
+}
+
+TEST_F(IniTest, GetIntTakesTheLeadingInteger) {
+    write("n.ini",
+          "[n]\na=12abc\nb=-5\nc=abc\nd=   \ne=+8\nf=99999999999999999999999\ng=-\n"
+          "h=1234567890123\n");
+    const std::string f = path("n.ini");
+    EXPECT_EQ(mg::ini::getInt(f, "n", "a", 3), 12);
+    EXPECT_EQ(mg::ini::getInt(f, "n", "b", 3), -5);
+    EXPECT_EQ(mg::ini::getInt(f, "n", "c", 3), 0);
+    EXPECT_EQ(mg::ini::getInt(f, "n", "d", 3), 3);
+    EXPECT_EQ(mg::ini::getInt(f, "n", "e", 3), 8);
+    EXPECT_EQ(mg::ini::getInt(f, "n", "f", 3), LLONG_MAX);  // saturates, never wraps
+    EXPECT_EQ(mg::ini::getInt(f, "n", "g", 3), 0);
+    EXPECT_EQ(mg::ini::getInt(f, "n", "h", 3), 1234567890123LL);  // beyond 32 bits
+    EXPECT_EQ(mg::ini::getInt(f, "n", "missing", -9), -9);
+}
+
+TEST_F(IniTest, ARepeatedKeyReadsAsItsFirstOccurrenceAndIsWrittenThere) {
+    write("r.ini", "[s]\nk=first\n[other]\nk=x\n[S]\nk=second\n");
+    const std::string f = path("r.ini");
+    EXPECT_EQ(mg::ini::get(f, "s", "k"), "first");
+    ASSERT_TRUE(mg::ini::put(f, "s", "k", "changed"));
+    EXPECT_EQ(mg::ini::get(f, "s", "k"), "changed");
+    EXPECT_EQ(read("r.ini"), "[s]\nk=changed\n[other]\nk=x\n[S]\nk=second\n");
+}
+
+TEST_F(IniTest, WriteChangesOnlyItsKeyAndKeepsEverythingElse) {
+    const std::string before =
+        "; Marrowgate product settings\n"
+        "\n"
+        "[General]\n"
+        "# old style comment\n"
+        "Title=Quillerton\n"
+        "\n"
+        "[DocumentOutlays]\n"
+        "; last tracking reference imported\n"
+        "LastTrackRef = 100\n"
+        "Mode=Fast\n"
+        "\n"
+        "[Zeta]\n"
+        "a=1\n";
+    write("Quillerton.ini", before);
+    const std::string f = path("Quillerton.ini");
+
+    ASSERT_TRUE(mg::ini::put(f, "documentoutlays", "LASTTRACKREF", "104233"));
+    std::string expected = before;
+    expected.replace(expected.find("LastTrackRef = 100"), 18, "LastTrackRef = 104233");
+    EXPECT_EQ(read("Quillerton.ini"), expected);  // key spelling and blanks kept
+    EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 104233);
+    EXPECT_EQ(entries(), 1);  // no temporary left behind
+
+    // A shorter value, an empty value.
+    ASSERT_TRUE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "7"));
+    ASSERT_TRUE(mg::ini::put(f, "General", "Title", ""));
+    EXPECT_EQ(mg::ini::get(f, "DocumentOutlays", "LastTrackRef"), "7");
+    EXPECT_EQ(mg::ini::get(f, "General", "Title", "d"), "");
+    EXPECT_EQ(mg::ini::get(f, "DocumentOutlays", "Mode"), "Fast");
+    EXPECT_EQ(mg::ini::get(f, "Zeta", "a"), "1");
+    EXPECT_NE(read("Quillerton.ini").find("; last tracking reference imported\n"),
+              std::string::npos);
+}
+
+TEST_F(IniTest, WriteAddsAMissingKeyAtTheEndOfItsSection) {
+    write("s.ini", "[database]\nserver=A\n\n; about the next\n[other]\nx=1\n");
+    const std::string f = path("s.ini");
+    ASSERT_TRUE(mg::ini::put(f, "Database", "driver", "sqlite"));
+    EXPECT_EQ(read("s.ini"),
+              "[database]\nserver=A\ndriver=sqlite\n\n; about the next\n[other]\nx=1\n");
+    EXPECT_EQ(mg::ini::get(f, "database", "driver"), "sqlite");
+    EXPECT_EQ(mg::ini::get(f, "other", "driver", "none"), "none");
+}
+
+TEST_F(IniTest, WriteCreatesTheFileAndTheSection) {
+    const std::string f = path("new.ini");
+    ASSERT_TRUE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "5"));
+    EXPECT_EQ(read("new.ini"), "[DocumentOutlays]\nLastTrackRef=5\n");
+    ASSERT_TRUE(mg::ini::put(f, "Styler", "ColorDepth", "3"));
+    EXPECT_EQ(read("new.ini"), "[DocumentOutlays]\nLastTrackRef=5\n\n[Styler]\nColorDepth=3\n");
+    EXPECT_EQ(mg::ini::getInt(f, "styler", "colordepth"), 3);
+    EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 5);
+
+    // A last line without its line end gets one before the new section.
+    write("tail.ini", "[a]\nx=1");
+    ASSERT_TRUE(mg::ini::put(path("tail.ini"), "a", "y", "2"));
+    EXPECT_EQ(read("tail.ini"), "[a]\nx=1\ny=2\n");
+}
+
+TEST_F(IniTest, WriteKeepsCrlfLineEnds) {
+    write("w.ini", "[database]\r\nserver = A\r\n\r\n[more]\r\nk=v\r\n");
+    const std::string f = path("w.ini");
+    ASSERT_TRUE(mg::ini::put(f, "database", "server", "B"));
+    ASSERT_TRUE(mg::ini::put(f, "database", "logon", "me"));
+    ASSERT_TRUE(mg::ini::put(f, "New", "k", "1"));
+    EXPECT_EQ(read("w.ini"),
+              "[database]\r\nserver = B\r\nlogon=me\r\n\r\n[more]\r\nk=v\r\n\r\n[New]\r\nk=1\r\n");
+}
+
+TEST_F(IniTest, WriteRejectsNamesAndValuesThatWouldBreakTheFile) {
+    write("b.ini", "[a]\nk=1\n");
+    const std::string f = path("b.ini");
+    EXPECT_FALSE(mg::ini::put(f, "a", "k", "two\nlines"));
+    EXPECT_FALSE(mg::ini::put(f, "a", "k=x", "1"));
+    EXPECT_FALSE(mg::ini::put(f, "a]", "k", "1"));
+    EXPECT_FALSE(mg::ini::put(f, "", "k", "1"));
+    EXPECT_FALSE(mg::ini::put(f, "a", "  ", "1"));
+    EXPECT_EQ(read("b.ini"), "[a]\nk=1\n");
+}
+
+TEST_F(IniTest, AFailedWriteLeavesTheOldFileIntact) {
+    const std::string before = "[DocumentOutlays]\nLastTrackRef=100\n";
+    write("Quillerton.ini", before);
+    const std::string f = path("Quillerton.ini");
+    // Something that is not a file already sits where the temporary would go, so it cannot
+    // be created: the write must fail and change nothing.
+    const fs::path temp = dir_ / ("Quillerton.ini.tmp-" + std::to_string(::getpid()));
+    fs::create_directory(temp);
+    fs::create_directory(temp / "inside");
+    EXPECT_FALSE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "999"));
+    EXPECT_EQ(read("Quillerton.ini"), before);
+    EXPECT_TRUE(fs::is_directory(temp / "inside"));
+    fs::remove_all(temp);
+
+    // A folder that cannot be written (meaningful only when permissions apply to us).
+    if (::geteuid() != 0) {
+        fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
+        EXPECT_FALSE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "999"));
+        fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(read("Quillerton.ini"), before);
+    }
+
+    // And the next write, with the way clear, succeeds.
+    EXPECT_TRUE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "999"));
+    EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 999);
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(IniTest, ALeftoverTemporaryFileOfAnEarlierRunIsNoObstacle) {
+    write("x.ini", "[a]\nk=1\n");
+    write("x.ini.tmp-" + std::to_string(::getpid()), "half a fi");
+    ASSERT_TRUE(mg::ini::put(path("x.ini"), "a", "k", "2"));
+    EXPECT_EQ(read("x.ini"), "[a]\nk=2\n");
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(IniTest, AGarbledFileReadsAsMissingAndIsNotOverwritten) {
+    std::string binary = "MZ\x90";
+    binary += std::string("\0\x03\0\0\0\x04\0", 7);
+    binary += "[database]\nserver=X\n";
+    write("bin.ini", binary);
+    EXPECT_EQ(mg::ini::get(path("bin.ini"), "database", "server", "d"), "d");
+    EXPECT_EQ(mg::ini::getInt(path("bin.ini"), "database", "server", 4), 4);
+    EXPECT_FALSE(mg::ini::put(path("bin.ini"), "database", "server", "Y"));
+    EXPECT_EQ(read("bin.ini"), binary);
+
+    // Text that is not INI at all gives defaults without complaint.
+    write("junk.ini", "]]]][[[[ = = =\n[unclosed\n=novalue\n;;\n\xff\xfe garbage ===\n");
+    EXPECT_EQ(mg::ini::get(path("junk.ini"), "unclosed", "x", "d"), "d");
+    EXPECT_EQ(mg::ini::get(path("junk.ini"), "database", "server", "d"), "d");
+    // ...and such a file can still take a setting.
+    EXPECT_TRUE(mg::ini::put(path("junk.ini"), "database", "server", "S"));
+    EXPECT_EQ(mg::ini::get(path("junk.ini"), "database", "server"), "S");
+
+    write("empty.ini", "");
+    EXPECT_EQ(mg::ini::get(path("empty.ini"), "a", "b", "d"), "d");
+}
+
+TEST_F(IniTest, AUtf8SignatureIsNotPartOfTheFirstSection) {
+    write("bom.ini", "\xEF\xBB\xBF[database]\nserver=A\n");
+    EXPECT_EQ(mg::ini::get(path("bom.ini"), "database", "server"), "A");
+    ASSERT_TRUE(mg::ini::put(path("bom.ini"), "database", "server", "B"));
+    EXPECT_EQ(read("bom.ini"), "\xEF\xBB\xBF[database]\nserver=B\n");
+}
+
+TEST_F(IniTest, TheDefaultIniFileHonoursTheOverride) {
+    const std::string f = path("defaults.ini");
+    EnvGuard guard("MARROWGATE_DEFAULT_INI", f);
+    EXPECT_EQ(mg::ini::defaultIniPath(), f);
+    write("defaults.ini", "[Marrowgate]\nEnabled=0\n");
+    EXPECT_EQ(mg::ini::getInt("", "Marrowgate", "Enabled", 1), 0);
+    EXPECT_EQ(mg::ini::getInt("", "Styler", "ColorDepth", 0), 0);
+    ASSERT_TRUE(mg::ini::put("", "Styler", "ColorDepth", "3"));
+    EXPECT_EQ(mg::ini::getInt(f, "Styler", "ColorDepth"), 3);
+}
+
+TEST_F(IniTest, TheDefaultIniFileLivesInTheUserConfigFolder) {
+    EnvGuard noOverride("MARROWGATE_DEFAULT_INI", "");
+    {
+        EnvGuard xdg("XDG_CONFIG_HOME", (dir_ / "cfg").string());
+        EXPECT_EQ(mg::ini::defaultIniPath(), (dir_ / "cfg" / "marrowgate" / "marrowgate.ini").string());
+        // The folder is created by the first write.
+        ASSERT_TRUE(mg::ini::put("", "Marrowgate", "Enabled", "1"));
+        EXPECT_EQ(read("cfg/marrowgate/marrowgate.ini"), "[Marrowgate]\nEnabled=1\n");
+    }
+    {
+        EnvGuard xdg("XDG_CONFIG_HOME", "");
+        EnvGuard home("HOME", (dir_ / "home").string());
+        EXPECT_EQ(mg::ini::defaultIniPath(),
+                  (dir_ / "home" / ".config" / "marrowgate" / "marrowgate.ini").string());
+    }
+}
+
+}  // namespace
