@@ -13,6 +13,7 @@ int ScriptedUserInterface::message(const Message& m) {
 
 int ScriptedUserInterface::waitRetry(std::string_view text, int) {
     waitTexts.emplace_back(text);
+    if (onWaitRetry) onWaitRetry(text);
     if (waitAnswers.empty()) return 1;
     int a = waitAnswers.front();
     waitAnswers.pop_front();

@@ -30,6 +30,8 @@ public:
     std::deque<int> waitAnswers;
     // Called when a message is shown, before it is answered (tests use it to act meanwhile).
     std::function<void(const Message&)> onMessage;
+    // Called when a wait/retry message is shown, before it is answered.
+    std::function<void(std::string_view)> onWaitRetry;
 
     std::vector<Message> messages;
     std::vector<std::string> waitTexts;

@@ -44,21 +44,62 @@ void TempDatabase::exec(const std::string& sql) const {
 }
 
 std::string TempDatabase::scalar(const std::string& sql) const {
+    std::vector<std::string> c = column(sql);
+    return c.empty() || c[0] == "<null>" ? std::string() : c[0];
+}
+
+std::vector<std::string> TempDatabase::column(const std::string& sql) const {
     sqlite3* db = nullptr;
     sqlite3_open(path_.c_str(), &db);
     sqlite3_busy_timeout(db, 10000);
     sqlite3_stmt* st = nullptr;
-    std::string out;
+    std::vector<std::string> out;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
         std::string err = sqlite3_errmsg(db);
         sqlite3_close(db);
         throw std::runtime_error("SQL failed: " + err + " in " + sql);
     }
-    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
-        out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const unsigned char* t = sqlite3_column_text(st, 0);
+        out.push_back(t ? reinterpret_cast<const char*>(t) : "<null>");
+    }
     sqlite3_finalize(st);
     sqlite3_close(db);
     return out;
+}
+
+OtherProgram::OtherProgram(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        throw std::runtime_error("cannot open " + path);
+    sqlite3_busy_timeout(db_, 5000);
+}
+
+OtherProgram::~OtherProgram() {
+    if (inTransaction_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+}
+
+void OtherProgram::exec(const std::string& sql) {
+    char* msg = nullptr;
+    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &msg);
+    std::string err = msg ? msg : "";
+    sqlite3_free(msg);
+    if (rc != SQLITE_OK) throw std::runtime_error("SQL failed: " + err + " in " + sql);
+    inTransaction_ = !sqlite3_get_autocommit(db_);
+}
+
+void OtherProgram::holdExclusive() {
+    // In WAL mode only a connection in exclusive locking mode keeps readers out.
+    exec("PRAGMA locking_mode=EXCLUSIVE");
+    exec("BEGIN EXCLUSIVE");
+    exec("SELECT count(*) FROM sqlite_master");
+}
+
+void OtherProgram::release() {
+    if (inTransaction_) exec("COMMIT");
+    // Leaving exclusive locking mode takes effect at the next access.
+    exec("PRAGMA locking_mode=NORMAL");
+    exec("SELECT count(*) FROM sqlite_master");
 }
 
 }  // namespace mg::test

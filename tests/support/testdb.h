@@ -5,9 +5,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/backend.h"
 #include "data/context.h"
+
+struct sqlite3;
 
 namespace mg::test {
 
@@ -25,10 +28,34 @@ public:
     // The first column of the first row of a query, as text ("" when no row).
     std::string scalar(const std::string& sql) const;
     long long count(const std::string& sql) const { return std::stoll("0" + scalar(sql)); }
+    // The first column of every row of a query, as text (NULL gives "<null>").
+    std::vector<std::string> column(const std::string& sql) const;
 
 private:
     std::filesystem::path folder_;
     std::string path_;
+};
+
+// A connection of another program to the same file, kept open for the length of a test:
+// it holds transactions and locks while the code under test runs.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::string& path);
+    ~OtherProgram();
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+    void exec(const std::string& sql);
+    // Holds the write lock (BEGIN IMMEDIATE) until release(): other writers wait, readers
+    // go on.
+    void holdWriteLock() { exec("BEGIN IMMEDIATE"); }
+    // Holds the whole file so that no other connection can even read it (what a table
+    // locked by another station looks like to an open).
+    void holdExclusive();
+    void release();
+
+private:
+    sqlite3* db_ = nullptr;
+    bool inTransaction_ = false;
 };
 
 }  // namespace mg::test

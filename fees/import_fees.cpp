@@ -1,0 +1,350 @@
+#include "fees/import_fees.h"
+
+#include "data/dates.h"
+#include "data/passthrough.h"
+#include "data/table.h"
+
+namespace mg::fees {
+namespace {
+
+constexpr DecimalCol kBandLimit[] = {CMA::BAND1LIMIT, CMA::BAND2LIMIT, CMA::BAND3LIMIT,
+                                     CMA::BAND4LIMIT, CMA::BAND5LIMIT, CMA::BAND6LIMIT};
+constexpr DecimalCol kBandRate[] = {CMA::BAND1RATE, CMA::BAND2RATE, CMA::BAND3RATE,
+                                    CMA::BAND4RATE, CMA::BAND5RATE, CMA::BAND6RATE};
+
+// The waiting fees as they stand, read in one go when the run starts (the view has no order
+// of its own: the rows come in the database's natural order).
+constexpr const char* kWaitingFees = "Select CaseCode,DiaryID,Name,FnCode from DiaryAttFees";
+
+bool blank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+}  // namespace
+
+std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt) {
+    const double d = debt.toDouble();
+    for (int k = 0; k < 6; ++k) {
+        const double low = k == 0 ? 0.0 : matrix.get(kBandLimit[k - 1]).toDouble() + 1;
+        const double high = matrix.get(kBandLimit[k]).toDouble();
+        if (low <= d && d <= high) return matrix.get(kBandRate[k]);
+    }
+    return std::nullopt;
+}
+
+FeeImport::FeeImport(Session s, ui::ProgressView& view) : Process(s.ui, view), s_(s) {}
+
+FeeImport::~FeeImport() = default;
+
+bool FeeImport::prepare() {
+    Context& ctx = s_.ctx;
+    originalRequest_ = ctx.globalRequest;
+    ctx.globalRequest = 0;
+    ctx.globalResponse = 0;
+    localResponse_ = RequestCancelled;
+    tables_ = std::make_unique<TableUse>(
+        s_, std::initializer_list<TableId>{TableId::Contacts, TableId::Control, TableId::DiaryAttFees, TableId::DocumentChargesFees,
+                                           TableId::FeesImported, TableId::Handlers, TableId::ChargingMatrix, TableId::Diary,
+                                           TableId::DiaryAttachments, TableId::Matters, TableId::SQLResult, TableId::SQLResultD,
+                                           TableId::TasksCodes, TableId::TimeDayBook});
+    if (!tables_->ok()) {
+        tables_.reset();
+        ctx.globalResponse = RequestCancelled;
+        return false;
+    }
+    Table& daf = ctx.table(TableId::DiaryAttFees);
+    rowSize_ = declaredRowSize(daf.decl());
+    measure_.start(daf.records() * rowSize_, kRecordsPerCycle);
+    // The time-day-book and log buffers start empty: the columns the run never sets stay
+    // zero for every entry.
+    ctx.rec(TableId::TimeDayBook).clear();
+    ctx.rec(TableId::FeesImported).clear();
+
+    view_.setCaption("Processing Records");
+    view_.setPercentText("0% Completed");
+    view_.setUserText("Processing Fee Charges");
+    daf.sendOption("QUICKSCAN=on");
+    prepared_ = true;
+    return true;
+}
+
+// The window is open: the waiting fees are read, and the first one becomes current.
+void FeeImport::opened() {
+    if (!prepared_) return;
+    Table& daf = s_.ctx.table(TableId::DiaryAttFees);
+    daf.setNatural();
+    if (daf.setSql(kWaitingFees) == NoError) {
+        viewOpen_ = true;
+    } else {
+        standardWarning(s_, WarnViewOpenError);
+    }
+    if (!readNext()) endLoop();  // nothing to read: nothing is written
+}
+
+bool FeeImport::readNext() {
+    if (!viewOpen_) {
+        localResponse_ = RequestCancelled;
+        return false;
+    }
+    int rc = s_.ctx.table(TableId::DiaryAttFees).next();
+    if (rc != NoError) {
+        if (rc != NotFoundErr) standardWarning(s_, WarnRecordFetchError, "DiaryAttFees");
+        viewOpen_ = false;  // the run is at its end
+        localResponse_ = RequestCancelled;
+        return false;
+    }
+    localResponse_ = RequestCompleted;
+    ++feesRead_;
+    showPercent(measure_.add(rowSize_));
+    return true;
+}
+
+void FeeImport::cycle() {
+    if (!prepared_ || ended()) return;
+    measure_.startCycle();
+    bool atEnd = false;
+    while (!measure_.cycleDone()) {
+        processWaitingFee();
+        if (!readNext()) {
+            localResponse_ = RequestCompleted;
+            atEnd = true;
+            break;
+        }
+    }
+    if (atEnd) {
+        view_.setPercentText("Process Completed");
+        endLoop();
+    }
+}
+
+void FeeImport::cancelConfirmed() {
+    localResponse_ = RequestCancelled;
+    endLoop();
+}
+
+void FeeImport::finish() {
+    if (!prepared_) return;
+    Context& ctx = s_.ctx;
+    ctx.table(TableId::DiaryAttFees).sendOption("QUICKSCAN=off");
+    s_.ui.message("Fees Import Complete!");
+    tables_.reset();
+    prepared_ = false;
+    ctx.globalResponse = localResponse_ == 0 ? RequestCancelled : localResponse_;
+}
+
+// ---- one waiting fee ---------------------------------------------------------------------------
+
+void FeeImport::processWaitingFee() {
+    Context& ctx = s_.ctx;
+    Table& dchf = ctx.table(TableId::DocumentChargesFees);
+    entriesThisFee_ = 0;
+    // The document's task charge codes, in the order the server returns them.
+    if (dchf.setSql("Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = " +
+                    db::quoted(ctx.trimmed(DAF::NAME))) != NoError) {
+        standardWarning(s_, WarnRecordFetchError, "DocumentChargesFees");
+    } else {
+        while (dchf.next() == NoError) {
+            if (!processMappingRow()) break;
+        }
+    }
+    if (inTransaction_) {
+        inTransaction_ = false;
+        if (ctx.commit() == NoError) {
+            entriesAdded_ += entriesThisFee_;
+            ++feesEntered_;
+        } else {
+            reportFailure();
+        }
+    }
+    showMessages();
+}
+
+bool FeeImport::processMappingRow() {
+    Context& ctx = s_.ctx;
+    // Matter
+    ctx.set(TID::MATTER, ctx.get(DAF::CASECODE));
+    ctx.set(TID::FEEEARN, ctx.get(DAF::FNCODE));
+    ctx.set(TID::DATE, dates::today());
+    ctx.set(MAT::CODE, ctx.get(DAF::CASECODE));
+    if (ctx.table(TableId::Matters).get(MAT::MATTERKEY) != NoError) {
+        say("Matter Code Not found in the OPEN Matters...." + ctx.get(DAF::CASECODE));
+        ctx.set(TID::MATTER, "NOMATTER");
+        ctx.set(TID::RATE, Decimal());
+        ctx.set(TID::CHARGE, Decimal());
+        ctx.set(TID::CHARGED, Decimal());
+        ctx.set(TID::UNITS, Decimal());
+    } else {
+        priceFee();
+    }
+    setCommonFields();
+    if (ctx.trimmed(TID::MATTER) == "NOMATTER") return true;  // nothing is written for it
+    return writeFee();
+}
+
+void FeeImport::priceFee() {
+    Context& ctx = s_.ctx;
+    // Arrangement: the matter's, else its client's.
+    ctx.set(CMA::ARRANGEMENTCODE, ctx.get(MAT::CHARGEARRANGEMENT));
+    if (blank(ctx.get(CMA::ARRANGEMENTCODE))) {
+        ctx.set(CNT::CODE, ctx.get(MAT::CLIENTCODE));
+        if (ctx.table(TableId::Contacts).get(CNT::KEYCODE) != NoError) {
+            // No other client's arrangement may price this fee.
+            ctx.rec(TableId::Contacts).clear();
+        }
+        ctx.set(CMA::ARRANGEMENTCODE, ctx.get(CNT::CHARGEARRANGEMENT));
+    }
+    if (blank(ctx.get(CMA::ARRANGEMENTCODE)))
+        say("Matter " + ctx.get(DAF::CASECODE) + " has no Charge Type. It MUST for fees..");
+
+    ctx.set(CMA::CHARGECODE, ctx.trimmed(DCHF::TASKCHARGECODE));
+    const bool matrixFound = ctx.table(TableId::ChargingMatrix).get(CMA::KEYARRANGEMENTCODE) == NoError;
+    if (!matrixFound) {
+        // A missing matrix row prices as no band, with a blank description and stage.
+        std::string arrangement = ctx.get(CMA::ARRANGEMENTCODE), charge = ctx.get(CMA::CHARGECODE);
+        ctx.rec(TableId::ChargingMatrix).clear();
+        ctx.set(CMA::ARRANGEMENTCODE, arrangement);
+        ctx.set(CMA::CHARGECODE, charge);
+    }
+    ctx.set(TID::STAGECODE, ctx.get(CMA::STAGECODE));
+    ctx.set(TID::ACTIONID, 1);
+    ctx.set(TID::TIME, 1);
+
+    const Decimal debt = (ctx.get(MAT::ORIGINALDEBT) + ctx.get(MAT::DEBTINTEREST) - ctx.get(MAT::DEBTCOLLECTED)).roundTo(2);
+    std::optional<Decimal> rate;
+    if (matrixFound) rate = bandRate(ctx.rec(TableId::ChargingMatrix), debt);
+    const Decimal charge = rate.value_or(kNoBandCharge);
+    ctx.set(TID::RATE, charge);
+    ctx.set(TID::CHARGE, charge);
+    ctx.set(TID::CHARGED, charge);
+}
+
+void FeeImport::setCommonFields() {
+    Context& ctx = s_.ctx;
+    ctx.set(TID::UNITS, Decimal());
+    ctx.set(TID::TASK, ctx.get(DCHF::TASKCHARGECODE));
+    ctx.set(TID::TIMEORCHARGE, "C");
+
+    // Task
+    ctx.set(TAS::CODE, ctx.get(DCHF::TASKCHARGECODE));
+    if (ctx.table(TableId::TasksCodes).get(TAS::TASKS) == NoError)
+        ctx.set(TID::COMMENT, ctx.get(TAS::DESC));
+    else
+        ctx.set(TID::COMMENT, ctx.get(CMA::DESCRIPTION));
+    ctx.set(TID::NCCCODE, "");
+
+    // Fee earner
+    ctx.set(HAN::CODE, ctx.get(TID::FEEEARN));
+    if (ctx.table(TableId::Handlers).get(HAN::FEEEARN) == NoError)
+        ctx.set(TID::TEAM, ctx.get(HAN::TEAM));
+    else
+        ctx.set(TID::TEAM, "");
+
+    // Tracking reference: the lowest of the diary entry's attachments.
+    Table& sqld = ctx.table(TableId::SQLResultD);
+    const std::string diaryId = std::to_string(ctx.get(DAF::DIARYID));
+    int rc = sqld.setSql("Select Top 1  TrackReference from DiaryAttachments Where DiaryID = " + diaryId + " order by TrackReference");
+    s_.ui.setClipboard(sqld.sql());
+    if (rc == NoError && sqld.next() == NoError)
+        ctx.set(TID::TRACKREF, Decimal(ctx.get(SQLD::RESULTFIELD).toInt64()));
+    else
+        ctx.set(TID::TRACKREF, Decimal());
+
+    ctx.set(TID::DOCKET, 0);
+    ctx.set(TID::REC_IRR, "C");
+    readControlRow();
+
+    ctx.set(TID::ACTIONID, ctx.get(DAF::DIARYID));
+    ctx.set(TID::LEAVE, "");
+    ctx.set(TID::POST, "Y");
+    ctx.set(TID::STOPWATCHSTARTTIME, dates::kNoDate);
+    ctx.set(TID::STOPWATCHSTATUS, 0);
+    ctx.set(TID::MATTERLEVEL, "");
+    ctx.set(TID::FEERATE, Decimal());
+    ctx.set(TID::CHARGEDMINS, 0);
+    ctx.set(TID::FEECOST, Decimal());
+    ctx.set(TID::TASKLEVEL, "");
+    ctx.set(TID::ENTRYDATE, dates::kNoDate);
+    ctx.set(TID::MODIFYDATE, dates::kNoDate);
+}
+
+// Period and year from the control row, read at the document number held in its buffer.
+void FeeImport::readControlRow() {
+    Context& ctx = s_.ctx;
+    Table& con = ctx.table(TableId::Control);
+    if (con.set(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
+        ctx.set(TID::PERIOD, ctx.get(CON::CURPER));
+        ctx.set(TID::YEAR, ctx.get(CON::YEAR));
+        return;
+    }
+    ctx.set(TID::PERIOD, 0);
+    ctx.set(TID::YEAR, 0);
+    if (!controlWarned_) {
+        controlWarned_ = true;
+        say("Control Record Not Found. The fees of this run are entered with Period 0 and Year 0.");
+    }
+}
+
+// The time entry, its log row and the mark of the diary entry, inside the fee's transaction.
+bool FeeImport::writeFee() {
+    Context& ctx = s_.ctx;
+    if (!inTransaction_) {
+        if (ctx.begin(kTransactionSeconds) != NoError) {
+            reportFailure();
+            return false;
+        }
+        inTransaction_ = true;
+    }
+    ctx.set(TID::RECORDID, Decimal());  // the database numbers each entry
+    if (ctx.table(TableId::TimeDayBook).add() != NoError) {
+        failFee();
+        return false;
+    }
+
+    ctx.set(FIMP::RECORDID, 0);
+    ctx.set(FIMP::MATTER, ctx.get(TID::MATTER));
+    ctx.set(FIMP::DATEIMPORTED, ctx.get(TID::DATE));
+    ctx.set(FIMP::FE, ctx.get(TID::FEEEARN));
+    ctx.set(FIMP::CHARGE, ctx.get(TID::CHARGE));
+    ctx.set(FIMP::TASK, ctx.get(TID::TASK));
+    ctx.set(FIMP::COMMENT, std::string_view(ctx.get(TID::COMMENT)).substr(0, 100));
+    ctx.set(FIMP::TRACKREF, ctx.get(TID::TRACKREF).toInt64());
+    if (ctx.table(TableId::FeesImported).add() != NoError) {
+        failFee();
+        return false;
+    }
+
+    if (ctx.table(TableId::DiaryAttachments).setSql("Update DiaryAttachments Set Fees = 1 Where DiaryId = " +
+                                                    std::to_string(ctx.get(DAF::DIARYID))) != NoError) {
+        failFee();
+        return false;
+    }
+    ++entriesThisFee_;
+    return true;
+}
+
+// A write of the fee failed: nothing of the fee stays, and it waits for the next run.
+void FeeImport::failFee() {
+    Context& ctx = s_.ctx;
+    Error error = ctx.lastError();
+    if (inTransaction_) {
+        inTransaction_ = false;
+        ctx.rollback();
+    }
+    ctx.setError(error);
+    reportFailure();
+}
+
+void FeeImport::reportFailure() {
+    Context& ctx = s_.ctx;
+    std::string text = ctx.fileError().empty() ? ctx.errorText() : ctx.fileError();
+    say(text + ", Error Adding Fees For Matter " + ctx.get(DAF::CASECODE) + ", DiaryID: " + std::to_string(ctx.get(DAF::DIARYID)));
+    ++feesFailed_;
+}
+
+void FeeImport::say(std::string text) { pending_.push_back(std::move(text)); }
+
+void FeeImport::showMessages() {
+    std::vector<std::string> texts;
+    texts.swap(pending_);
+    for (const std::string& t : texts) s_.ui.message(t);
+}
+
+}  // namespace mg::fees

@@ -1,0 +1,103 @@
+#pragma once
+// The fee import: every document fee waiting in dbo.DiaryAttFees is mapped to its task
+// charge codes (dbo.DocumentChargesFees), priced from the charging matrix of the matter's
+// charge arrangement and the matter's outstanding debt, and entered as a charge in the time
+// day book (dbo.TimeDayBook) with a row in the imported-fees log (dbo.FeesImported); then
+// the attachments of its diary entry are marked as fee-imported.
+//
+// It runs as a ui::Process: in a progress window on the desktop, or without windows on the
+// command line, with at most 1000 units of row size per timer event.
+//
+// The waiting fees are taken as they stand when the run starts: marking the attachments of
+// one diary entry does not hide the other waiting documents of that entry from the run.
+// Each waiting fee is written in one database transaction: its time entries, its log rows
+// and the mark are committed together or not at all, so a fee is never entered in the time
+// day book while it still waits to be entered again.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/decimal.h"
+#include "data/record.h"
+#include "fees/progress_measure.h"
+#include "maintenance/integrity.h"
+#include "ui/process.h"
+
+namespace mg::fees {
+
+// The rate a debt earns in a charging-matrix row: the first of bands 1 to 6 that holds it,
+// compared in double precision as the practice's charging always has been. Band 1 runs from
+// 0 to its limit, band k from the limit of band k-1 plus 1 to its own limit; a debt below 0,
+// above the band-6 limit or between a limit and that limit plus 1 holds in no band
+// (nullopt). Bands 7 and 8 are never consulted.
+std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt);
+
+// The charge of a fee whose debt lies in no band (or whose matrix row is missing).
+inline const Decimal kNoBandCharge = Decimal::fromMantissa(111, 2);  // 1.11
+
+class FeeImport : public ui::Process {
+public:
+    FeeImport(Session s, ui::ProgressView& view);
+    ~FeeImport() override;
+
+    bool prepare() override;
+    void opened() override;
+    void cycle() override;
+    void cancelConfirmed() override;
+    void finish() override;
+    int response() const override { return localResponse_; }
+
+    // What the run did, for the command line, the tests and the benchmark.
+    int64_t waitingFeesRead() const { return feesRead_; }
+    int64_t timeEntriesAdded() const { return entriesAdded_; }
+    int64_t feesEntered() const { return feesEntered_; }
+    int64_t feesFailed() const { return feesFailed_; }
+    const ProgressMeasure& progress() const { return measure_; }
+
+    // Seconds a fee's transaction waits for the database's write lock.
+    static constexpr int kTransactionSeconds = 5;
+    static constexpr int kRecordsPerCycle = 1000;
+
+private:
+    // Reads the next waiting fee; false at the end of the data (or on an error).
+    bool readNext();
+    void processWaitingFee();
+    // Steps 3 to 8 for one mapping row of the current fee; false when the fee's writes
+    // failed and were rolled back (the rest of its rows are then left alone).
+    bool processMappingRow();
+    void priceFee();
+    void setCommonFields();
+    void readControlRow();
+    bool writeFee();
+    // A write of the fee failed: its transaction is rolled back and the failure reported.
+    void failFee();
+    void reportFailure();
+    // A message of the import itself: a plain box with OK and no caption. Messages raised
+    // while a fee is being written are shown once its transaction has ended, so that no
+    // box waits for the user while the fee holds the database's write lock.
+    void say(std::string text);
+    void showMessages();
+
+    Session s_;
+    int originalRequest_ = 0;
+    std::unique_ptr<TableUse> tables_;
+    ProgressMeasure measure_;
+    int64_t rowSize_ = 0;
+    int localResponse_ = RequestCancelled;
+    bool prepared_ = false;
+    bool viewOpen_ = false;
+    bool inTransaction_ = false;
+    bool controlWarned_ = false;
+    int64_t entriesThisFee_ = 0;
+    std::vector<std::string> pending_;
+
+    int64_t feesRead_ = 0;
+    int64_t entriesAdded_ = 0;
+    int64_t feesEntered_ = 0;
+    int64_t feesFailed_ = 0;
+};
+
+}  // namespace mg::fees

@@ -1,0 +1,284 @@
+#include "outlays/batch_posting.h"
+
+#include "data/dates.h"
+#include "data/passthrough.h"
+#include "data/table.h"
+
+namespace mg::outlays {
+namespace {
+
+std::string digits(const Decimal& d) { return d.toString(0); }
+
+std::string padded(std::string s, size_t n) {
+    s.resize(n, ' ');
+    return s;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+std::string batchQuery(const char* what, std::string_view nominalCode, int32_t day) {
+    return std::string("Select ") + what + " from BatchH Where (Code = " + db::quoted(nominalCode) + ") and " +
+           "(Posted <> 'Y') and " + "(Ref = 'AutoOutlay') and " + "(DATE = CONVERT(DATETIME, " + dateLiteral(day) + ", 102))";
+}
+
+}  // namespace
+
+Decimal conversionFactor() { return Decimal::fromMantissa(787564, 6); }
+Decimal outsideBandsAmount() { return Decimal::fromMantissa(111, 2); }
+
+std::string dateLiteral(int32_t day) {
+    return "'" + std::to_string(dates::year(day)) + "-" + std::to_string(dates::month(day)) + "-" + std::to_string(dates::day(day)) +
+           " 00:00:00'";
+}
+
+std::string batchCountQuery(std::string_view nominalCode, int32_t day) { return batchQuery("count(*)", nominalCode, day); }
+std::string batchNumberQuery(std::string_view nominalCode, int32_t day) { return batchQuery("BatchNo", nominalCode, day); }
+
+// ---- one attachment -----------------------------------------------------------------------
+
+BatchPosting::Outcome BatchPosting::postAttachment() {
+    for (;;) {
+        addBatchNo_ = 0;
+        Step step = tryPostAttachment();
+        if (step == Retry) continue;  // the whole attachment again, with fresh numbers
+        if (step == Stop) return Stopped;
+        return addBatchNo_ < 1 ? NothingToPost : Posted;
+    }
+}
+
+BatchPosting::Step BatchPosting::tryPostAttachment() {
+    Context& ctx = s_.ctx;
+    Table& sqld = ctx.table(TableId::SQLResultD);
+    Table& dch = ctx.table(TableId::DocumentCharges);
+    const std::string name(ctx.trimmed(DAT::NAME));
+
+    // The document's outlay charge rows.
+    if (sqld.setSql("Select count(*) from DocumentCharges Where DocumentName = " + db::quoted(name)) || sqld.next())
+        return databaseFailed("Counting the outlay charges of document " + name);
+    addBatchNo_ = static_cast<int32_t>(ctx.get(SQLD::RESULTFIELD).toInt64());
+    if (addBatchNo_ < 1) return Done;
+
+    // Everything the attachment writes is one transaction; the control row is taken inside it.
+    if (ctx.begin(2)) return lockFailed("Locking Control ");
+
+    ctx.set(DCH::DOCUMENTNAME, name);
+    ctx.set(DCH::RECORDID, 0);
+    dch.set(DCH::KEYDOCUMENTNAME);
+    for (int32_t left = addBatchNo_; left > 0; --left) {
+        int rc = dch.next();
+        if (rc == NotFoundErr) break;
+        if (rc) return databaseFailed("Reading the outlay charges of document " + name);
+        if (!sameName(ctx.trimmed(DCH::DOCUMENTNAME), name)) break;  // the rows of this document only
+        if (Step step = postOutlayLine(); step != Done) return step;
+    }
+    if (ctx.commit()) return databaseFailed("Committing the attachment");
+    return Done;
+}
+
+BatchPosting::Step BatchPosting::postOutlayLine() {
+    Context& ctx = s_.ctx;
+    Table& bad = ctx.table(TableId::BatchDetails);
+    Table& bah = ctx.table(TableId::BatchH);
+    Table& sql = ctx.table(TableId::SQLResult);
+    Table& mat = ctx.table(TableId::Matters);
+
+    if (Step step = findOrAddBatch(); step != Done) return step;
+
+    // The line and the reference it takes stand or fall together.
+    if (ctx.begin(2)) return lockFailed("Locking Control ");
+    bad.clear();
+    ctx.set(BAD::BATCHNO, batchNo_);
+    if (Step step = takeControlNumbers(false); step != Done) return step;
+    ctx.set(BAD::TYPE, "P");
+    ctx.set(BAD::CODE, ctx.get(CON::OUTLAY));
+    ctx.set(BAD::REF, "Doc Outlays");  // the column keeps its first 10 characters: "Doc Outlay"
+    ctx.set(BAD::DATE, dates::today());
+
+    // The fee earner of the attachment's diary entry.
+    const std::string diaryId = digits(ctx.get(DAT::DIARYID));
+    if (sql.setSql("Select FnCode From Diary Where ActionID = " + diaryId)) return databaseFailed("Reading the diary entry " + diaryId);
+    int rc = sql.next();
+    if (rc == NotFoundErr) {
+        s_.ui.message("No Diary record found for Action ID " + diaryId);
+        ctx.set(BAD::FEE, "ADM");
+    } else if (rc) {
+        return databaseFailed("Reading the diary entry " + diaryId);
+    } else {
+        ctx.set(BAD::FEE, ctx.trimmed(SQL::FIELDRESULT));
+    }
+
+    Step step = Done;
+    ctx.set(BAD::NARR, narrativeOf(ctx.get(DCH::OUTLAYCODE), step));
+    if (step != Done) return step;
+
+    // The amount, by the outstanding debt of the attachment's matter.
+    ctx.set(BAD::MATTER, ctx.get(DAT::CASECODE));
+    ctx.set(MAT::CODE, ctx.get(DAT::CASECODE));
+    rc = mat.get(MAT::MATTERKEY);
+    if (rc == NoRecErr) {
+        s_.ui.message("Matter " + ctx.get(DAT::CASECODE) + " not found!!!");
+    } else if (rc) {
+        return databaseFailed("Reading the matter " + std::string(ctx.trimmed(DAT::CASECODE)));
+    } else {
+        debtBalanceNow_ = ctx.get(MAT::ORIGINALDEBT) + ctx.get(MAT::DEBTINTEREST) - ctx.get(MAT::DEBTCOLLECTED);
+        ctx.set(BAD::VALUE, selectBandAmount(debtBalanceNow_));
+    }
+
+    ctx.set(BAD::OUTLAYCODE, ctx.get(DCH::OUTLAYCODE));
+    ctx.set(BAD::VATCODE, "E");
+    ctx.set(BAD::VATVAL, Decimal());
+    ctx.set(BAD::OUTLAY, "O");
+    ctx.set(BAD::YEAR, ctx.get(CON::YEAR));
+    ctx.set(BAD::PERNO, ctx.get(CON::CURPER));
+    ctx.set(BAD::ENTRYCURRENCY, "E");
+    ctx.set(BAD::CURRENCYVALUE, ctx.get(BAD::VALUE) * conversionFactor());
+
+    if (bad.add()) {
+        // The line is not in the batch: its value stays out of the header's total and its
+        // reference goes back to the control row.
+        const std::string caption = std::to_string(ctx.errorCode());
+        ctx.rollback();
+        s_.ui.message("Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption);
+        return Done;
+    }
+
+    // The header's total, and its currency value recomputed from the new total.
+    ctx.set(BAH::BATCHNO, batchNo_);
+    if (bah.get(BAH::BATCHH)) return databaseFailed("Reading batch header " + std::to_string(batchNo_) + " for its total");
+    ctx.set(BAH::VALUE, ctx.get(BAH::VALUE) + ctx.get(BAD::VALUE));
+    ctx.set(BAH::CURRENCYVALUE, ctx.get(BAH::VALUE) * conversionFactor());
+    if (bah.put())
+        return databaseFailed("Error putting Batch Header " + ctx.get(DCH::OUTLAYCODE) + " No:  " + std::to_string(ctx.get(BAH::BATCHNO)));
+    if (ctx.commit()) return databaseFailed("Posting the line");
+    return Done;
+}
+
+// The day's open automatic batch of the charge row's nominal code, made when there is none.
+BatchPosting::Step BatchPosting::findOrAddBatch() {
+    Context& ctx = s_.ctx;
+    Table& sqld = ctx.table(TableId::SQLResultD);
+    nominalCode_ = std::string(ctx.trimmed(DCH::NOMINALCODE));
+    if (sqld.setSql(batchNumberQuery(nominalCode_, dates::today())))
+        return databaseFailed("Looking for the open batch of nominal code " + nominalCode_);
+    int rc = sqld.next();
+    if (rc == NoError) {
+        batchNo_ = static_cast<int32_t>(ctx.get(SQLD::RESULTFIELD).toInt64());
+        return Done;
+    }
+    if (rc != NotFoundErr) return databaseFailed("Looking for the open batch of nominal code " + nominalCode_);
+    if (Step step = takeControlNumbers(true); step != Done) return step;
+    Step step = Done;
+    narr_ = narrativeOf(ctx.get(DCH::OUTLAYCODE), step);
+    if (step != Done) return step;
+    return addBatchHeader();
+}
+
+BatchPosting::Step BatchPosting::takeControlNumbers(bool forBatch) {
+    Context& ctx = s_.ctx;
+    Table& con = ctx.table(TableId::Control);
+    if (ctx.begin(2)) return lockFailed("Locking Control ");
+    con.set(CON::KEYDOCNUM);
+    if (con.next()) return databaseFailed("Reading the control row");
+    if (forBatch) {
+        batchNo_ = static_cast<int32_t>(ctx.get(CON::LASTBATCH) + 1);
+        ctx.set(CON::LASTBATCH, batchNo_);
+        pref_ = static_cast<int32_t>(ctx.get(CON::LASTPREF) + 1);
+        ctx.set(CON::LASTPREF, pref_);
+        currentPeriod_ = static_cast<int32_t>(ctx.get(CON::CURPER));
+        currentYear_ = static_cast<int32_t>(ctx.get(CON::YEAR));
+    } else {
+        ctx.set(BAD::PREF, ctx.get(CON::LASTPREF) + 1);
+        ctx.set(CON::LASTPREF, ctx.get(BAD::PREF));
+    }
+    if (con.put()) return lockFailed("Updating Control ");
+    if (ctx.commit()) return databaseFailed("Updating the control row");
+    return Done;
+}
+
+BatchPosting::Step BatchPosting::addBatchHeader() {
+    Context& ctx = s_.ctx;
+    Table& bah = ctx.table(TableId::BatchH);
+    const int32_t today = dates::today();
+    bah.clear();
+    ctx.set(BAH::BATCHNO, batchNo_);
+    ctx.set(BAH::POSTFWD, "N");
+    ctx.set(BAH::TYPE, "P");
+    ctx.set(BAH::CODE, nominalCode_);
+    ctx.set(BAH::PREF, pref_);
+    ctx.set(BAH::REF, "AutoOutlay");
+    ctx.set(BAH::DATE, today);
+    ctx.set(BAH::NARR, narr_);
+    ctx.set(BAH::VALUE, Decimal());
+    ctx.set(BAH::POSTED, "N");
+    ctx.set(BAH::CLIENTAC, "N");
+    ctx.set(BAH::PERNO, currentPeriod_);
+    ctx.set(BAH::YEAR, currentYear_);
+    ctx.set(BAH::USERCODE, "AUTO");
+    ctx.set(BAH::ENTRYDATE, today);
+    ctx.set(BAH::CURRENCY, "E");
+    if (bah.add()) return databaseFailed("Error Adding Batch Header " + std::to_string(batchNo_));
+    return Done;
+}
+
+std::string BatchPosting::narrativeOf(std::string_view outlayCode, Step& step) {
+    Context& ctx = s_.ctx;
+    ctx.set(OUT::CODE, outlayCode);
+    int rc = ctx.table(TableId::OutlayCode).get(OUT::KEYCODE);
+    if (rc == NoError) return std::string(ctx.trimmed(OUT::DESCRIPTION));
+    std::string code(ctx.trimmed(OUT::CODE));
+    if (rc != NoRecErr) step = databaseFailed("Reading the outlay code " + code);
+    return code + " Outlay Charge";
+}
+
+Decimal BatchPosting::selectBandAmount(const Decimal& d) const {
+    Context& ctx = s_.ctx;
+    const Decimal zero;
+    if (zero <= d && d <= ctx.get(DCH::BAND1)) return ctx.get(DCH::OUTLAYAMOUNT);
+    if (ctx.get(DCH::BAND1) < d && d <= ctx.get(DCH::BAND2)) return ctx.get(DCH::OUTLAYAMT2);
+    if (ctx.get(DCH::BAND2) < d && d <= ctx.get(DCH::BAND3)) return ctx.get(DCH::OUTLAYAMT3);
+    if (ctx.get(DCH::BAND3) < d && d <= ctx.get(DCH::BAND4)) return ctx.get(DCH::OUTLAYAMT4);
+    if (ctx.get(DCH::BAND4) < d && d <= ctx.get(DCH::BAND5)) return ctx.get(DCH::OUTLAYAMT5);
+    return outsideBandsAmount();
+}
+
+// ---- failures -----------------------------------------------------------------------------
+
+std::string BatchPosting::attachmentName() const {
+    Context& ctx = s_.ctx;
+    return "Track Ref: " + digits(ctx.get(DAT::TRACKREFERENCE)) + ", document " + std::string(ctx.trimmed(DAT::NAME)) + ", matter " +
+           std::string(ctx.trimmed(DAT::CASECODE));
+}
+
+// The control row could not be locked or written: everything of the attachment is rolled
+// back, and the wait/retry message decides whether it is posted again from the start.
+BatchPosting::Step BatchPosting::lockFailed(const char* what) {
+    Context& ctx = s_.ctx;
+    error_ = padded("(" + std::to_string(ctx.errorCode()) + ") " + ctx.errorText(), 100);
+    const std::string driverText = ctx.fileError();
+    while (ctx.transactionDepth() > 0) ctx.rollback();
+    if (s_.ui.waitRetry(what + error_ + " " + driverText, 3) == 1) return Retry;
+    s_.ui.message(attachmentName() + " was not posted: the control row could not be " +
+                      (std::string_view(what).starts_with("Locking") ? "locked." : "updated.") +
+                      "|The import stops here; the next import starts with this attachment.",
+                  "Outlay Import", ui::Icon::Warning);
+    return Stop;
+}
+
+// A database failure while the attachment is posted: it is rolled back whole and the run
+// ends, so the next run takes it up again.
+BatchPosting::Step BatchPosting::databaseFailed(const std::string& what) {
+    Context& ctx = s_.ctx;
+    const std::string error = warningErrorText(ctx);
+    while (ctx.transactionDepth() > 0) ctx.rollback();
+    s_.ui.message(attachmentName() + " was not posted.|" + what + ": " + error +
+                      "|The import stops here; the next import starts with this attachment.",
+                  "Outlay Import", ui::Icon::Warning);
+    return Stop;
+}
+
+}  // namespace mg::outlays

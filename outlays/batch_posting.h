@@ -1,0 +1,73 @@
+#pragma once
+// The batch posting of one diary attachment: for each outlay charge row of the attachment's
+// document, a line in the day's open automatic outlay batch of the row's nominal code (the
+// header made, with numbers from the control row, when the day has none yet), priced by the
+// outstanding debt of the attachment's matter, and added to its header's total.
+//
+// One attachment is posted in one database transaction: the numbers it takes from the
+// control row, the headers it creates, its lines and its header totals are committed
+// together or not at all.
+
+#include <cstdint>
+#include <string>
+
+#include "data/decimal.h"
+#include "maintenance/integrity.h"
+
+namespace mg::outlays {
+
+// The conversion factor of the currency values and the amount of a debt outside every band.
+Decimal conversionFactor();  // 0.787564
+Decimal outsideBandsAmount();  // 1.11
+
+// The text of today's date inside a statement: '2015-2-9 00:00:00' with its quotes, the
+// year, month and day without leading zeros.
+std::string dateLiteral(int32_t dayNumber);
+
+// The statements that find the day's open automatic outlay batch of a nominal code.
+std::string batchCountQuery(std::string_view nominalCode, int32_t dayNumber);
+std::string batchNumberQuery(std::string_view nominalCode, int32_t dayNumber);
+
+class BatchPosting {
+public:
+    enum Outcome {
+        Posted,         // the attachment's lines are in the books
+        NothingToPost,  // the document has no outlay charge
+        Stopped,        // nothing was posted and the run must end (a message said why)
+    };
+
+    explicit BatchPosting(Session s) : s_(s) {}
+
+    // Posts the attachment in the dbo.DiaryAttachments record buffer.
+    Outcome postAttachment();
+
+    // The amount of the current charge row for an outstanding debt.
+    Decimal selectBandAmount(const Decimal& debt) const;
+
+private:
+    enum Step { Done, Retry, Stop };
+
+    Step tryPostAttachment();
+    Step postOutlayLine();
+    Step findOrAddBatch();
+    Step takeControlNumbers(bool forBatch);
+    Step addBatchHeader();
+    Step lockFailed(const char* what);
+    Step databaseFailed(const std::string& what);
+    std::string narrativeOf(std::string_view outlayCode, Step& step);
+    std::string attachmentName() const;
+
+    Session s_;
+    // The posting state, kept from one attachment to the next.
+    int32_t addBatchNo_ = 0;      // LOC:ADDBATCHNO
+    std::string nominalCode_;     // LOC:NOMINALCODE
+    int32_t batchNo_ = 0;         // LOC:BATCHNO
+    int32_t pref_ = 0;            // LOC:PREF
+    int32_t currentYear_ = 0;     // LOC:CURRENTYEAR
+    int32_t currentPeriod_ = 0;   // LOC:CURRENTPERIOD
+    std::string narr_;            // LOC:NARR
+    Decimal debtBalanceNow_;      // LOC:DEBTBALANCENOW
+    std::string error_;           // LOC:ERROR
+};
+
+}  // namespace mg::outlays

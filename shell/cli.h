@@ -1,0 +1,112 @@
+#pragma once
+// The command line of the one executable:
+//
+//     marrowgate                        the desktop program
+//     marrowgate init-db [--demo] FILE  a new embedded database (with --demo, a small practice)
+//     marrowgate import-outlays         the outlay import, messages on standard error
+//     marrowgate import-fees            the fee import, likewise
+//     marrowgate schema [--dialect sqlite|mssql]
+//                                       the definition statements of every table
+//     marrowgate --help
+//
+// "--trace-sql FILE" is accepted before or after any command (the desktop program's too):
+// every statement the program builds is appended to FILE.
+//
+// Exit status: 0 the command did its work (an import that found nothing to do included);
+// 1 it could not start, was used wrongly or ended on an error; 2 the job is not part of
+// this build; 130 an import was ended by Ctrl+C (what was posted before it stays posted).
+//
+// The imports themselves are handed in by the executable (ImportJobs), so this part of the
+// shell needs neither of them and tests can run it with processes of their own.
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "data/backend.h"
+#include "maintenance/integrity.h"
+#include "ui/console.h"
+#include "ui/process.h"
+
+namespace mg::shell {
+
+enum ExitStatus : int {
+    ExitOk = 0,
+    ExitFailed = 1,
+    ExitNotBuilt = 2,
+    ExitInterrupted = 130,
+};
+
+// The console user interface of a command-line job, which also keeps count of what it
+// showed: how the run ended is told by the messages as much as by the response word.
+class CommandLineUserInterface : public ui::ConsoleUserInterface {
+public:
+    using ui::ConsoleUserInterface::ConsoleUserInterface;
+
+    int message(const ui::Message& m) override;
+    using ui::UserInterface::message;
+    int waitRetry(std::string_view text, int ticks) override;
+
+    int messagesShown() const { return messages_; }
+    // Messages with a warning or error icon: the standard warnings of table errors.
+    int warningsShown() const { return warnings_; }
+    // Wait/retry messages that gave up.
+    int retriesGivenUp() const { return givenUp_; }
+
+private:
+    int messages_ = 0;
+    int warnings_ = 0;
+    int givenUp_ = 0;
+};
+
+// How an import run ended, as the exit status sees it.
+struct RunOutcome {
+    bool started = false;      // the process prepared (its tables opened)
+    int response = 0;          // 1 completed, 2 cancelled (also: nothing to read, ended early)
+    bool interrupted = false;  // Ctrl+C was pressed
+    bool halted = false;       // the program was halted by a message
+    int messages = 0;          // messages shown, the closing one included
+    int warnings = 0;          // standard warnings shown
+    int retriesGivenUp = 0;
+};
+
+// The exit status of an import run:
+//  - could not start, or halted: 1;
+//  - ended by Ctrl+C: 130;
+//  - a standard warning was shown (a table could not be read) or a locked control row was
+//    given up: 1, since the run did not do all its work;
+//  - completed: 0, whatever per-document messages it showed on the way;
+//  - cancelled without Ctrl+C: 0 when the closing message was all it showed (nothing to
+//    read), else 1 (it was ended early by an error it reported).
+int exitStatus(const RunOutcome& outcome);
+
+// A process of the session, showing its progress on `view`.
+using ProcessFactory = std::function<std::unique_ptr<ui::Process>(Session, ui::ProgressView&)>;
+
+struct ImportJobs {
+    ProcessFactory outlays;  // empty: not part of this build
+    ProcessFactory fees;
+};
+
+// The flag Ctrl+C sets while an import runs (a second Ctrl+C ends the program at once).
+volatile std::sig_atomic_t& interruptFlag();
+
+// Runs an import without windows: connects with `settings` (read from `settingsFile`, which
+// the error line names when the database cannot be opened), makes the process, runs it
+// with Ctrl+C as a confirmed Cancel, and returns the exit status. `what` names the job in
+// the one-line errors ("outlay import"). The commands run it on the connection settings
+// of the current directory.
+int runImport(std::string_view what, const ProcessFactory& make, const db::Settings& settings,
+              std::string_view settingsFile, std::FILE* err = stderr);
+
+// The text of --help.
+std::string usage();
+
+// Parses the arguments and runs the command; `desktop` runs the desktop program (with the
+// arguments the command line did not take). Returns the exit status.
+int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)(int, char**));
+
+}  // namespace mg::shell

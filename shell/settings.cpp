@@ -1,0 +1,137 @@
+#include "shell/settings.h"
+
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+
+#include "data/ini.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace mg::shell {
+namespace {
+
+constexpr const char* kDatabaseSection = "database";
+constexpr const char* kProductSection = "DocumentOutlays";
+constexpr const char* kLastTrackRefKey = "LastTrackRef";
+
+std::string_view rtrimBlanks(std::string_view s) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+std::string lowerCase(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+std::string inCurrentDirectory(std::string_view fileName) {
+    std::string dir = currentDirectory();
+    // The root folder already ends in a separator.
+    if (dir.empty() || (dir.back() != '/' && dir.back() != '\\')) dir += kSeparator;
+    return dir + std::string(fileName);
+}
+
+}  // namespace
+
+std::string currentDirectory() {
+    std::error_code ec;
+    std::string dir = fs::current_path(ec).string();
+    if (ec) return ".";
+#ifdef _WIN32
+    // The short 8.3 form of the folder name, as the suite has always named its INI files.
+    char shortName[MAX_PATH + 1] = {};
+    DWORD n = GetShortPathNameA(dir.c_str(), shortName, sizeof shortName);
+    if (n > 0 && n < sizeof shortName) dir.assign(shortName, n);
+    dir = std::string(rtrimBlanks(dir));
+#endif
+    return dir;
+}
+
+std::string connectionIniPath() { return inCurrentDirectory("vorn.ini"); }
+
+std::string productIniPath() { return inCurrentDirectory("Quillerton.ini"); }
+
+std::string makeDbOwner(std::string_view server, std::string_view database, std::string_view logon) {
+    // Each step assigns to a text of 200 characters, so each intermediate value is cut
+    // there before the next step trims it and appends.
+    auto cut = [](std::string s) {
+        if (s.size() > kDbOwnerLength) s.resize(kDbOwnerLength);
+        return s;
+    };
+    std::string owner = cut(std::string(server));
+    owner = cut(std::string(rtrimBlanks(owner)) + "," + std::string(database));
+    // The built-in login only for exactly "Tallowby": the comparison regards case, so
+    // "tallowby" in the INI file means a connection without user and password.
+    if (logon == kBuiltInLogon) owner = cut(std::string(rtrimBlanks(owner)) + ",tallowby,7kub3");
+    return std::string(rtrimBlanks(owner));
+}
+
+ConnectionSettings readConnectionSettings(const std::string& iniPath) {
+    const std::string server = ini::get(iniPath, kDatabaseSection, "server", "(local)");
+    const std::string database = ini::get(iniPath, kDatabaseSection, "database", "tallowby");
+    const std::string logon = ini::get(iniPath, kDatabaseSection, "logon", std::string(kBuiltInLogon));
+    const std::string driver = lowerCase(ini::get(iniPath, kDatabaseSection, "driver", "odbc"));
+
+    ConnectionSettings s;
+    s.dbOwner = makeDbOwner(server, database, logon);
+    s.db.driver = driver.empty() ? "odbc" : driver;
+    s.db.server = std::string(rtrimBlanks(server));
+    s.db.database = database;
+    s.db.builtInLogin = logon == kBuiltInLogon;
+    if (s.db.driver == "sqlite" && !database.empty()) {
+        fs::path file(database);
+        if (file.is_relative()) {
+            fs::path folder = fs::path(iniPath).parent_path();
+            if (!folder.empty()) file = folder / file;
+        }
+        s.db.database = file.lexically_normal().string();
+    }
+    return s;
+}
+
+long long readLastTrackRef(const std::string& iniPath) {
+    return ini::getInt(iniPath, kProductSection, kLastTrackRefKey, 0);
+}
+
+long long readLastTrackRef() { return readLastTrackRef(productIniPath()); }
+
+bool writeLastTrackRef(const std::string& iniPath, long long value) {
+    return ini::put(iniPath, kProductSection, kLastTrackRefKey, std::to_string(value));
+}
+
+bool writeLastTrackRef(long long value) { return writeLastTrackRef(productIniPath(), value); }
+
+// ---- globals ---------------------------------------------------------------------------------
+
+namespace {
+Globals theGlobals;
+std::once_flag globalsSet;
+}  // namespace
+
+const Globals& globals() { return theGlobals; }
+
+const Globals& startUp(const std::string& iniPath) {
+    std::call_once(globalsSet, [&] {
+        Globals g;
+        g.connectionIni = iniPath.empty() ? connectionIniPath() : iniPath;
+        g.connection = readConnectionSettings(g.connectionIni);
+        g.started = true;
+        theGlobals = std::move(g);
+    });
+    return theGlobals;
+}
+
+}  // namespace mg::shell

@@ -1,0 +1,71 @@
+#pragma once
+// Connection settings and the process-wide globals of the shell.
+//
+// The connection INI file "vorn.ini" and the product INI file "Quillerton.ini" live in the
+// current directory of the process. Section "database" of the connection INI gives the
+// server, the database and the logon; from them the start-up builds the connection string
+// GLO:DBOWNER. The key "driver" chooses the backend: "odbc" (SQL Server, the default) or
+// "sqlite" (then "database" is the path of the embedded database file, taken relative to
+// the INI file's folder when it is not absolute).
+
+#include <string>
+#include <string_view>
+
+#include "data/backend.h"
+
+namespace mg::shell {
+
+// The length of GLO:DBOWNER: a longer connection string is cut.
+inline constexpr size_t kDbOwnerLength = 200;
+
+// The user name and password of the suite's built-in login, used when "logon" is "Tallowby".
+inline constexpr std::string_view kBuiltInLogon = "Tallowby";
+
+// The folder the INI files are read from: the working directory (on Windows in its short
+// 8.3 form, as the suite has always named it).
+std::string currentDirectory();
+// currentDirectory() + "/vorn.ini" ("\vorn.ini" on Windows).
+std::string connectionIniPath();
+// currentDirectory() + "/Quillerton.ini" ("\Quillerton.ini" on Windows).
+std::string productIniPath();
+
+struct ConnectionSettings {
+    std::string dbOwner;  // GLO:DBOWNER: "server,database" or "server,database,tallowby,7kub3"
+    db::Settings db;      // what the data layer connects with
+};
+
+// Reads section "database" of the connection INI file. A missing file or key gives the
+// defaults ("(local)", "tallowby", "Tallowby", driver "odbc"); nothing is validated here:
+// a wrong server or file shows up when a procedure opens its tables.
+ConnectionSettings readConnectionSettings(const std::string& iniPath);
+
+// The connection string alone, from the three values as read (before defaults are
+// applied they are what the INI file gave). "logon" is compared exactly, with regard to
+// case: only "Tallowby" selects the built-in login.
+std::string makeDbOwner(std::string_view server, std::string_view database, std::string_view logon);
+
+// The last tracking reference processed by the outlay import: section "DocumentOutlays",
+// key "LastTrackRef" of the product INI file; 0 when the file or key is missing.
+long long readLastTrackRef(const std::string& iniPath);
+long long readLastTrackRef();
+// Writes it as a whole number in decimal digits; false when the file could not be written.
+bool writeLastTrackRef(const std::string& iniPath, long long value);
+bool writeLastTrackRef(long long value);
+
+// ---- process-wide globals ----------------------------------------------------------------
+
+// What the start-up sets once for the whole process, before any window or job runs.
+struct Globals {
+    bool started = false;
+    std::string connectionIni;     // the INI file the settings came from
+    ConnectionSettings connection; // GLO:DBOWNER and the data layer's settings
+    const std::string& dbOwner() const { return connection.dbOwner; }
+};
+
+// The globals: blank until startUp has run.
+const Globals& globals();
+// Reads the connection INI file (connectionIniPath() when `iniPath` is empty) and sets the
+// globals. Only the first call sets them; later calls return what was set.
+const Globals& startUp(const std::string& iniPath = {});
+
+}  // namespace mg::shell

@@ -1,0 +1,47 @@
+#pragma once
+// The user interface of the desktop program: message boxes, the wait/retry message, the
+// system clipboard, halt.
+//
+// The wait/retry message is a window of the shell; the shell hands it in as a function
+// (setDefaultWaitRetry at start-up, or per instance), so that this layer does not depend on
+// the shell.
+
+#include <functional>
+#include <string_view>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/port.h"
+
+namespace mg::ui {
+
+class QtUserInterface : public UserInterface {
+public:
+    using WaitRetry = std::function<int(std::string_view text, int ticks, QWidget* parent)>;
+
+    explicit QtUserInterface(QWidget* parent = nullptr) : parent_(parent) {}
+
+    // The window the message boxes belong to (none: they stand on their own).
+    void setParent(QWidget* parent) { parent_ = parent; }
+    QWidget* parent() const { return parent_; }
+
+    int message(const Message& m) override;
+    using UserInterface::message;
+    int waitRetry(std::string_view text, int ticks) override;
+    void setClipboard(std::string_view text) override;
+    void beep() override;
+    // Shows the text, then ends the program with exit code 1 once control is back in the
+    // event loop (every open event loop is left).
+    void halt(std::string_view text) override;
+
+    // The wait/retry message of this instance; when none is set, the program's default.
+    void setWaitRetry(WaitRetry f) { waitRetry_ = std::move(f); }
+    static void setDefaultWaitRetry(WaitRetry f);
+
+private:
+    QPointer<QWidget> parent_;
+    WaitRetry waitRetry_;
+};
+
+}  // namespace mg::ui
