@@ -1,11 +1,13 @@
 #include "shell/cli.h"
 
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
 #include "data/backend.h"
 #include "data/context.h"
+#include "data/database.h"
 #include "data/ddl.h"
 #include "shell/demo.h"
 #include "shell/settings.h"
@@ -163,8 +165,6 @@ int exitStatus(const RunOutcome& o) {
     if (o.response == RequestCompleted) return ExitOk;
     return o.messages <= 1 ? ExitOk : ExitFailed;
 }
-
-volatile std::sig_atomic_t& interruptFlag() { return interrupted; }
 
 int runImport(std::string_view what, const ProcessFactory& make, const db::Settings& settings, std::string_view settingsFile,
               std::FILE* err) {

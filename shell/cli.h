@@ -19,7 +19,6 @@
 // The imports themselves are handed in by the executable (ImportJobs), so this part of the
 // shell needs neither of them and tests can run it with processes of their own.
 
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -90,9 +89,6 @@ struct ImportJobs {
     ProcessFactory outlays;  // empty: not part of this build
     ProcessFactory fees;
 };
-
-// The flag Ctrl+C sets while an import runs (a second Ctrl+C ends the program at once).
-volatile std::sig_atomic_t& interruptFlag();
 
 // Runs an import without windows: connects with `settings` (read from `settingsFile`, which
 // the error line names when the database cannot be opened), makes the process, runs it

@@ -568,7 +568,7 @@ struct AttachmentDef {
 // matter is not in dbo.Matters; 20009's diary entry is not in dbo.diary; 20011 and 20012
 // are two documents of one diary entry; 20014's fee earner is a locum without a handler
 // row; 20015 is an attendance on a litigation-scale matter (no matrix row); 20020's
-// document has no mapping at all.
+// document has no mapping at all; 20021's matter owes more than the matrix's sixth band.
 const AttachmentDef kAttachments[] = {
     {20001, 50001, "OSU001-0001", "CLIENTLTR", "SRY", 11, 23, 9, 15},
     {20002, 50002, "MUR002-0001", "SUMMONS", "JOB", 11, 23, 10, 40},
@@ -584,12 +584,13 @@ const AttachmentDef kAttachments[] = {
     {20012, 50011, "DOY004-0002", "CLIENTLTR", "AFL", 11, 30, 10, 25},
     {20013, 50013, "BRE001-0002", "LRSEARCH", "PMC", 12, 1, 9, 5},
     {20014, 50014, "FIT005-0002", "AFFIDAVIT", "LOC", 12, 1, 14, 0},
-    {20015, 50015, "MUR002-0001", "ATTNOTE", "AFL", 12, 2, 16, 10},
+    {20015, 50015, "MUR002-0001", "ATTNOTE", "AFL", 12, 2, 9, 10},
     {20016, 50016, "OSU001-0001", "PROBATE", "SRY", 12, 2, 10, 30},
     {20017, 50017, "BRE001-0001", "SUMMONS", "JOB", 12, 3, 11, 0},
     {20018, 50018, "DOY004-0002", "AFFIDAVIT", "AFL", 12, 3, 15, 45},
     {20019, 50019, "WAL003-0001", "SUMMONS", "SRY", 12, 4, 9, 40},
     {20020, 50020, "KEL001-0001", "CONTRACT", "PMC", 12, 4, 12, 0},
+    {20021, 50021, "BRE001-0002", "CLIENTLTR", "PMC", 12, 4, 16, 30},
 };
 
 std::string teamOf(string_view fe) {
@@ -647,8 +648,8 @@ void diary(Filler& f) {
               true);
     }
     // Entries without documents.
-    entry(50021, "BRE001-0001", "PHONE", "JOB", 12, 4, 15, 30, "Telephone call with client re discovery", false);
-    entry(50022, "OSU001-0001", "MEETING", "SRY", 12, 4, 16, 0, "Meeting with executors", false);
+    entry(50031, "BRE001-0001", "PHONE", "JOB", 12, 4, 15, 30, "Telephone call with client re discovery", false);
+    entry(50032, "OSU001-0001", "MEETING", "SRY", 12, 4, 16, 0, "Meeting with executors", false);
 }
 
 void diaryAttachments(Filler& f) {

@@ -16,8 +16,8 @@ Error makeDemoDatabase(const std::string& path);
 // A few facts about the demo practice that a user (or a test) may want to rely on.
 namespace demo {
 inline constexpr int kFirstTrackRef = 20001;
-inline constexpr int kLastTrackRef = 20020;
-inline constexpr int kAttachments = 20;
+inline constexpr int kLastTrackRef = 20021;
+inline constexpr int kAttachments = 21;
 inline constexpr const char* kMissingMatter = "QUI007-0003";   // an attachment's matter not in dbo.Matters
 inline constexpr int kMissingDiaryId = 59999;                   // an attachment's diary entry not in dbo.diary
 inline constexpr const char* kNoArrangementMatter = "WAL003-0001";  // neither matter nor client has a charge arrangement

@@ -1,0 +1,126 @@
+#pragma once
+// What the shell tests share: a temporary folder, direct queries on a database file, and
+// running the built program in a folder of its own.
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace mg::test {
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::random_device rd;
+        path_ = std::filesystem::temp_directory_path() / ("mgshell-" + std::to_string(rd()) + std::to_string(rd()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Direct reads of a database file, beside the program's own data layer.
+class SqlFile {
+public:
+    explicit SqlFile(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            throw std::runtime_error("cannot open " + path);
+    }
+    ~SqlFile() { sqlite3_close(db_); }
+    SqlFile(const SqlFile&) = delete;
+    SqlFile& operator=(const SqlFile&) = delete;
+
+    std::vector<std::vector<std::string>> rows(const std::string& sql) const {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            throw std::runtime_error(std::string("SQL failed: ") + sqlite3_errmsg(db_) + " in " + sql);
+        std::vector<std::vector<std::string>> out;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<std::string> row;
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                const unsigned char* t = sqlite3_column_text(st, c);
+                row.emplace_back(t ? reinterpret_cast<const char*>(t) : "");
+            }
+            out.push_back(std::move(row));
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+    std::string scalar(const std::string& sql) const {
+        auto r = rows(sql);
+        return r.empty() || r[0].empty() ? std::string() : r[0][0];
+    }
+    long long count(const std::string& sql) const { return std::stoll("0" + scalar(sql)); }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string quoted(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') q += "'\\''";
+        else q += c;
+    }
+    return q + "'";
+}
+
+// Runs the built program with `args` in `folder`, stdout and stderr captured.
+inline ProgramRun runProgram(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+    ProgramRun r;
+    const std::string out = (folder / ".stdout").string();
+    const std::string err = (folder / ".stderr").string();
+    std::string cmd = "cd " + quoted(folder.string()) + " && " + quoted(MG_MARROWGATE_PATH);
+    for (const std::string& a : args) cmd += " " + quoted(a);
+    cmd += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
+    int rc = std::system(cmd.c_str());
+#ifndef _WIN32
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+#else
+    r.status = rc;
+#endif
+    r.out = readFile(out);
+    r.err = readFile(err);
+    std::error_code ec;
+    std::filesystem::remove(out, ec);
+    std::filesystem::remove(err, ec);
+    return r;
+}
+
+}  // namespace mg::test
