@@ -1,0 +1,288 @@
+// The outlay import of 20,000 attachments (one or two charge rows each) on the embedded
+// database without windows, beside a minimal replay of the same statement stream written
+// directly against SQLite (prepared statements, no record buffers), with the same database
+// settings on both sides. Run once with 1,000 and once with 100,000 existing batch lines:
+// the cost per attachment must not grow with the size of the tables.
+//
+//     mg_outlay_import_bench [attachments]
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "data/database.h"
+#include "data/dates.h"
+#include "data/ini.h"
+#include "maintenance/integrity.h"
+#include "outlays/import_details.h"
+#include "ui/scripted.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct QuietUi : mg::ui::UserInterface, mg::ui::ProgressView {
+    int messages = 0;
+    int message(const mg::ui::Message& m) override {
+        ++messages;
+        return m.defaultButton;
+    }
+    using UserInterface::message;
+    int waitRetry(std::string_view, int) override { return 1; }
+    void setClipboard(std::string_view) override {}
+    void halt(std::string_view t) override { std::fprintf(stderr, "halt: %.*s\n", int(t.size()), t.data()); }
+    void setCaption(std::string_view) override {}
+    void setUserText(std::string_view) override {}
+    void setPercentText(std::string_view) override {}
+    void setBar(int) override {}
+};
+
+void exec(sqlite3* db, const std::string& sql) {
+    char* msg = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+        std::fprintf(stderr, "%s\n%s\n", msg, sql.c_str());
+        std::exit(1);
+    }
+}
+
+// A practice with `attachments` waiting attachments and `lines` existing batch lines in
+// older batches.
+void seed(const std::string& path, int attachments, int lines) {
+    if (mg::Error e = mg::db::createDatabase(path)) {
+        std::fprintf(stderr, "%s\n", e.driverText.c_str());
+        std::exit(1);
+    }
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    exec(db, "BEGIN");
+    exec(db, "INSERT INTO control (NAME, OUTLAY, YEAR, CURPER, LASTBATCH, LASTPREF, NEXT_DOC_NO) VALUES ('Bench', '7100', 2026, 12, "
+             "100000, 5000000, 1)");
+    exec(db, "INSERT INTO OutlayCode VALUES ('CSF', 'Court Stamp Fee'), ('SRCH', 'Land Registry Search'), ('COPY', 'Photocopying')");
+    exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) "
+             "INSERT INTO Matters (CODE, CLIENTCODE, ORIGINALDEBT, DEBTINTEREST, DEBTCOLLECTED) "
+             "SELECT printf('M%05d', i), printf('C%04d', i), printf('%d.00', i * 97), '0.00', '0.00' FROM n");
+    exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500) "
+             "INSERT INTO diary (ACTIONID, CASECODE, FNCODE) SELECT i, printf('M%05d', i), 'JMK' FROM n");
+    // 40 documents: the even ones with one charge row, the odd ones with two of different codes.
+    for (int d = 0; d < 40; ++d) {
+        std::string doc = "DOC" + std::to_string(d);
+        exec(db, "INSERT INTO DocumentCharges (DOCUMENTNAME, OUTLAYCODE, OUTLAYAMOUNT, NOMINALCODE, BAND1, BAND2, OUTLAYAMT2, BAND3, "
+                 "OUTLAYAMT3, BAND4, OUTLAYAMT4, BAND5, OUTLAYAMT5) VALUES ('" + doc +
+                     "', 'CSF', '12.50', '4100', '1000.00', '5000.00', '20.00', '10000.00', '30.00', '30000.00', '40.00', "
+                     "'60000.00', '50.00')");
+        if (d % 2)
+            exec(db, "INSERT INTO DocumentCharges (DOCUMENTNAME, OUTLAYCODE, OUTLAYAMOUNT, NOMINALCODE, BAND1) VALUES ('" + doc +
+                         "', 'SRCH', '25.00', '4200', '100000.00')");
+    }
+    exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(attachments) +
+                 ") INSERT INTO DiaryAttachments (DIARYID, TRACKREFERENCE, CASECODE, NAME, FEES) "
+                 "SELECT 1 + i % 500, i, printf('M%05d', 1 + i % 500), 'DOC' || (i % 40), 1 FROM n");
+    // Existing, posted history.
+    exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(lines / 20 + 1) +
+                 ") INSERT INTO BatchH (BATCHNO, CODE, PREF, REF, DATE, POSTED, VALUE) "
+                 "SELECT i, '4100', i, 'AutoOutlay', date('2020-01-01', '+' || (i % 1500) || ' days'), 'Y', '100.00' FROM n");
+    exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(lines) +
+                 ") INSERT INTO BatchDetails (BATCHNO, TYPE, CODE, PREF, REF, DATE, VALUE, MATTER, OUTLAYCODE) "
+                 "SELECT 1 + i / 20, 'P', '7100', 100000 + i, 'Doc Outlay', '2021-01-01', '5.00', 'M00001', 'CSF' FROM n");
+    exec(db, "COMMIT");
+    sqlite3_close(db);
+}
+
+struct Run {
+    double seconds = 0;
+    uint64_t statements = 0;
+};
+
+Run runImport(const std::string& path, const std::string& ini) {
+    mg::db::Settings settings;
+    settings.driver = "sqlite";
+    settings.database = path;
+    mg::Context ctx(settings);
+    QuietUi ui;
+    mg::Session s{ctx, ui};
+    mg::outlays::OutlayImport import(s, ui, 0, ini);
+    auto t0 = Clock::now();
+    mg::ui::runWithoutWindow(import, nullptr);
+    Run r;
+    r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    r.statements = ctx.statementsSent();
+    return r;
+}
+
+// The same statement stream, written straight against SQLite.
+struct Replay {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* prep(const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+            std::fprintf(stderr, "%s: %s\n", sqlite3_errmsg(db), sql);
+            std::exit(1);
+        }
+        return st;
+    }
+};
+
+double runReplay(const std::string& path, const std::string& ini, bool writeIni) {
+    Replay r;
+    sqlite3_open_v2(path.c_str(), &r.db, SQLITE_OPEN_READWRITE, nullptr);
+    exec(r.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    sqlite3_stmt* page = r.prep("SELECT rowid, * FROM DiaryAttachments WHERE TRACKREFERENCE > ?1 ORDER BY TRACKREFERENCE LIMIT 256");
+    sqlite3_stmt* count = r.prep("SELECT count(*) FROM DocumentCharges WHERE DocumentName = ?1");
+    sqlite3_stmt* rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE (DOCUMENTNAME, rowid) >= (?1, 0) ORDER BY DOCUMENTNAME, rowid LIMIT 4");
+    sqlite3_stmt* batch = r.prep("SELECT BatchNo FROM BatchH WHERE (Code = ?1) AND (Posted <> 'Y') AND (Ref = 'AutoOutlay') AND (DATE = ?2)");
+    sqlite3_stmt* ctl = r.prep("SELECT rowid, * FROM control ORDER BY NEXT_DOC_NO LIMIT 4");
+    sqlite3_stmt* ctlPut = r.prep("UPDATE control SET LASTBATCH = ?1, LASTPREF = ?2 WHERE rowid = ?3");
+    sqlite3_stmt* header = r.prep("INSERT INTO BatchH (BATCHNO, POSTFWD, TYPE, CODE, PREF, REF, DATE, NARR, VALUE, POSTED, CLIENTAC, PERNO, "
+                                  "YEAR, USERCODE, ENTRYDATE, CURRENCY) VALUES (?1, 'N', 'P', ?2, ?3, 'AutoOutlay', ?4, ?5, '0.00', 'N', "
+                                  "'N', 12, 2026, 'AUTO', ?4, 'E')");
+    sqlite3_stmt* fee = r.prep("SELECT FnCode FROM Diary WHERE ActionID = ?1");
+    sqlite3_stmt* outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE CODE = ?1 LIMIT 1");
+    sqlite3_stmt* matter = r.prep("SELECT rowid, * FROM Matters WHERE CODE = ?1 LIMIT 1");
+    sqlite3_stmt* line = r.prep("INSERT INTO BatchDetails (BATCHNO, TYPE, CODE, PREF, REF, DATE, FEE, NARR, MATTER, VALUE, VATCODE, VATVAL, "
+                                "OUTLAY, YEAR, PERNO, ENTRYCURRENCY, CURRENCYVALUE, OUTLAYCODE) VALUES (?1, 'P', '7100', ?2, 'Doc Outlay', "
+                                "?3, ?4, ?5, ?6, ?7, 'E', '0.00', 'O', 2026, 12, 'E', ?8, ?9)");
+    sqlite3_stmt* getH = r.prep("SELECT rowid, VALUE FROM BatchH WHERE BATCHNO = ?1 LIMIT 1");
+    sqlite3_stmt* putH = r.prep("UPDATE BatchH SET VALUE = ?1, CURRENCYVALUE = ?2 WHERE rowid = ?3");
+    sqlite3_stmt* maxRef = r.prep("SELECT max(TrackReference) FROM DiaryAttachments");
+    const std::string today = mg::dates::toIsoDate(mg::dates::today());
+
+    auto t0 = Clock::now();
+    long long last = 0;
+    for (;;) {
+        sqlite3_bind_int64(page, 1, last);
+        struct Att { long long ref, diary; std::string cas, doc; };
+        std::vector<Att> atts;
+        while (sqlite3_step(page) == SQLITE_ROW)
+            atts.push_back({sqlite3_column_int64(page, 2), sqlite3_column_int64(page, 1),
+                            reinterpret_cast<const char*>(sqlite3_column_text(page, 3)),
+                            reinterpret_cast<const char*>(sqlite3_column_text(page, 4))});
+        sqlite3_reset(page);
+        if (atts.empty()) break;
+        for (const Att& a : atts) {
+            last = a.ref;
+            sqlite3_bind_text(count, 1, a.doc.c_str(), -1, SQLITE_TRANSIENT);
+            sqlite3_step(count);
+            int n = sqlite3_column_int(count, 0);
+            sqlite3_reset(count);
+            if (n > 0) {
+                exec(r.db, "BEGIN IMMEDIATE");
+                sqlite3_bind_text(rows, 1, a.doc.c_str(), -1, SQLITE_TRANSIENT);
+                struct Row { std::string outlay, nominal, amount; };
+                std::vector<Row> charges;
+                while (sqlite3_step(rows) == SQLITE_ROW && static_cast<int>(charges.size()) < n)
+                    charges.push_back({reinterpret_cast<const char*>(sqlite3_column_text(rows, 2)),
+                                       reinterpret_cast<const char*>(sqlite3_column_text(rows, 4)),
+                                       reinterpret_cast<const char*>(sqlite3_column_text(rows, 3))});
+                sqlite3_reset(rows);
+                for (const Row& c : charges) {
+                    auto takeNumbers = [&](bool forBatch, long long& batchNo, long long& pref) {
+                        sqlite3_step(ctl);
+                        long long rowid = sqlite3_column_int64(ctl, 0);
+                        long long lastBatch = sqlite3_column_int64(ctl, 15), lastPref = sqlite3_column_int64(ctl, 17);
+                        sqlite3_reset(ctl);
+                        if (forBatch) batchNo = ++lastBatch;
+                        pref = ++lastPref;
+                        sqlite3_bind_int64(ctlPut, 1, lastBatch);
+                        sqlite3_bind_int64(ctlPut, 2, lastPref);
+                        sqlite3_bind_int64(ctlPut, 3, rowid);
+                        sqlite3_step(ctlPut);
+                        sqlite3_reset(ctlPut);
+                    };
+                    long long batchNo = 0, pref = 0;
+                    sqlite3_bind_text(batch, 1, c.nominal.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(batch, 2, today.c_str(), -1, SQLITE_TRANSIENT);
+                    if (sqlite3_step(batch) == SQLITE_ROW) batchNo = sqlite3_column_int64(batch, 0);
+                    sqlite3_reset(batch);
+                    if (!batchNo) {
+                        takeNumbers(true, batchNo, pref);
+                        sqlite3_bind_text(outlay, 1, c.outlay.c_str(), -1, SQLITE_TRANSIENT);
+                        sqlite3_step(outlay);
+                        sqlite3_reset(outlay);
+                        sqlite3_bind_int64(header, 1, batchNo);
+                        sqlite3_bind_text(header, 2, c.nominal.c_str(), -1, SQLITE_TRANSIENT);
+                        sqlite3_bind_int64(header, 3, pref);
+                        sqlite3_bind_text(header, 4, today.c_str(), -1, SQLITE_TRANSIENT);
+                        sqlite3_bind_text(header, 5, "Court Stamp Fee", -1, SQLITE_STATIC);
+                        sqlite3_step(header);
+                        sqlite3_reset(header);
+                    }
+                    long long unused = 0;
+                    takeNumbers(false, unused, pref);
+                    sqlite3_bind_int64(fee, 1, a.diary);
+                    sqlite3_step(fee);
+                    std::string fe = sqlite3_column_text(fee, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(fee, 0)) : "";
+                    sqlite3_reset(fee);
+                    sqlite3_bind_text(outlay, 1, c.outlay.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_step(outlay);
+                    sqlite3_reset(outlay);
+                    sqlite3_bind_text(matter, 1, a.cas.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_step(matter);
+                    sqlite3_reset(matter);
+                    sqlite3_bind_int64(line, 1, batchNo);
+                    sqlite3_bind_int64(line, 2, pref);
+                    sqlite3_bind_text(line, 3, today.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(line, 4, fe.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(line, 5, "Court Stamp Fee", -1, SQLITE_STATIC);
+                    sqlite3_bind_text(line, 6, a.cas.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(line, 7, c.amount.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_bind_text(line, 8, "9.84", -1, SQLITE_STATIC);
+                    sqlite3_bind_text(line, 9, c.outlay.c_str(), -1, SQLITE_TRANSIENT);
+                    sqlite3_step(line);
+                    sqlite3_reset(line);
+                    sqlite3_bind_int64(getH, 1, batchNo);
+                    sqlite3_step(getH);
+                    long long hrow = sqlite3_column_int64(getH, 0);
+                    sqlite3_reset(getH);
+                    sqlite3_bind_text(putH, 1, "100.00", -1, SQLITE_STATIC);
+                    sqlite3_bind_text(putH, 2, "78.76", -1, SQLITE_STATIC);
+                    sqlite3_bind_int64(putH, 3, hrow);
+                    sqlite3_step(putH);
+                    sqlite3_reset(putH);
+                }
+                exec(r.db, "COMMIT");
+            }
+            if (writeIni) mg::ini::put(ini, "DocumentOutlays", "LastTrackRef", std::to_string(a.ref));
+        }
+    }
+    sqlite3_step(maxRef);
+    sqlite3_reset(maxRef);
+    double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    for (sqlite3_stmt* st : {page, count, rows, batch, ctl, ctlPut, header, fee, outlay, matter, line, getH, putH, maxRef}) sqlite3_finalize(st);
+    sqlite3_close(r.db);
+    return seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int attachments = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const auto dir = std::filesystem::temp_directory_path() / "mg-outlay-bench";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::printf("outlay import of %d attachments (half with one charge row, half with two), WAL, synchronous=FULL\n", attachments);
+    std::printf("%-16s %14s %14s %14s %10s %12s\n", "existing lines", "import att/s", "replay att/s", "replay+ini", "ratio", "stmts/att");
+    for (int lines : {1000, 100000}) {
+        std::string a = (dir / ("import-" + std::to_string(lines) + ".db")).string();
+        std::string b = (dir / ("replay-" + std::to_string(lines) + ".db")).string();
+        std::string c = (dir / ("replayini-" + std::to_string(lines) + ".db")).string();
+        seed(a, attachments, lines);
+        seed(b, attachments, lines);
+        seed(c, attachments, lines);
+        const char* only = std::getenv("MG_BENCH_ONLY");  // "import" or "replay", for profiling one side
+        Run imp{1, 0};
+        double rep = 1, repIni = 1;
+        if (!only || std::string(only) == "import") imp = runImport(a, (dir / "import.ini").string());
+        if (!only || std::string(only) == "replay") {
+            rep = runReplay(b, (dir / "replay.ini").string(), false);
+            repIni = runReplay(c, (dir / "replayini.ini").string(), true);
+        }
+        std::printf("%-16d %14.0f %14.0f %14.0f %10.2f %12.1f\n", lines, attachments / imp.seconds, attachments / rep,
+                    attachments / repIni, rep / imp.seconds, double(imp.statements) / attachments);
+        std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", repIni / imp.seconds);
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Marrowgate builds with, when they are missing.
+set -euo pipefail
+
+packages=(cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libsimpleini-dev libgtest-dev libgmock-dev
+          libbenchmark-dev fonts-dejavu-core)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi

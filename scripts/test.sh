@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds Marrowgate and runs every test. With --sanitize the build uses AddressSanitizer and
+# UndefinedBehaviorSanitizer (in build-asan/).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+
+dir=build
+flags=(-DCMAKE_BUILD_TYPE=Release)
+if [ "${1:-}" = "--sanitize" ]; then
+  dir=build-asan
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DMG_SANITIZE=ON -DMG_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=0
+fi
+cmake -S . -B "$dir" "${flags[@]}"
+cmake --build "$dir" -j"$(nproc)"
+cd "$dir"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
