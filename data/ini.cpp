@@ -299,10 +299,9 @@ void syncFolder(const fs::path& folder) {
 #endif
 }
 
-// Writes `text` to a temporary file beside `target`, flushes it to disk and renames it over
-// `target`. On any failure the temporary is removed and `target` is left as it was.
-bool replaceFile(const fs::path& target, const std::string& text,
-                 std::optional<fs::perms> keepPerms) {
+// Writes `text` to a temporary file beside `target` and flushes it to disk. On failure the
+// temporary is removed and an empty path returned; `target` is never touched.
+fs::path stageFile(const fs::path& target, const std::string& text, std::optional<fs::perms> keepPerms) {
     fs::path temp = target;
     temp += ".tmp-" + std::to_string(processId());
     std::error_code ec;
@@ -316,7 +315,7 @@ bool replaceFile(const fs::path& target, const std::string& text,
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
                           0666);
 #endif
-    if (fd < 0) return false;
+    if (fd < 0) return {};
 
     bool ok = writeAll(fd, text);
 #ifdef _WIN32
@@ -327,11 +326,18 @@ bool replaceFile(const fs::path& target, const std::string& text,
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
 #endif
-    if (ok) {
-        fs::rename(temp, target, ec);
-        ok = !ec;
-    }
     if (!ok) {
+        fs::remove(temp, ec);
+        return {};
+    }
+    return temp;
+}
+
+// Puts a staged file in place with one rename, then makes the rename durable.
+bool publishFile(const fs::path& temp, const fs::path& target) {
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
         fs::remove(temp, ec);
         return false;
     }
@@ -402,37 +408,78 @@ long long getInt(std::string_view file, std::string_view section, std::string_vi
     return n == LLONG_MIN ? LLONG_MAX : -n;
 }
 
-bool put(std::string_view file, std::string_view section, std::string_view key,
-         std::string_view value) {
+StagedWrite stage(std::string_view file, std::string_view section, std::string_view key,
+                  std::string_view value) {
     const std::string_view sectionName = trimBlanks(section);
     const std::string_view keyName = trimBlanks(key);
     if (!validName(sectionName, true) || !validName(keyName, false) || !validValue(value))
-        return false;
+        return {};
 
     fs::path path = resolve(file);
     std::error_code ec;
     if (file.empty() && path.has_parent_path()) {
         fs::create_directories(path.parent_path(), ec);
-        if (ec) return false;
+        if (ec) return {};
     }
     // Writing through a link replaces the file it points at, not the link.
     if (fs::is_symlink(fs::symlink_status(path, ec))) {
         const fs::path real = fs::weakly_canonical(path, ec);
-        if (ec) return false;
+        if (ec) return {};
         path = real;
     }
 
     const FileText current = readFile(path);
     // A file that exists but cannot be read, or is not an INI file, is never overwritten.
     if (current.state == FileState::Unreadable || current.state == FileState::Garbled)
-        return false;
+        return {};
 
     std::optional<fs::perms> perms;
     if (current.state == FileState::Ok) {
         const fs::file_status st = fs::status(path, ec);
         if (!ec) perms = st.permissions();
     }
-    return replaceFile(path, edited(current.bytes, sectionName, keyName, value), perms);
+    fs::path temp = stageFile(path, edited(current.bytes, sectionName, keyName, value), perms);
+    if (temp.empty()) return {};
+    StagedWrite w;
+    w.temp_ = temp.string();
+    w.target_ = path.string();
+    return w;
+}
+
+bool put(std::string_view file, std::string_view section, std::string_view key,
+         std::string_view value) {
+    return stage(file, section, key, value).publish();
+}
+
+StagedWrite::StagedWrite(StagedWrite&& other) noexcept
+    : temp_(std::move(other.temp_)), target_(std::move(other.target_)) {
+    other.temp_.clear();
+}
+
+StagedWrite& StagedWrite::operator=(StagedWrite&& other) noexcept {
+    if (this != &other) {
+        abandon();
+        temp_ = std::move(other.temp_);
+        target_ = std::move(other.target_);
+        other.temp_.clear();
+    }
+    return *this;
+}
+
+StagedWrite::~StagedWrite() { abandon(); }
+
+bool StagedWrite::publish() {
+    if (temp_.empty()) return false;
+    const bool ok = publishFile(temp_, target_);
+    temp_.clear();
+    return ok;
+}
+
+void StagedWrite::abandon() {
+    if (temp_.empty()) return;
+    std::error_code ec;
+    fs::remove(temp_, ec);
+    temp_.clear();
 }
 
 }  // namespace mg::ini

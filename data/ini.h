@@ -31,4 +31,34 @@ long long getInt(std::string_view file, std::string_view section, std::string_vi
 bool put(std::string_view file, std::string_view section, std::string_view key,
          std::string_view value);
 
+// A write made ready ahead of the moment it must take effect: the new file is written and
+// flushed beside the old one, and publish() puts it in place with a single rename. A
+// program that must record a fact right after a database commit stages the write before
+// the commit and publishes it after, so a crash can fall between the two only during that
+// one rename. A staged write that is never published leaves the old file as it was.
+class StagedWrite {
+public:
+    StagedWrite() = default;
+    StagedWrite(StagedWrite&& other) noexcept;
+    StagedWrite& operator=(StagedWrite&& other) noexcept;
+    StagedWrite(const StagedWrite&) = delete;
+    StagedWrite& operator=(const StagedWrite&) = delete;
+    ~StagedWrite();  // abandons an unpublished write
+
+    bool ready() const { return !temp_.empty(); }
+    // Puts the new file in place; true when it is there.
+    bool publish();
+    void abandon();
+
+private:
+    friend StagedWrite stage(std::string_view, std::string_view, std::string_view, std::string_view);
+    std::string temp_;
+    std::string target_;
+};
+
+// Prepares the write of `value` under `key` in `section` (as put does) without putting it in
+// place; the result is not ready when it cannot be prepared (then put would fail too).
+StagedWrite stage(std::string_view file, std::string_view section, std::string_view key,
+                  std::string_view value);
+
 }  // namespace mg::ini

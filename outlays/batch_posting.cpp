@@ -41,17 +41,17 @@ std::string batchNumberQuery(std::string_view nominalCode, int32_t day) { return
 
 // ---- one attachment -----------------------------------------------------------------------
 
-BatchPosting::Outcome BatchPosting::postAttachment() {
+BatchPosting::Outcome BatchPosting::postAttachment(const std::function<void()>& committed) {
     for (;;) {
         addBatchNo_ = 0;
-        Step step = tryPostAttachment();
+        Step step = tryPostAttachment(committed);
         if (step == Retry) continue;  // the whole attachment again, with fresh numbers
         if (step == Stop) return Stopped;
         return addBatchNo_ < 1 ? NothingToPost : Posted;
     }
 }
 
-BatchPosting::Step BatchPosting::tryPostAttachment() {
+BatchPosting::Step BatchPosting::tryPostAttachment(const std::function<void()>& committed) {
     Context& ctx = s_.ctx;
     Table& sqld = ctx.table(TableId::SQLResultD);
     Table& dch = ctx.table(TableId::DocumentCharges);
@@ -77,6 +77,7 @@ BatchPosting::Step BatchPosting::tryPostAttachment() {
         if (Step step = postOutlayLine(); step != Done) return step;
     }
     if (ctx.commit()) return databaseFailed("Committing the attachment");
+    if (committed) committed();
     return Done;
 }
 

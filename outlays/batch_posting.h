@@ -9,6 +9,7 @@
 // together or not at all.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "data/decimal.h"
@@ -38,8 +39,9 @@ public:
 
     explicit BatchPosting(Session s) : s_(s) {}
 
-    // Posts the attachment in the dbo.DiaryAttachments record buffer.
-    Outcome postAttachment();
+    // Posts the attachment in the dbo.DiaryAttachments record buffer. `committed` is called
+    // the moment its transaction has committed, before anything else happens.
+    Outcome postAttachment(const std::function<void()>& committed = {});
 
     // The amount of the current charge row for an outstanding debt.
     Decimal selectBandAmount(const Decimal& debt) const;
@@ -47,7 +49,7 @@ public:
 private:
     enum Step { Done, Retry, Stop };
 
-    Step tryPostAttachment();
+    Step tryPostAttachment(const std::function<void()>& committed);
     Step postOutlayLine();
     Step findOrAddBatch();
     Step takeControlNumbers(bool forBatch);

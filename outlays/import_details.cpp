@@ -74,16 +74,25 @@ void OutlayImport::cycle() {
     while (recordsThisCycle_ < kRecordsPerCycle) {
         const Decimal trackRef = ctx.get(DAT::TRACKREFERENCE);
         if (trackRef > Decimal(lastTrackRef_)) {
-            BatchPosting::Outcome outcome = posting_.postAttachment();
+            // The new tracking reference is written ahead and put in place the moment the
+            // attachment's transaction commits: a crash can fall between the two only during
+            // one rename, and then at worst this one attachment is posted again.
+            const int64_t ref = trackRef.toInt64();
+            ini::StagedWrite mark = ini::stage(productIni_, kOutlaysSection, kLastTrackRefKey, std::to_string(ref));
+            bool stored = false;
+            BatchPosting::Outcome outcome = posting_.postAttachment([&] { stored = mark.publish(); });
             if (outcome == BatchPosting::Stopped) {
                 // Nothing of this attachment was written: the run ends as a confirmed Cancel
                 // does, and the next run starts with it.
+                mark.abandon();
                 cancelConfirmed();
                 return;
             }
             if (outcome == BatchPosting::Posted) ++posted_;
-            // The attachment is in the books: the next run starts after it, whatever happens.
-            storeLastTrackRef(trackRef.toInt64());
+            // An attachment without charges commits nothing; and when the staged write could
+            // not be made, a plain write is tried.
+            if (!stored) storeLastTrackRef(ref);
+            lastProcessed_ = ref;
         }
         do {
             getNextRecord();
@@ -107,7 +116,6 @@ void OutlayImport::cancelConfirmed() {
 }
 
 void OutlayImport::storeLastTrackRef(int64_t value) {
-    lastProcessed_ = value;
     ini::put(productIni_, kOutlaysSection, kLastTrackRefKey, std::to_string(value));
 }
 

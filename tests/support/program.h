@@ -1,0 +1,26 @@
+#pragma once
+// Runs the marrowgate program in a folder of a test, as a user would from a terminal.
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mg::test {
+
+// Starts the program with `args` in `folder`; its standard output and error are appended
+// to messages.txt there. Returns the process id.
+pid_t startProgram(const std::string& binary, const std::filesystem::path& folder, const std::vector<std::string>& args);
+
+// Waits for the process; returns its exit status, or 128 + the signal that ended it.
+int waitProgram(pid_t pid);
+
+// Kills the process with SIGKILL after `milliseconds` unless it ended before; returns true
+// when it was killed.
+bool killAfter(pid_t pid, int milliseconds);
+
+// Writes a vorn.ini in `folder` that points at the embedded database `database`.
+void writeConnectionIni(const std::filesystem::path& folder, const std::string& database);
+
+}  // namespace mg::test
