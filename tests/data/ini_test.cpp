@@ -304,3 +304,58 @@ TEST_F(IniTest, TheDefaultIniFileLivesInTheUserConfigFolder) {
 }
 
 }  // namespace
+
+namespace mg::ini {
+namespace {
+
+class StagedIniTest : public ::testing::Test {
+protected:
+    fs::path dir_ = fs::temp_directory_path() / ("mg-staged-" + std::to_string(::getpid()));
+    void SetUp() override {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string file() const { return (dir_ / "Quillerton.ini").string(); }
+    int entries() const {
+        int n = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir_)) ++n;
+        return n;
+    }
+};
+
+TEST_F(StagedIniTest, AStagedWriteTakesEffectOnlyWhenPublished) {
+    ASSERT_TRUE(put(file(), "DocumentOutlays", "LastTrackRef", "10"));
+    StagedWrite w = stage(file(), "DocumentOutlays", "LastTrackRef", "11");
+    ASSERT_TRUE(w.ready());
+    EXPECT_EQ(get(file(), "DocumentOutlays", "LastTrackRef"), "10") << "not yet in place";
+    EXPECT_TRUE(w.publish());
+    EXPECT_FALSE(w.ready());
+    EXPECT_EQ(get(file(), "DocumentOutlays", "LastTrackRef"), "11");
+    EXPECT_EQ(entries(), 1) << "no temporary left behind";
+    EXPECT_FALSE(w.publish()) << "a write is published once";
+}
+
+TEST_F(StagedIniTest, AnAbandonedOrDroppedWriteLeavesTheOldFileAndNoTemporary) {
+    ASSERT_TRUE(put(file(), "DocumentOutlays", "LastTrackRef", "10"));
+    {
+        StagedWrite w = stage(file(), "DocumentOutlays", "LastTrackRef", "11");
+        ASSERT_TRUE(w.ready());
+        EXPECT_EQ(entries(), 2);
+    }
+    StagedWrite w = stage(file(), "DocumentOutlays", "LastTrackRef", "12");
+    w.abandon();
+    EXPECT_EQ(get(file(), "DocumentOutlays", "LastTrackRef"), "10");
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(StagedIniTest, AWriteThatCannotBePreparedIsNotReady) {
+    fs::create_directories(dir_ / ("Quillerton.ini.tmp-" + std::to_string(::getpid())));
+    StagedWrite w = stage(file(), "DocumentOutlays", "LastTrackRef", "11");
+    EXPECT_FALSE(w.ready());
+    EXPECT_FALSE(w.publish());
+    EXPECT_EQ(get(file(), "DocumentOutlays", "LastTrackRef", "none"), "none");
+}
+
+}  // namespace
+}  // namespace mg::ini
