@@ -601,7 +601,7 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
     // Size: the client area in dialog units, plus the bars of a frame.
     QSize clientSize = du.size(def.width, def.height);
     if (main) {
-        client->setMinimumSize(def.resizable ? QSize() : clientSize);
+        client->setMinimumSize(def.resizable ? QSize(0, 0) : clientSize);
         int extra = 0;
         if (main->menuWidget()) extra += main->menuWidget()->sizeHint().height();
         if (statusBar) extra += statusBar->sizeHint().height();

@@ -30,7 +30,7 @@ WindowProcedure::WindowProcedure(QWidget& window, Controls& controls, int styleT
     // An entry that refuses a keystroke (its picture does not take it) counts as rejected.
     for (int f = controls.firstField(); f <= controls.lastField(); ++f) {
         if (auto* le = qobject_cast<QLineEdit*>(controls.at(f)))
-            connect(le, &QLineEdit::inputRejected, this, [this, le] { QApplication::beep(); (void)le; });
+            connect(le, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
         if (auto* tabs = qobject_cast<QTabWidget*>(controls.at(f))) {
             connect(tabs, &QTabWidget::currentChanged, this, [this, f](int) {
                 currentTab = styler().sheetColor(controls_, type_, currentTab, f);

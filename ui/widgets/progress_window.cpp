@@ -172,10 +172,14 @@ int runProcessWindow(ProgressWindow& window, Process& process, bool windowModal,
     window.setWindowModality(windowModal ? Qt::WindowModal : Qt::NonModal);
     ProcessDriver driver(window, process, ui);
     QEventLoop loop;
-    QObject::connect(&driver, &ProcessDriver::finished, &loop, &QEventLoop::quit);
+    int result = 0;
+    QObject::connect(&driver, &ProcessDriver::finished, &loop, [&](int response) {
+        result = response;
+        loop.quit();
+    });
     if (!driver.start()) return 0;
     if (!driver.done()) loop.exec();
-    return driver.done() ? process.response() : 0;
+    return result;
 }
 
 int runProcessWindow(QWidget* parent, bool windowModal, const ProcessFactory& make, int styleType) {

@@ -1,0 +1,51 @@
+// The desktop program: start-up, the main frame, and the restoring of the desktop setting
+// when the frame has closed.
+
+#include "shell/desktop.h"
+
+#include <QApplication>
+
+#include "shell/settings.h"
+#include "shell/windows/drag_setting.h"
+#include "shell/windows/main_frame.h"
+#include "shell/windows/startup.h"
+#include "shell/windows/wait_retry.h"
+#include "ui/widgets/qt_ui.h"
+#include "ui/widgets/styler.h"
+
+namespace mg::shell {
+
+int runDesktop(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Marrowgate");
+    // The frame decides when the program ends, not the last window to close.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // 1. The connection string (GLO:DBOWNER) and the data layer's settings.
+    const Globals& g = startUp();
+    // 2. Styling.
+    loadStyling(ui::styler());
+    // 3. Full-window dragging off for the length of the run.
+    const int32_t currentDragSetting = readDragFullWindows();  // lCurrentFDSetting
+    if (currentDragSetting == 1) writeDragFullWindows(0);
+
+    // The wait/retry message of the posting is this shell's window.
+    ui::QtUserInterface::setDefaultWaitRetry(
+        [](std::string_view text, int ticks, QWidget* parent) -> int { return waitRetryMessage(text, ticks, parent); });
+
+    int exitCode = 0;
+    {
+        // 4. MAIN, until the frame closes.
+        MainFrame frame(g.connection.db);
+        QObject::connect(&frame, &MainFrame::closed, &app, [] { QCoreApplication::exit(0); });
+        frame.show();
+        exitCode = app.exec();
+    }
+
+    // 5. Full-window dragging back on when it was on.
+    if (currentDragSetting == 1) writeDragFullWindows(1);
+    ui::QtUserInterface::setDefaultWaitRetry({});
+    return exitCode;
+}
+
+}  // namespace mg::shell

@@ -1,0 +1,136 @@
+#include "shell/windows/main_frame.h"
+
+#include <memory>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QStatusBar>
+
+#include "shell/settings.h"
+#include "shell/windows/main_setup.h"
+#include "ui/widgets/printer.h"
+#include "ui/widgets/progress_window.h"
+#include "ui/widgets/styler.h"
+
+#if defined(MG_HAVE_OUTLAYS) && __has_include("outlays/import_details.h")
+#include "outlays/import_details.h"
+#define MG_OUTLAY_IMPORT 1
+#endif
+#if defined(MG_HAVE_FEES) && __has_include("fees/import_fees.h")
+#include "fees/import_fees.h"
+#define MG_FEE_IMPORT 1
+#endif
+
+namespace mg::shell {
+
+const ui::WindowDef& mainFrameDef() {
+    using K = ui::ControlKind;
+    // The commands whose procedures come with later work are in the menu but disabled.
+    static const ui::WindowDef def{
+        .caption = "Tallowby : Import Document Outlays & Fees",
+        .width = 505,
+        .height = 319,
+        .icon = "WAFRAME.ICO",
+        .resizable = true,
+        .controls =
+            {
+                {.kind = K::MenuBar, .name = "?MENUBAR"},
+                {.kind = K::Menu, .name = "?FILEMENU", .text = "&File"},
+                {.kind = K::Item, .name = "?PRINTSETUP", .text = "&Print Setup ...", .status = "Setup printer"},
+                {.kind = K::Separator},
+                {.kind = K::Item, .name = "?EXIT", .text = "E&xit", .status = "Exit this application"},
+                {.kind = K::Menu, .name = "?EDITMENU", .text = "&Outlays"},
+                {.kind = K::Item, .name = "?ITEM7", .text = "Last Docment TrackRef"},
+                {.kind = K::Separator},
+                {.kind = K::Item, .name = "?SETUPDOCUMENTOUTLAYS", .text = "Document Outlays", .flags = ui::Disabled},
+                {.kind = K::Separator},
+                {.kind = K::Item, .name = "?OUTLAYSIMPORTOUTLAYS", .text = "Import Outlays"},
+                {.kind = K::Menu, .name = "?FEES", .text = "Fees"},
+                {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees", .flags = ui::Disabled},
+                {.kind = K::Separator},
+                {.kind = K::Item, .name = "?FEESITEM14", .text = "Fees to Import", .flags = ui::Disabled},
+                {.kind = K::Separator},
+                {.kind = K::Item, .name = "?FEESIMPORTFEES", .text = "Import Fees "},
+                {.kind = K::Separator},
+                {.kind = K::Item, .name = "?FEESFEESIMPORTEDREPORT", .text = "Fees Imported Report", .flags = ui::Disabled},
+            },
+    };
+    return def;
+}
+
+bool MainFrame::outlayImportBuilt() {
+#ifdef MG_OUTLAY_IMPORT
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool MainFrame::feeImportBuilt() {
+#ifdef MG_FEE_IMPORT
+    return true;
+#else
+    return false;
+#endif
+}
+
+MainFrame::MainFrame(db::Settings settings, QWidget* parent)
+    : QMainWindow(parent),
+      settings_(std::move(settings)),
+      ctx_(settings_),
+      words_(ctx_),
+      controls_(ui::buildWindow(*this, mainFrameDef())),
+      procedure_(*this, controls_, ui::StyleFrame) {
+    // The status texts of the menu items show in a status bar below the client area.
+    resize(width(), height() + statusBar()->sizeHint().height());
+
+    auto on = [this](const char* name, void (MainFrame::*command)()) {
+        if (QAction* a = controls_.action(name)) connect(a, &QAction::triggered, this, command);
+    };
+    on("?PRINTSETUP", &MainFrame::printSetup);
+    if (QAction* a = controls_.action("?EXIT")) connect(a, &QAction::triggered, this, &QWidget::close);
+    on("?ITEM7", &MainFrame::lastTrackRef);
+    on("?OUTLAYSIMPORTOUTLAYS", &MainFrame::importOutlays);
+    on("?FEESIMPORTFEES", &MainFrame::importFees);
+    if (!outlayImportBuilt()) controls_.setEnabled("?OUTLAYSIMPORTOUTLAYS", false);
+    if (!feeImportBuilt()) controls_.setEnabled("?FEESIMPORTFEES", false);
+}
+
+MainFrame::~MainFrame() = default;
+
+void MainFrame::printSetup() { ui::printerSetup(this); }
+
+void MainFrame::lastTrackRef() { MainSetup::start(settings_, this); }
+
+void MainFrame::importOutlays() {
+#ifdef MG_OUTLAY_IMPORT
+    if (importing_) return;
+    importing_ = true;
+    // LOC:LASTTRACKREF: where the last run stopped (0 without the key).
+    const auto last = static_cast<int32_t>(readLastTrackRef());
+    ui::runProcessWindow(this, true, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+        return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIniPath());
+    });
+    importing_ = false;
+#endif
+}
+
+void MainFrame::importFees() {
+#ifdef MG_FEE_IMPORT
+    // A context of its own, kept by the factory for as long as the run lasts.
+    auto ctx = std::make_shared<Context>(settings_);
+    ui::startProcessWindow(this, [ctx](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+        return std::make_unique<fees::FeeImport>(Session{*ctx, ui}, window);
+    });
+#endif
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        words_.leave();
+        emit closed();
+    }
+}
+
+}  // namespace mg::shell

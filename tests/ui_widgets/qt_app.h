@@ -1,0 +1,63 @@
+#pragma once
+// The widget tests' application object and a few helpers for driving windows.
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+namespace mg::test {
+
+// One QApplication for the whole test program, made before the first test runs (offscreen
+// unless the caller chose a platform) and deleted after the last one, while main is still
+// running: left to the static destructors it would go after parts of Qt it still needs.
+inline QApplication& qtApp() {
+    static int argc = 1;
+    static char name[] = "mg_widget_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp) {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QApplication(argc, argv);
+    }
+    return *qobject_cast<QApplication*>(qApp);
+}
+inline void endQtApp() { delete qApp; }
+
+// Runs `action` on the first modal window that opens within `ms` milliseconds, from
+// inside that window's own event loop.
+inline void whenModalOpens(std::function<void(QWidget*)> action, int ms = 5000) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, action, ms] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            action(modal);
+        } else if (clock->elapsed() > ms) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+        }
+    });
+    timer->start();
+}
+
+// Saves a picture of the window when MG_SCREENSHOTS names a folder (nothing otherwise).
+inline void screenshot(QWidget& w, const std::string& name) {
+    const QByteArray dir = qgetenv("MG_SCREENSHOTS");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    w.grab().save(QString::fromLocal8Bit(dir) + "/" + QString::fromStdString(name) + ".png");
+}
+
+}  // namespace mg::test
