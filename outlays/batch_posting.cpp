@@ -45,6 +45,7 @@ BatchPosting::Outcome BatchPosting::postAttachment(const std::function<void()>& 
     for (;;) {
         addBatchNo_ = 0;
         Step step = tryPostAttachment(committed);
+        showMessages();
         if (step == Retry) continue;  // the whole attachment again, with fresh numbers
         if (step == Stop) return Stopped;
         return addBatchNo_ < 1 ? NothingToPost : Posted;
@@ -105,7 +106,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     if (sql.setSql("Select FnCode From Diary Where ActionID = " + diaryId)) return databaseFailed("Reading the diary entry " + diaryId);
     int rc = sql.next();
     if (rc == NotFoundErr) {
-        s_.ui.message("No Diary record found for Action ID " + diaryId);
+        say({"No Diary record found for Action ID " + diaryId});
         ctx.set(BAD::FEE, "ADM");
     } else if (rc) {
         return databaseFailed("Reading the diary entry " + diaryId);
@@ -122,7 +123,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     ctx.set(MAT::CODE, ctx.get(DAT::CASECODE));
     rc = mat.get(MAT::MATTERKEY);
     if (rc == NoRecErr) {
-        s_.ui.message("Matter " + ctx.get(DAT::CASECODE) + " not found!!!");
+        say({"Matter " + ctx.get(DAT::CASECODE) + " not found!!!"});
     } else if (rc) {
         return databaseFailed("Reading the matter " + std::string(ctx.trimmed(DAT::CASECODE)));
     } else {
@@ -144,7 +145,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
         // reference goes back to the control row.
         const std::string caption = std::to_string(ctx.errorCode());
         ctx.rollback();
-        s_.ui.message("Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption);
+        say({"Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption});
         return Done;
     }
 
@@ -247,6 +248,14 @@ Decimal BatchPosting::selectBandAmount(const Decimal& d) const {
     return outsideBandsAmount();
 }
 
+void BatchPosting::say(ui::Message m) { pending_.push_back(std::move(m)); }
+
+void BatchPosting::showMessages() {
+    std::vector<ui::Message> shown;
+    shown.swap(pending_);
+    for (const ui::Message& m : shown) s_.ui.message(m);
+}
+
 // ---- failures -----------------------------------------------------------------------------
 
 std::string BatchPosting::attachmentName() const {
@@ -262,6 +271,7 @@ BatchPosting::Step BatchPosting::lockFailed(const char* what) {
     error_ = padded("(" + std::to_string(ctx.errorCode()) + ") " + ctx.errorText(), 100);
     const std::string driverText = ctx.fileError();
     while (ctx.transactionDepth() > 0) ctx.rollback();
+    dropMessages();
     if (s_.ui.waitRetry(what + error_ + " " + driverText, 3) == 1) return Retry;
     s_.ui.message(attachmentName() + " was not posted: the control row could not be " +
                       (std::string_view(what).starts_with("Locking") ? "locked." : "updated.") +
@@ -276,6 +286,7 @@ BatchPosting::Step BatchPosting::databaseFailed(const std::string& what) {
     Context& ctx = s_.ctx;
     const std::string error = warningErrorText(ctx);
     while (ctx.transactionDepth() > 0) ctx.rollback();
+    dropMessages();
     s_.ui.message(attachmentName() + " was not posted.|" + what + ": " + error +
                       "|The import stops here; the next import starts with this attachment.",
                   "Outlay Import", ui::Icon::Warning);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "data/decimal.h"
 #include "maintenance/integrity.h"
@@ -58,6 +59,13 @@ private:
     Step databaseFailed(const std::string& what);
     std::string narrativeOf(std::string_view outlayCode, Step& step);
     std::string attachmentName() const;
+    // A message about the attachment being posted. It is shown once the attachment's
+    // transaction has ended, so that no message box waits for the user while the posting
+    // holds the database's write lock; a rolled-back attachment drops its messages (they
+    // come again when it is posted).
+    void say(ui::Message m);
+    void showMessages();
+    void dropMessages() { pending_.clear(); }
 
     Session s_;
     // The posting state, kept from one attachment to the next.
@@ -70,6 +78,7 @@ private:
     std::string narr_;            // LOC:NARR
     Decimal debtBalanceNow_;      // LOC:DEBTBALANCENOW
     std::string error_;           // LOC:ERROR
+    std::vector<ui::Message> pending_;
 };
 
 }  // namespace mg::outlays

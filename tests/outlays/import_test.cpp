@@ -140,22 +140,25 @@ TEST_F(Import, CtrlCOnTheCommandLineIsAConfirmedCancelAfterTheCycle) {
     EXPECT_EQ(ui.texts(), std::vector<std::string>{"Import Complete!"}) << "no question on the command line";
 }
 
-TEST_F(Import, TheTrackingReferenceIsStoredAfterEachAttachment) {
+TEST_F(Import, MessagesComeAfterTheAttachmentIsStoredAndHoldNoLock) {
     seedPractice(3);
-    int seen = 0;
-    // A message during the run (the unknown matter of the second attachment) shows what the
-    // INI file holds at that moment.
+    // The unknown matter of the fourth attachment raises a message: by then the attachment
+    // is committed, its tracking reference stored, and the database free for other stations.
     attachment(4, 77, "NOSUCH", "DOC1");
+    attachment(5, 77, "M0001", "DOC1");
     long long atMessage = -2;
+    int otherStationWrote = -1;
+    auto other = db.context();
     ui.onMessage = [&](const ui::Message& m) {
-        if (m.text.starts_with("Matter")) {
-            atMessage = iniLastTrackRef();
-            ++seen;
-        }
+        if (!m.text.starts_with("Matter")) return;
+        atMessage = iniLastTrackRef();
+        otherStationWrote = other->begin(0);
+        if (otherStationWrote == 0) other->rollback();
     };
     run(0);
-    EXPECT_EQ(seen, 1);
-    EXPECT_EQ(atMessage, 3) << "the three attachments before it are recorded as processed";
+    EXPECT_EQ(atMessage, 4);
+    EXPECT_EQ(otherStationWrote, 0) << "the message box waited while the write lock was held";
+    EXPECT_EQ(count("BatchDetails"), 5);
 }
 
 TEST_F(Import, ALockedControlRowWaitsAndARetrySucceedsOnceTheLockIsGone) {
