@@ -44,9 +44,15 @@ int Context::begin(int timeoutSeconds) {
 int Context::commit() {
     if (depth_ == 0) return setError(Error::driver("", "Commit without a transaction"));
     db::Connection* c = connection();
-    Error e = depth_ == 1 ? c->commit() : c->release(depth_ - 1);
+    if (depth_ == 1) {
+        // A commit that fails has rolled the transaction back: it is over either way.
+        Error e = c->commit();
+        depth_ = 0;
+        return e ? setError(e) : ok();
+    }
+    // A nested transaction that cannot be released stays open for the caller to roll back.
+    if (Error e = c->release(depth_ - 1)) return setError(e);
     --depth_;
-    if (e) return setError(e);
     return ok();
 }
 

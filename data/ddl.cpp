@@ -79,7 +79,9 @@ std::string createTable(const TableDecl& t, db::SqlDialect d) {
         if (i) s += ", ";
         s += q(c.name, d) + " ";
         if (c.numbered)
-            s += lite ? "INTEGER PRIMARY KEY" : mssqlType(c) + " IDENTITY(1,1) NOT NULL";
+            // Numbers are never handed out twice, as with an identity column: AUTOINCREMENT keeps
+            // the number of a deleted last row from being used again.
+            s += lite ? "INTEGER PRIMARY KEY AUTOINCREMENT" : mssqlType(c) + " IDENTITY(1,1) NOT NULL";
         else
             s += lite ? sqliteType(c) : mssqlType(c) + " NULL";
     }

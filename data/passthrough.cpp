@@ -45,6 +45,23 @@ std::vector<Token> tokenize(std::string_view s) {
             }
             out.push_back({Tok::String, std::move(v)});
             i = j;
+        } else if (c == '-' && i + 1 < s.size() && s[i + 1] == '-') {
+            // a comment to the end of the line stays as it is (nothing in it is a value)
+            size_t j = s.find('\n', i);
+            if (j == std::string_view::npos) j = s.size();
+            out.push_back({Tok::Space, std::string(s.substr(i, j - i))});
+            i = j;
+        } else if (c == '/' && i + 1 < s.size() && s[i + 1] == '*') {
+            size_t j = s.find("*/", i + 2);
+            j = j == std::string_view::npos ? s.size() : j + 2;
+            out.push_back({Tok::Space, std::string(s.substr(i, j - i))});
+            i = j;
+        } else if (c == '"') {
+            // a quoted name, kept as it is
+            size_t j = s.find('"', i + 1);
+            j = j == std::string_view::npos ? s.size() : j + 1;
+            out.push_back({Tok::Punct, std::string(s.substr(i, j - i))});
+            i = j;
         } else if (c == '[') {
             size_t j = s.find(']', i);
             if (j == std::string_view::npos) j = s.size();
@@ -109,8 +126,30 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
     const bool lite = dialect == SqlDialect::Sqlite;
     ParameterizedSql out;
     std::string limit;
+    // A number stays a literal where it is not a value: the row count of TOP, and the
+    // column numbers of an ORDER BY or GROUP BY list.
+    std::string prevWord;      // the last word seen, upper case ("" after anything else)
+    std::string prevSig;       // the last token that is not blank space
+    bool inByList = false;
     for (size_t i = 0; i < t.size(); ++i) {
         Token& tok = t[i];
+        if (tok.kind != Tok::Space) {
+            std::string upper;
+            if (tok.kind == Tok::Word)
+                for (char ch : tok.text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            if (upper == "BY" && (prevWord == "ORDER" || prevWord == "GROUP")) inByList = true;
+            else if (upper == "HAVING" || upper == "LIMIT" || upper == "UNION" || upper == "WHERE" || upper == "FROM" || upper == "SELECT" ||
+                     upper == "OFFSET" || upper == "EXCEPT" || upper == "INTERSECT" || upper == "FOR" || upper == "OPTION")
+                inByList = false;
+            if (tok.kind == Tok::Number && ((inByList && (prevSig == "BY" || prevSig == ",")) || prevSig == "TOP")) {
+                out.sql += tok.text;
+                prevSig = tok.text;
+                prevWord.clear();
+                continue;
+            }
+            prevWord = upper;
+            prevSig = tok.kind == Tok::Word ? upper : tok.text;
+        }
         switch (tok.kind) {
         case Tok::Space:
             out.sql += tok.text;
@@ -140,7 +179,6 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
                 if (n < t.size() && t[n].kind == Tok::Number) {
                     limit = t[n].text;
                     i = n;  // the blanks after n stay, so "Top 1  X" reads "  X"
-                    // drop the blank that preceded TOP to keep one blank between words
                     break;
                 }
             }

@@ -88,7 +88,7 @@ bool Record::valuesFit(std::string* why) const {
         }
         if (col.type == ColType::Decimal && !s.dec.fits(col.size, col.scale)) {
             if (why)
-                *why = "The value " + s.dec.toString() + " does not fit the column " + decl_->columnLabel(static_cast<int>(c)) +
+                *why = "The value " + s.dec.toString(col.scale) + " does not fit the column " + decl_->columnLabel(static_cast<int>(c)) +
                        " (decimal " + std::to_string(col.size) + "." + std::to_string(col.scale) + ")";
             return false;
         }

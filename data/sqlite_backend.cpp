@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
@@ -224,7 +225,7 @@ private:
 
 std::mutex traceMutex;
 std::ofstream traceStream;
-bool traceOn = false;
+std::atomic<bool> traceOn{false};
 
 }  // namespace
 
@@ -243,9 +244,12 @@ std::unique_ptr<Connection> connect(const Settings& settings, Error& err) {
         return nullptr;
     }
     sqlite3_extended_result_codes(db, 1);
+    // A file that is not a database shows itself at the first read. The journal mode is
+    // set without waiting: a database another program holds locked just stays as it is
+    // (the first table open then reports the lock), instead of holding up the connect.
+    sqlite3_busy_timeout(db, 0);
+    rc = sqlite3_exec(db, "PRAGMA synchronous=FULL; PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
     sqlite3_busy_timeout(db, kDefaultBusyMs);
-    // A file that is not a database shows itself at the first read.
-    rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK && rc != SQLITE_READONLY && (rc & 0xff) != SQLITE_BUSY) {
         err = Error::driver(std::to_string(sqlite3_extended_errcode(db)), std::string(sqlite3_errmsg(db)) + ": " + settings.database);
         sqlite3_close_v2(db);

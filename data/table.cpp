@@ -1,6 +1,8 @@
 #include "data/table.h"
 
 #include <algorithm>
+#include <atomic>
+#include <charconv>
 #include <cctype>
 #include <cstdlib>
 
@@ -17,8 +19,11 @@ using db::ValueKind;
 
 constexpr int kFirstPage = 4;
 constexpr int kMaxPage = 256;
+constexpr int kWholeView = 1 << 30;  // the page size that reads a view in one go
 constexpr size_t kMaxPosition = 512;
-constexpr int kOpenBusyMs = 1000;
+constexpr int kBusyMs = 10000;  // the connection's wait for a lock outside open and begin
+std::atomic<int> openWaitMs{1000};
+std::atomic<int> recoverUnitMs{1000};
 
 std::string_view rtrim(std::string_view s) {
     size_t end = s.find_last_not_of(' ');
@@ -46,11 +51,21 @@ Param toParam(const ColumnDecl& col, const Slot& s) {
     case ColType::Decimal:
         if (col.scale == 0 && col.size <= 18) return Param::integer(s.dec.toInt64());
         return Param::str(s.dec.toString(col.scale));
-    case ColType::Date: return s.date == 0 ? Param::null() : Param::str(dates::toIsoDate(s.date));
-    case ColType::Time: return s.time == 0 ? Param::null() : Param::str(dates::toIsoTime(s.time));
-    case ColType::DateTime:
-        if (s.date == 0) return Param::null();
-        return Param::str(dates::toIsoDate(s.date) + " " + (s.time ? dates::toIsoTime(s.time) : std::string("00:00:00")));
+    // A day number or time that is no date or time (0, or below the first one) is NULL.
+    case ColType::Date: {
+        std::string iso = dates::toIsoDate(s.date);
+        return iso.empty() ? Param::null() : Param::str(std::move(iso));
+    }
+    case ColType::Time: {
+        std::string iso = dates::toIsoTime(s.time);
+        return iso.empty() ? Param::null() : Param::str(std::move(iso));
+    }
+    case ColType::DateTime: {
+        std::string date = dates::toIsoDate(s.date);
+        if (date.empty()) return Param::null();
+        std::string time = dates::toIsoTime(s.time);
+        return Param::str(date + " " + (time.empty() ? std::string("00:00:00") : time));
+    }
     }
     return Param::null();
 }
@@ -109,6 +124,75 @@ void fromStored(Record& r, int c, const ColumnDecl& col, db::Statement& st, int 
     }
 }
 
+// Reads one value held outside the database (a pass-through row, a value as it would be
+// stored) into a slot, by the same rules as fromStored.
+void fromParam(Record& r, int c, const ColumnDecl& col, const Param& p) {
+    Slot& s = r.slot(c);
+    const bool null = p.kind == ValueKind::Null;
+    std::string text;
+    if (p.kind == ValueKind::Integer) {
+        text = std::to_string(p.i);
+    } else if (p.kind == ValueKind::Real) {
+        char buf[64];
+        auto res = std::to_chars(buf, buf + sizeof buf, p.f);
+        text.assign(buf, res.ptr);
+    } else if (!null) {
+        text = p.text;
+    }
+    switch (col.type) {
+    case ColType::Text:
+    case ColType::ZText: r.setText(c, text); break;
+    case ColType::Int32:
+    case ColType::Int16:
+    case ColType::UInt16:
+    case ColType::UInt8:
+        s.i = null ? 0 : p.kind == ValueKind::Integer ? p.i : p.kind == ValueKind::Real ? static_cast<int64_t>(p.f) : leadingInteger(text);
+        break;
+    case ColType::Float64:
+        s.f = null ? 0 : p.kind == ValueKind::Real ? p.f : p.kind == ValueKind::Integer ? static_cast<double>(p.i) : std::strtod(text.c_str(), nullptr);
+        break;
+    case ColType::Decimal:
+        if (null) s.dec = Decimal();
+        else if (p.kind == ValueKind::Integer) s.dec = Decimal(p.i);
+        else r.setDecimal(c, Decimal::parse(text).value_or(Decimal()));
+        break;
+    case ColType::Date:
+        s.date = null ? 0 : p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoDate(text).value_or(0);
+        break;
+    case ColType::Time:
+        s.time = null ? 0 : p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoTime(text).value_or(0);
+        break;
+    case ColType::DateTime:
+        s.date = null ? 0 : dates::parseIsoDate(text).value_or(0);
+        s.time = s.date ? dates::parseIsoTime(text).value_or(0) : 0;
+        break;
+    }
+}
+
+// Whether two slots of a column hold the same value.
+bool sameSlot(ColType type, const Slot& a, const Slot& b) {
+    switch (type) {
+    case ColType::Text:
+    case ColType::ZText: return a.text == b.text;
+    case ColType::Decimal: return a.dec == b.dec;
+    case ColType::Float64: return a.f == b.f;
+    case ColType::Date: return a.date == b.date;
+    case ColType::Time: return a.time == b.time;
+    case ColType::DateTime: return a.date == b.date && a.time == b.time;
+    default: return a.i == b.i;
+    }
+}
+
+// The record as it reads back once written: a ztext loses its trailing blanks, a
+// date-time without a time reads as midnight, times lose their hundredths.
+Record storedForm(const Record& r) {
+    Record out(r);
+    const TableDecl& t = r.decl();
+    for (size_t c = 0; c < t.columns.size(); ++c)
+        fromParam(out, static_cast<int>(c), t.columns[c], toParam(t.columns[c], r.slot(static_cast<int>(c))));
+    return out;
+}
+
 Param copyOf(db::Statement& st, int sc) {
     switch (st.kind(sc)) {
     case ValueKind::Null: return Param::null();
@@ -127,7 +211,13 @@ std::string encodePosition(int64_t rowid, const std::vector<Param>& values) {
         switch (p.kind) {
         case ValueKind::Null: break;
         case ValueKind::Integer: kind = 'I'; v = std::to_string(p.i); break;
-        case ValueKind::Real: kind = 'F'; v = std::to_string(p.f); break;
+        case ValueKind::Real: {
+            char buf[64];
+            auto res = std::to_chars(buf, buf + sizeof buf, p.f);  // shortest form that reads back the same
+            kind = 'F';
+            v.assign(buf, res.ptr);
+            break;
+        }
         default: kind = 'T'; v = p.text;
         }
         s += '|';
@@ -174,7 +264,21 @@ bool decodePosition(std::string_view pos, int64_t& rowid, std::vector<Param>& va
 
 }  // namespace
 
-Table::Table(Context& ctx, const TableDecl& decl) : ctx_(ctx), decl_(&decl), rec_(decl) {}
+void setOpenWaits(const OpenWaits& waits) {
+    openWaitMs = waits.openMs;
+    recoverUnitMs = waits.recoverUnitMs;
+}
+
+OpenWaits openWaits() { return {openWaitMs.load(), recoverUnitMs.load()}; }
+
+Table::Table(Context& ctx, const TableDecl& decl) : ctx_(ctx), decl_(&decl), rec_(decl), keySlot_(decl.columns.size(), -1) {
+    for (const KeyDecl& k : decl.keys)
+        for (const KeyComponent& kc : k.components)
+            if (keySlot_[kc.column] < 0) {
+                keySlot_[kc.column] = static_cast<int>(keyColumns_.size());
+                keyColumns_.push_back(kc.column);
+            }
+}
 Table::~Table() = default;
 
 int Table::fail(Error e) { return ctx_.setError(std::move(e)); }
@@ -204,7 +308,7 @@ int Table::open(int mode) {
         mode_ = mode;
         return okay();
     }
-    c->setBusyTimeout(recoverSeconds_ > 0 ? recoverSeconds_ * 1000 : kOpenBusyMs);
+    c->setBusyTimeout(recoverSeconds_ > 0 ? recoverSeconds_ * recoverUnitMs.load() : openWaitMs.load());
     db::ObjectInfo info;
     Error err = c->describe(decl_->storageName(), info);
     if (!err && info.exists && !decl_->isView()) {
@@ -215,7 +319,7 @@ int Table::open(int mode) {
             if (!err && !exists) err = Error::of(BadKeyErr, "Invalid Key File: the index " + decl_->indexName(static_cast<int>(k)) + " is missing");
         }
     }
-    c->setBusyTimeout(10000);
+    c->setBusyTimeout(kBusyMs);
     recoverSeconds_ = 0;
     if (err) return fail(err);
     if (!info.exists) return fail(Error::of(NoFileError));
@@ -240,7 +344,9 @@ int Table::close() {
     snapshot_.clear();
     snapshotLoaded_ = false;
     current_.reset();
+    currentRaw_.clear();
     watched_.reset();
+    watchNext_ = false;
     quickScan_ = false;
     return okay();
 }
@@ -261,9 +367,20 @@ int Table::sendOption(std::string_view option) {
 int Table::create() {
     db::Connection* c = conn();
     if (!c) return ctx_.errorCode();
-    if (Error e = c->exec(ddl::createTable(*decl_, c->dialect().kind()))) return fail(e);
-    for (const std::string& s : ddl::createIndexes(*decl_, c->dialect().kind()))
-        if (Error e = c->exec(s)) return fail(e);
+    // The table and its indexes are made together or not at all: a half-made table would
+    // open next time with its keys missing.
+    if (int rc = ctx_.begin(5)) return rc;
+    Error e = c->exec(ddl::createTable(*decl_, c->dialect().kind()));
+    for (const std::string& s : ddl::createIndexes(*decl_, c->dialect().kind())) {
+        if (e) break;
+        e = c->exec(s);
+    }
+    if (e) {
+        ctx_.rollback();
+        return fail(e);
+    }
+    if (int rc = ctx_.commit()) return rc;
+    selectList_.clear();
     return okay();
 }
 
@@ -283,8 +400,22 @@ int Table::buildKeys() {
 
 // ---- reading ------------------------------------------------------------------------------
 
-void Table::fillRecord(Record& r, db::Statement& st, int first) const {
-    for (size_t c = 0; c < decl_->columns.size(); ++c) fromStored(r, static_cast<int>(c), decl_->columns[c], st, first + static_cast<int>(c));
+void Table::fillRecord(PageRow& row, db::Statement& st, int first) const {
+    for (size_t c = 0; c < decl_->columns.size(); ++c) fromStored(row.rec, static_cast<int>(c), decl_->columns[c], st, first + static_cast<int>(c));
+    row.raw.clear();
+    row.raw.reserve(keyColumns_.size());
+    for (int c : keyColumns_) row.raw.push_back(copyOf(st, first + c));
+}
+
+Param Table::positionParam(int column) const {
+    const int slot = keySlot_[column];
+    if (slot >= 0 && static_cast<size_t>(slot) < currentRaw_.size()) {
+        const Param& raw = currentRaw_[slot];
+        if (!scratch_) scratch_ = std::make_unique<Record>(*decl_);
+        fromParam(*scratch_, column, decl_->columns[column], raw);
+        if (sameSlot(decl_->columns[column].type, scratch_->slot(column), rec_.slot(column))) return raw;
+    }
+    return paramOf(column);
 }
 
 Param Table::paramOf(int column) const { return toParam(decl_->columns[column], rec_.slot(column)); }
@@ -307,115 +438,172 @@ std::string Table::orderBy(int key, bool forward) const {
     return s;
 }
 
-// The rows after the anchor in the read's direction (or at and after it when inclusive).
-std::string Table::anchorCondition(int key, bool forward, std::vector<Param>& params) const {
+// The rows after the anchor in the read's direction (or at and after it when inclusive),
+// as bands of rows that follow each other in read order. Each band is an equality on a
+// prefix of the key and one range on the next component, so that every band is one
+// short seek in the key's index whatever the size of the table; a page is read from the
+// bands in turn until it is full. NULL sorts below every value, as in the ORDER BY.
+std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     const db::Dialect& d = ctx_.connection()->dialect();
     struct Part {
         std::string name;
-        bool down;  // the read runs toward smaller values in this component
+        bool down;      // the read runs toward smaller values in this component
+        bool nullable;  // the row identity never is
         Param value;
     };
     std::vector<Part> parts;
+    bool unique = false;
     if (key >= 0) {
         const auto& comps = decl_->keys[key].components;
+        unique = decl_->keys[key].unique && anchorValues_.size() >= comps.size();
         for (size_t i = 0; i < comps.size() && i < anchorValues_.size(); ++i)
-            parts.push_back({d.quoteName(decl_->columns[comps[i].column].name), comps[i].descending == forward, anchorValues_[i]});
+            parts.push_back({d.quoteName(decl_->columns[comps[i].column].name), comps[i].descending == forward, true, anchorValues_[i]});
     }
-    if (anchor_ == Anchor::Row && !decl_->isView()) parts.push_back({std::string(d.rowIdentity()), !forward, Param::integer(anchorRow_)});
-    bool inclusive = anchor_ == Anchor::Values || anchorInclusive_;
-    if (parts.empty()) return {};
-
-    bool sameWay = std::all_of(parts.begin(), parts.end(), [&](const Part& p) { return p.down == parts[0].down; });
-    bool noNulls = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.value.kind == ValueKind::Null; });
-    if (sameWay && noNulls) {
-        std::string l = "(", r = "(";
+    const bool noNulls = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.value.kind == ValueKind::Null; });
+    // In a unique key no other row has the same values (none of them NULL): the row
+    // identity adds nothing.
+    if (anchor_ == Anchor::Row && !decl_->isView() && !(unique && noNulls))
+        parts.push_back({std::string(d.rowIdentity()), !forward, false, Param::integer(anchorRow_)});
+    const bool inclusive = anchor_ == Anchor::Values || anchorInclusive_;
+    std::vector<Band> bands;
+    if (parts.empty()) {
+        bands.push_back({});
+        return bands;
+    }
+    // Toward larger values in every component with no NULL at the anchor: one row-value
+    // comparison says it all (a NULL in a row compares as unknown and is left out, which
+    // is right: it sorts before the anchor).
+    const bool allUp = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.down; });
+    if (allUp && noNulls) {
+        Band b;
+        std::string l, r;
         for (size_t i = 0; i < parts.size(); ++i) {
-            if (i) {
-                l += ", ";
-                r += ", ";
+            l += (i ? ", " : "") + parts[i].name;
+            r += i ? ", ?" : "?";
+            b.params.push_back(parts[i].value);
+        }
+        b.where = parts.size() == 1 ? l + (inclusive ? " >= " : " > ") + r : "(" + l + ") " + (inclusive ? ">=" : ">") + " (" + r + ")";
+        bands.push_back(std::move(b));
+        return bands;
+    }
+    auto prefix = [&](size_t upTo, Band& b) {
+        for (size_t j = 0; j < upTo; ++j) {
+            if (!b.where.empty()) b.where += " AND ";
+            if (parts[j].value.kind == ValueKind::Null) {
+                b.where += parts[j].name + " IS NULL";
+            } else {
+                b.where += parts[j].name + " = ?";
+                b.params.push_back(parts[j].value);
             }
-            l += parts[i].name;
-            r += "?";
-            params.push_back(parts[i].value);
         }
-        return l + ") " + (parts[0].down ? "<" : ">") + (inclusive ? "=" : "") + " " + r + ")";
-    }
-    // Mixed directions or NULLs: spell the order out. NULL sorts below every value.
-    auto eq = [&](const Part& p) {
-        if (p.value.kind == ValueKind::Null) return p.name + " IS NULL";
-        params.push_back(p.value);
-        return p.name + " = ?";
     };
-    auto after = [&](const Part& p) -> std::string {
-        bool null = p.value.kind == ValueKind::Null;
+    auto with = [](Band b, const std::string& term) {
+        b.where += (b.where.empty() ? "" : " AND ") + term;
+        return b;
+    };
+    if (inclusive) {
+        Band b;
+        prefix(parts.size(), b);
+        bands.push_back(std::move(b));
+    }
+    for (size_t i = parts.size(); i-- > 0;) {
+        const Part& p = parts[i];
+        Band b;
+        prefix(i, b);
+        const bool null = p.value.kind == ValueKind::Null;
         if (!p.down) {
-            if (null) return p.name + " IS NOT NULL";
-            params.push_back(p.value);
-            return p.name + " > ?";
+            if (null) {
+                bands.push_back(with(std::move(b), p.name + " IS NOT NULL"));
+            } else {
+                Band r = with(std::move(b), p.name + " > ?");
+                r.params.push_back(p.value);
+                bands.push_back(std::move(r));
+            }
+        } else if (!null) {
+            Band r = with(b, p.name + " < ?");
+            r.params.push_back(p.value);
+            bands.push_back(std::move(r));
+            if (p.nullable) bands.push_back(with(std::move(b), p.name + " IS NULL"));
         }
-        if (null) return "0";
-        params.push_back(p.value);
-        return "(" + p.name + " < ? OR " + p.name + " IS NULL)";
-    };
-    std::string s = "(";
-    for (size_t i = 0; i <= parts.size(); ++i) {
-        if (i == parts.size() && !inclusive) break;
-        if (i) s += " OR ";
-        s += "(";
-        for (size_t j = 0; j < i; ++j) s += eq(parts[j]) + " AND ";
-        s += i < parts.size() ? after(parts[i]) : "1";
-        s += ")";
     }
-    return s + ")";
+    return bands;
 }
 
 int Table::fetchPage(bool forward) {
     db::Connection* c = conn();
     if (!c) return ctx_.errorCode();
-    std::vector<Param> params;
-    std::string where = anchor_ == Anchor::None ? std::string() : anchorCondition(key_, forward, params);
-    if (!filter_.empty()) {
-        where = where.empty() ? "(" + filter_ + ")" : where + " AND (" + filter_ + ")";
-        params.insert(params.end(), filterParams_.begin(), filterParams_.end());
+    std::vector<Band> bands = anchor_ == Anchor::None ? std::vector<Band>{Band{}} : anchorBands(key_, forward);
+    const std::string order = orderBy(key_, forward);
+    // Fast scanning reads full pages from the start; a view is read whole whatever the scan.
+    const int n = quickScan_ ? std::max(pageSize_, kMaxPage) : pageSize_;
+    // One query per band; the limit is the page's size in every band (the rows beyond the
+    // page are not read), so that each band has one prepared statement per page size.
+    struct Query {
+        std::string sql;
+        std::vector<Param> params;
+    };
+    std::vector<Query> queries;
+    for (Band& band : bands) {
+        std::string where = band.where;
+        if (!filter_.empty()) {
+            where = where.empty() ? "(" + filter_ + ")" : where + " AND (" + filter_ + ")";
+            band.params.insert(band.params.end(), filterParams_.begin(), filterParams_.end());
+        }
+        std::string rest = where.empty() ? std::string() : "WHERE " + where;
+        if (!order.empty()) rest += (rest.empty() ? "" : " ") + std::string("ORDER BY ") + order;
+        queries.push_back({c->dialect().limited(selectList(), c->dialect().quoteName(decl_->storageName()), rest, n), std::move(band.params)});
     }
-    std::string rest = where.empty() ? std::string() : "WHERE " + where;
-    rest += " ORDER BY " + orderBy(key_, forward);
-    int n = quickScan_ ? kMaxPage : pageSize_;
-    std::string sql = c->dialect().limited(selectList(), c->dialect().quoteName(decl_->storageName()), rest, n);
-    db::trace(sql);
-    Error err;
-    db::Statement* st = c->prepare(sql, err);
-    if (!st) return fail(err);
-    for (size_t i = 0; i < params.size(); ++i) st->bind(static_cast<int>(i + 1), params[i]);
+    // The embedded database runs the bands one after the other in one statement: a page is
+    // then one round trip whatever the key.
+    if (queries.size() > 1 && c->dialect().kind() == db::SqlDialect::Sqlite) {
+        Query all;
+        for (Query& q : queries) {
+            all.sql += (all.sql.empty() ? "SELECT * FROM (" : " UNION ALL SELECT * FROM (") + q.sql + ")";
+            all.params.insert(all.params.end(), q.params.begin(), q.params.end());
+        }
+        queries.assign(1, std::move(all));
+    }
     page_.clear();
-    const auto* comps = key_ >= 0 ? &decl_->keys[key_].components : nullptr;
-    while (st->step(err)) {
-        PageRow row{st->integer(0), {}, Record(*decl_)};
-        fillRecord(row.rec, *st, 1);
-        if (comps)
-            for (const KeyComponent& k : *comps) row.keyRaw.push_back(copyOf(*st, k.column + 1));
-        page_.push_back(std::move(row));
+    Error err;
+    for (const Query& q : queries) {
+        if (static_cast<int>(page_.size()) >= n) break;
+        db::trace(q.sql);
+        db::Statement* st = c->prepare(q.sql, err);
+        if (!st) return fail(err);
+        for (size_t i = 0; i < q.params.size(); ++i) st->bind(static_cast<int>(i + 1), q.params[i]);
+        while (static_cast<int>(page_.size()) < n && st->step(err)) {
+            PageRow row{st->integer(0), Record(*decl_), {}};
+            fillRecord(row, *st, 1);
+            page_.push_back(std::move(row));
+        }
+        st->reset();
+        if (err) break;
     }
-    st->reset();
     if (err) return fail(err);
     pageForward_ = forward;
     pageFresh_ = true;
     pageEnd_ = static_cast<int>(page_.size()) < n;
-    pageSize_ = std::min(pageSize_ * 4, kMaxPage);
+    if (pageSize_ < kMaxPage) pageSize_ = std::min(pageSize_ * 4, kMaxPage);
     return okay();
 }
 
 int Table::deliver(PageRow&& row) {
     anchor_ = Anchor::Row;
     anchorInclusive_ = false;
-    anchorValues_ = row.keyRaw;
+    anchorValues_.clear();
+    if (key_ >= 0)
+        for (const KeyComponent& k : decl_->keys[key_].components) anchorValues_.push_back(row.raw[keySlot_[k.column]]);
     anchorRow_ = row.rowid;
     rec_ = std::move(row.rec);
+    currentRaw_ = std::move(row.raw);
     current_ = decl_->isView() ? std::nullopt : std::optional<int64_t>(row.rowid);
+    // Only the read right after watch() is watched: any other read ends the watch.
     if (watchNext_) {
         watched_ = std::make_unique<Record>(rec_);
         watchedRow_ = current_;
         watchNext_ = false;
+    } else {
+        watched_.reset();
     }
     return okay();
 }
@@ -460,30 +648,8 @@ int Table::next() {
         std::vector<Param> row = std::move(sqlRows_.front());
         sqlRows_.pop_front();
         // The rows land in the columns in declared order.
-        for (size_t c = 0; c < decl_->columns.size() && c < row.size(); ++c) {
-            const Param& p = row[c];
-            Slot& s = rec_.slot(static_cast<int>(c));
-            const ColumnDecl& col = decl_->columns[c];
-            std::string text = p.kind == ValueKind::Integer ? std::to_string(p.i) : p.kind == ValueKind::Real ? std::string() : p.text;
-            if (p.kind == ValueKind::Real) {
-                char buf[64];
-                snprintf(buf, sizeof buf, "%.17g", p.f);
-                text = Decimal::fromDouble(p.f).toString();
-            }
-            switch (col.type) {
-            case ColType::Text:
-            case ColType::ZText: rec_.setText(static_cast<int>(c), text); break;
-            case ColType::Decimal: rec_.setDecimal(static_cast<int>(c), Decimal::parse(text).value_or(Decimal())); break;
-            case ColType::Float64: s.f = p.kind == ValueKind::Real ? p.f : std::strtod(text.c_str(), nullptr); break;
-            case ColType::Date: s.date = p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoDate(text).value_or(0); break;
-            case ColType::Time: s.time = p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoTime(text).value_or(0); break;
-            case ColType::DateTime:
-                s.date = dates::parseIsoDate(text).value_or(0);
-                s.time = s.date ? dates::parseIsoTime(text).value_or(0) : 0;
-                break;
-            default: s.i = p.kind == ValueKind::Integer ? p.i : p.kind == ValueKind::Real ? static_cast<int64_t>(p.f) : leadingInteger(text);
-            }
-        }
+        for (size_t c = 0; c < decl_->columns.size() && c < row.size(); ++c)
+            fromParam(rec_, static_cast<int>(c), decl_->columns[c], row[c]);
         current_.reset();
         return okay();
     }
@@ -495,17 +661,13 @@ int Table::next() {
         if (!snapshotLoaded_) {
             // A view has no row identity to page by: its rows are read in one go.
             anchor_ = anchor_ == Anchor::Values ? Anchor::Values : Anchor::None;
-            int n = kMaxPage;
             snapshot_.clear();
-            pageSize_ = 1 << 30;
-            for (;;) {
-                if (int rc = fetchPage(true)) return rc;
-                for (auto& r : page_) snapshot_.push_back(std::move(r));
-                page_.clear();
-                break;
-            }
-            (void)n;
+            pageSize_ = kWholeView;
+            int rc = fetchPage(true);
             pageSize_ = kFirstPage;
+            if (rc) return rc;
+            for (auto& r : page_) snapshot_.push_back(std::move(r));
+            page_.clear();
             snapshotLoaded_ = true;
             snapshotPos_ = -1;
         }
@@ -589,16 +751,20 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
         st->reset();
         return fail(err ? err : Error::of(NoRecErr));
     }
-    PageRow row{st->integer(0), {}, Record(*decl_)};
-    fillRecord(row.rec, *st, 1);
+    PageRow row{st->integer(0), Record(*decl_), {}};
+    fillRecord(row, *st, 1);
     st->reset();
     // A read by key does not move the sequential read, but it makes this row current.
     rec_ = std::move(row.rec);
+    currentRaw_ = std::move(row.raw);
     current_ = decl_->isView() ? std::nullopt : std::optional<int64_t>(row.rowid);
+    // Only the read right after watch() is watched: any other read ends the watch.
     if (watchNext_) {
         watched_ = std::make_unique<Record>(rec_);
         watchedRow_ = current_;
         watchNext_ = false;
+    } else {
+        watched_.reset();
     }
     return okay();
 }
@@ -624,7 +790,7 @@ int Table::get(Key key) {
 
 std::string Table::position(Key key) const {
     std::vector<Param> values;
-    for (const KeyComponent& k : decl_->keys[key.index].components) values.push_back(paramOf(k.column));
+    for (const KeyComponent& k : decl_->keys[key.index].components) values.push_back(positionParam(k.column));
     return encodePosition(current_.value_or(0), values);
 }
 
@@ -633,15 +799,26 @@ int Table::reget(Key key, std::string_view pos) {
     int64_t rowid = 0;
     std::vector<Param> values;
     if (!decodePosition(pos, rowid, values)) return fail(Error::of(NoRecErr));
+    const db::Dialect& d = conn()->dialect();
     if (decl_->isView()) {
+        // A view has no row identity: the first row with the position's key values.
         const auto& comps = decl_->keys[key.index].components;
-        for (size_t i = 0; i < comps.size() && i < values.size(); ++i) {
-            Slot dummy;
-            (void)dummy;
+        if (values.size() < comps.size()) return fail(Error::of(NoRecErr));
+        std::string where;
+        std::vector<Param> params;
+        for (size_t i = 0; i < comps.size(); ++i) {
+            if (!where.empty()) where += " AND ";
+            const std::string name = d.quoteName(decl_->columns[comps[i].column].name);
+            if (values[i].kind == ValueKind::Null) {
+                where += name + " IS NULL";
+            } else {
+                where += name + " = ?";
+                params.push_back(values[i]);
+            }
         }
-        return get(key);
+        return readWhere(where, params, orderBy(key.index, true).c_str());
     }
-    return readWhere(std::string(conn()->dialect().rowIdentity()) + " = ?", {Param::integer(rowid)}, nullptr);
+    return readWhere(std::string(d.rowIdentity()) + " = ?", {Param::integer(rowid)}, nullptr);
 }
 
 int Table::reset(Key key, std::string_view pos) {
@@ -649,6 +826,28 @@ int Table::reset(Key key, std::string_view pos) {
     std::vector<Param> values;
     if (!decodePosition(pos, rowid, values)) return fail(Error::of(NoRecErr));
     if (int rc = startFiltered(key.index, {}, {})) return rc;
+    const auto& comps = decl_->keys[key.index].components;
+    if (values.size() < comps.size() && !decl_->isView()) {
+        // A position too long for its 512 bytes carries the row identity alone: the key
+        // values come from the row itself.
+        db::Connection* c = conn();
+        std::string what;
+        for (const KeyComponent& k : comps) what += (what.empty() ? "" : ", ") + c->dialect().quoteName(decl_->columns[k.column].name);
+        std::string sql = c->dialect().limited(what, c->dialect().quoteName(decl_->storageName()),
+                                               "WHERE " + std::string(c->dialect().rowIdentity()) + " = ?", 1);
+        db::trace(sql);
+        Error err;
+        db::Statement* st = c->prepare(sql, err);
+        if (!st) return fail(err);
+        st->bind(1, Param::integer(rowid));
+        if (!st->step(err)) {
+            st->reset();
+            return fail(err ? err : Error::of(NoRecErr));
+        }
+        values.clear();
+        for (size_t i = 0; i < comps.size(); ++i) values.push_back(copyOf(*st, static_cast<int>(i)));
+        st->reset();
+    }
     anchor_ = Anchor::Row;
     anchorInclusive_ = true;
     anchorValues_ = std::move(values);
@@ -673,12 +872,17 @@ int64_t Table::records() {
 
 int Table::checkWatched() {
     if (!watched_ || watchedRow_ != current_) return 0;
+    // The row as the database holds it now, read beside the buffer.
     Record now(*decl_);
     std::swap(now, rec_);
-    std::optional<int64_t> keep = current_;
+    std::optional<int64_t> keepRow = current_;
+    std::unique_ptr<Record> keepWatched = std::move(watched_);
+    std::vector<Param> keepRaw = std::move(currentRaw_);
     int rc = readWhere(std::string(conn()->dialect().rowIdentity()) + " = ?", {Param::integer(*current_)}, nullptr);
     std::swap(now, rec_);
-    current_ = keep;
+    current_ = keepRow;
+    watched_ = std::move(keepWatched);
+    currentRaw_ = std::move(keepRaw);
     if (rc == NoRecErr || (rc == 0 && !now.sameValues(*watched_))) return fail(Error::of(RecordChangedErr));
     return rc;
 }
@@ -720,6 +924,7 @@ int Table::add() {
         else rec_.slot(numbered).i = id;
     }
     current_ = id;
+    currentRaw_.clear();
     watched_.reset();
     invalidatePage();
     return okay();
@@ -734,7 +939,7 @@ int Table::put() {
     bool guarded = watched_ && watchedRow_ == current_;
     if (guarded) {
         if (int rc = ctx_.begin(2)) return rc;
-        if (int rc = checkWatched()) {
+        if (checkWatched()) {
             Error e = ctx_.lastError();
             ctx_.rollback();
             return fail(e);
@@ -766,7 +971,9 @@ int Table::put() {
     }
     invalidatePage();
     if (err) return fail(err);
-    if (guarded) watched_ = std::make_unique<Record>(rec_);
+    currentRaw_.clear();
+    // What a later put is checked against: the row as it now reads in the database.
+    if (guarded) watched_ = std::make_unique<Record>(storedForm(rec_));
     return okay();
 }
 
@@ -777,7 +984,7 @@ int Table::remove() {
     bool guarded = watched_ && watchedRow_ == current_;
     if (guarded) {
         if (int rc = ctx_.begin(2)) return rc;
-        if (int rc = checkWatched()) {
+        if (checkWatched()) {
             Error e = ctx_.lastError();
             ctx_.rollback();
             return fail(e);
@@ -958,7 +1165,12 @@ int View::open() {
             if (colon != std::string::npos && eqNoCase(tok.substr(0, colon), table_.decl().prefix)) {
                 int col = table_.decl().columnIndex(tok.substr(colon + 1));
                 if (col >= 0) {
-                    sql += c->dialect().quoteName(table_.decl().columns[col].name);
+                    const ColumnDecl& cd = table_.decl().columns[col];
+                    // Decimals with places are stored as text: they compare as numbers.
+                    if (cd.type == ColType::Decimal && cd.scale > 0 && c->dialect().kind() == db::SqlDialect::Sqlite)
+                        sql += "CAST(" + c->dialect().quoteName(cd.name) + " AS REAL)";
+                    else
+                        sql += c->dialect().quoteName(cd.name);
                     return 0;
                 }
             }

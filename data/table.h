@@ -30,6 +30,16 @@ enum OpenMode : int {
     DenyAll = 0x10, DenyWrite = 0x20, DenyRead = 0x30, DenyNone = 0x40,
 };
 
+// How long an open waits for a table that another program holds locked before it fails
+// with 32, and how long one unit of a "Recover=n" option lets the next open wait (a
+// second by default). Process-wide; tests shorten them to keep the lock paths quick.
+struct OpenWaits {
+    int openMs = 1000;
+    int recoverUnitMs = 1000;
+};
+void setOpenWaits(const OpenWaits& waits);
+OpenWaits openWaits();
+
 class Table {
 public:
     Table(Context& ctx, const TableDecl& decl);
@@ -103,15 +113,19 @@ private:
     friend class View;
     struct PageRow {
         int64_t rowid;
-        std::vector<db::Param> keyRaw;
         Record rec;
+        std::vector<db::Param> raw;  // the key columns' values as the database holds them
     };
     enum class Anchor { None, Values, Row };
 
     int fetchPage(bool forward);
     int deliver(PageRow&& row);
     int readWhere(const std::string& where, const std::vector<db::Param>& params, const char* orderBy);
-    void fillRecord(Record& r, db::Statement& st, int firstColumn) const;
+    void fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
+    // A key value of the current row for a position: the value as the database holds it
+    // (a NULL, a REAL, a text with trailing blanks) while the buffer still holds what it
+    // was read as, else the buffer's value.
+    db::Param positionParam(int column) const;
     std::vector<db::Param> writeParams() const;
     db::Param paramOf(int column) const;
     db::Param rawParam(db::Statement& st, int column) const;
@@ -121,7 +135,11 @@ private:
     db::Connection* conn();
     const std::string& selectList();
     std::string orderBy(int key, bool forward) const;
-    std::string anchorCondition(int key, bool forward, std::vector<db::Param>& params) const;
+    struct Band {
+        std::string where;
+        std::vector<db::Param> params;
+    };
+    std::vector<Band> anchorBands(int key, bool forward) const;
     bool writable() const;
     void invalidatePage() { page_.clear(); pageFresh_ = false; }
 
@@ -134,6 +152,10 @@ private:
     int recoverSeconds_ = 0;
 
     std::optional<int64_t> current_;
+    std::vector<db::Param> currentRaw_;  // PageRow::raw of the current row
+    std::vector<int> keyColumns_;        // the columns that are part of a key
+    std::vector<int> keySlot_;           // per column: its place in keyColumns_, or -1
+    mutable std::unique_ptr<Record> scratch_;
     bool watchNext_ = false;
     std::unique_ptr<Record> watched_;
     std::optional<int64_t> watchedRow_;

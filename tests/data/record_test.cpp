@@ -192,7 +192,9 @@ TEST_F(RecordStore, ValuesAreStoredInTheFormOtherProgramsRead) {
     b.rec().set(BAH::DATE, dates::dateFromMDY(2, 9, 2015));
     b.rec().set(BAH::VALUE, D("12.5"));
     b.rec().set(BAH::SUBTOT, D("-0.01"));
+    b.rec().set(BAH::WRITEDOWN, -5);  // before the first day: no date
     ASSERT_EQ(b.add(), 0);
+    EXPECT_EQ(db.scalar("SELECT typeof(WriteDown) FROM BatchH"), "null");
     EXPECT_EQ(db.scalar("SELECT Date FROM BatchH"), "2015-02-09");
     EXPECT_EQ(db.scalar("SELECT typeof(EntryDate) FROM BatchH"), "null");  // no date
     EXPECT_EQ(db.scalar("SELECT Value FROM BatchH"), "12.50");

@@ -6,7 +6,7 @@
 
 namespace mg {
 
-TEST(CheckOpen, OpensAnExistingTableAndCreatesAMissingOne) {
+TEST(CheckOpenSmoke, OpensAnExistingTableAndCreatesAMissingOne) {
     test::TempDatabase db;
     db.exec("DROP TABLE Nominal");
     auto ctx = db.context();

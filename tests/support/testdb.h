@@ -28,6 +28,10 @@ public:
     // The first column of the first row of a query, as text ("" when no row).
     std::string scalar(const std::string& sql) const;
     long long count(const std::string& sql) const { return std::stoll("0" + scalar(sql)); }
+    // Switches the file from WAL to a rollback journal, where a writer's exclusive lock
+    // keeps readers out too (as another station's lock does to an open). Call it before
+    // any context connects.
+    void useRollbackJournal() const { exec("PRAGMA journal_mode=DELETE"); }
     // The first column of every row of a query, as text (NULL gives "<null>").
     std::vector<std::string> column(const std::string& sql) const;
 
@@ -45,17 +49,27 @@ public:
     OtherProgram(const OtherProgram&) = delete;
     OtherProgram& operator=(const OtherProgram&) = delete;
     void exec(const std::string& sql);
+    // The first column of every row of a query, as text (NULL gives "<null>"); the
+    // connection stays open, so many small queries cost little.
+    std::vector<std::string> column(const std::string& sql);
+    std::string scalar(const std::string& sql);
+    long long count(const std::string& sql) { return std::stoll("0" + scalar(sql)); }
     // Holds the write lock (BEGIN IMMEDIATE) until release(): other writers wait, readers
     // go on.
     void holdWriteLock() { exec("BEGIN IMMEDIATE"); }
     // Holds the whole file so that no other connection can even read it (what a table
-    // locked by another station looks like to an open).
+    // locked by another station looks like to an open). Needs a rollback journal: see
+    // TempDatabase::useRollbackJournal.
     void holdExclusive();
+    // Lets go of what is held (may be called from another thread).
     void release();
 
 private:
+    sqlite3* connection();
+    std::string path_;
     sqlite3* db_ = nullptr;
     bool inTransaction_ = false;
+    bool exclusive_ = false;
 };
 
 }  // namespace mg::test
