@@ -97,6 +97,26 @@ std::string TableDecl::indexName(int key) const {
     return std::string(storageName()) + "_" + std::string(k.name);
 }
 
+int64_t declaredRowSize(const TableDecl& table) {
+    int64_t size = 0;
+    for (const ColumnDecl& c : table.columns) {
+        switch (c.type) {
+        case ColType::Text:
+        case ColType::ZText: size += c.size; break;
+        case ColType::Int32: size += 4; break;
+        case ColType::Int16:
+        case ColType::UInt16: size += 2; break;
+        case ColType::UInt8: size += 1; break;
+        case ColType::Float64: size += 8; break;
+        case ColType::Decimal: size += (c.size + 1) / 2; break;
+        case ColType::Date:
+        case ColType::Time: size += 4; break;
+        case ColType::DateTime: size += 8; break;
+        }
+    }
+    return size;
+}
+
 const TableDecl& decl(TableId id) { return tables()[static_cast<size_t>(id)]; }
 
 std::span<const TableDecl> allTables() { return tables(); }

@@ -87,6 +87,11 @@ struct TableDecl {
 };
 
 const TableDecl& decl(TableId id);
+
+// The byte size of one row as the table's declaration gives it: text n and ztext n n bytes,
+// int32 4, int16 and uint16 2, uint8 1, float64 8, decimal p.s (p + 1) / 2 (packed),
+// date and time 4, date-time 8.
+int64_t declaredRowSize(const TableDecl& table);
 std::span<const TableDecl> allTables();
 // Finds a table by label ("L_DIARYATT"), prefix ("DAT") or SQL name with or without its
 // owner ("dbo.DiaryAttachments", "DiaryAttachments"), without regard to case.

@@ -22,7 +22,7 @@
 
 #include "data/decimal.h"
 #include "data/record.h"
-#include "fees/progress_measure.h"
+#include "ui/progress_measure.h"
 #include "maintenance/integrity.h"
 #include "ui/process.h"
 
@@ -55,7 +55,7 @@ public:
     int64_t timeEntriesAdded() const { return entriesAdded_; }
     int64_t feesEntered() const { return feesEntered_; }
     int64_t feesFailed() const { return feesFailed_; }
-    const ProgressMeasure& progress() const { return measure_; }
+    const ui::ProgressMeasure& progress() const { return measure_; }
 
     // Seconds a fee's transaction waits for the database's write lock.
     static constexpr int kTransactionSeconds = 5;
@@ -84,7 +84,7 @@ private:
     Session s_;
     int originalRequest_ = 0;
     std::unique_ptr<TableUse> tables_;
-    ProgressMeasure measure_;
+    ui::ProgressMeasure measure_;
     int64_t rowSize_ = 0;
     int localResponse_ = RequestCancelled;
     bool prepared_ = false;

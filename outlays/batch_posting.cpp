@@ -106,7 +106,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     if (sql.setSql("Select FnCode From Diary Where ActionID = " + diaryId)) return databaseFailed("Reading the diary entry " + diaryId);
     int rc = sql.next();
     if (rc == NotFoundErr) {
-        say({"No Diary record found for Action ID " + diaryId});
+        say(ui::Message{"No Diary record found for Action ID " + diaryId, ""});
         ctx.set(BAD::FEE, "ADM");
     } else if (rc) {
         return databaseFailed("Reading the diary entry " + diaryId);
@@ -123,7 +123,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     ctx.set(MAT::CODE, ctx.get(DAT::CASECODE));
     rc = mat.get(MAT::MATTERKEY);
     if (rc == NoRecErr) {
-        say({"Matter " + ctx.get(DAT::CASECODE) + " not found!!!"});
+        say(ui::Message{"Matter " + ctx.get(DAT::CASECODE) + " not found!!!", ""});
     } else if (rc) {
         return databaseFailed("Reading the matter " + std::string(ctx.trimmed(DAT::CASECODE)));
     } else {
@@ -145,7 +145,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
         // reference goes back to the control row.
         const std::string caption = std::to_string(ctx.errorCode());
         ctx.rollback();
-        say({"Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption});
+        say(ui::Message{"Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption});
         return Done;
     }
 

@@ -25,8 +25,7 @@ bool OutlayImport::prepare() {
         ctx.globalResponse = RequestCancelled;
         return false;
     }
-    recordsProcessed_ = 0;
-    percent_ = 0;
+    measure_.start(kRecordsToProcess, kRecordsPerCycle);
     view_.setCaption("Processing Records");
     view_.setPercentText("0% Completed");
     view_.setUserText("Processing Outlay Charges");
@@ -57,21 +56,16 @@ void OutlayImport::getNextRecord() {
         return;
     }
     localResponse_ = RequestCompleted;
-    ++recordsProcessed_;
-    ++recordsThisCycle_;
-    if (percent_ < 100) {
-        percent_ = std::min(100, recordsProcessed_ * 100 / kRecordsToProcess);
-        showPercent(percent_);
-    }
+    showPercent(measure_.add(1));
 }
 
 int OutlayImport::validateRecord() const { return localResponse_ == RequestCancelled ? OutOfRange : RecordOk; }
 
 void OutlayImport::cycle() {
     Context& ctx = s_.ctx;
-    recordsThisCycle_ = 0;
+    measure_.startCycle();
     bool atEnd = false;
-    while (recordsThisCycle_ < kRecordsPerCycle) {
+    while (!measure_.cycleDone()) {
         const Decimal trackRef = ctx.get(DAT::TRACKREFERENCE);
         if (trackRef > Decimal(lastTrackRef_)) {
             // The new tracking reference is written ahead and put in place the moment the

@@ -15,6 +15,7 @@
 #include "maintenance/integrity.h"
 #include "outlays/batch_posting.h"
 #include "ui/process.h"
+#include "ui/progress_measure.h"
 
 namespace mg::outlays {
 
@@ -37,7 +38,7 @@ public:
     int response() const override { return localResponse_; }
 
     // What the run did, for the command line and the tests.
-    int attachmentsRead() const { return recordsProcessed_; }
+    int64_t attachmentsRead() const { return measure_.processed(); }
     int attachmentsPosted() const { return posted_; }
     int64_t lastProcessed() const { return lastProcessed_; }
 
@@ -58,9 +59,9 @@ private:
 
     static constexpr int kRecordsToProcess = 1000;
     static constexpr int kRecordsPerCycle = 25;
-    int recordsProcessed_ = 0;
-    int recordsThisCycle_ = 0;
-    int percent_ = 0;
+    // The progress counts rows read against a fixed total: the bar reaches 100 after 1000
+    // rows, whatever the number really waiting, and stays there.
+    ui::ProgressMeasure measure_;
     int localResponse_ = RequestCancelled;
     int posted_ = 0;
     bool prepared_ = false;

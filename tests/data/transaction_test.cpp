@@ -23,7 +23,9 @@ protected:
 
     void addBatch(Context& c, int no) {
         Table& t = c.table(TableId::BatchH);
-        if (!t.isOpen()) ASSERT_EQ(t.open(), 0);
+        if (!t.isOpen()) {
+            ASSERT_EQ(t.open(), 0);
+        }
         t.clear();
         t.rec().set(BAH::BATCHNO, no);
         ASSERT_EQ(t.add(), 0) << c.fileError();

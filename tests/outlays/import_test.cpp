@@ -122,22 +122,21 @@ TEST_F(Import, CancelAnsweredNoGoesOn) {
 
 TEST_F(Import, CtrlCOnTheCommandLineIsAConfirmedCancelAfterTheCycle) {
     seedPractice(60);
-    volatile std::sig_atomic_t interrupted = 0;
-    ui.onMessage = [&](const ui::Message&) {};
+    // Ctrl+C arrives while the first cycle runs (when its bar first moves, at row 10).
+    struct Interrupting : ui::ScriptedUserInterface {
+        volatile std::sig_atomic_t interrupted = 0;
+        void setBar(int percent) override {
+            ScriptedUserInterface::setBar(percent);
+            interrupted = 1;
+        }
+    } console;
     auto ctx = db.context();
-    Session s{*ctx, ui};
-    outlays::OutlayImport import(s, ui, 0, ini);
-    ASSERT_TRUE(import.prepare());
-    import.opened();
-    import.cycle();
-    interrupted = 1;
-    // what runWithoutWindow does once the flag is up
-    import.cancelConfirmed();
-    EXPECT_TRUE(import.ended());
-    import.finish();
-    EXPECT_EQ(count("BatchDetails"), 25);
+    Session s{*ctx, console};
+    outlays::OutlayImport import(s, console, 0, ini);
+    EXPECT_EQ(ui::runWithoutWindow(import, &console.interrupted), RequestCancelled);
+    EXPECT_EQ(count("BatchDetails"), 25) << "the cycle in progress finishes, no other starts";
     EXPECT_EQ(iniLastTrackRef(), 25);
-    EXPECT_EQ(ui.texts(), std::vector<std::string>{"Import Complete!"}) << "no question on the command line";
+    EXPECT_EQ(console.texts(), std::vector<std::string>{"Import Complete!"}) << "no question on the command line";
 }
 
 TEST_F(Import, MessagesComeAfterTheAttachmentIsStoredAndHoldNoLock) {

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "fees/progress_measure.h"
+#include "data/schema.h"
+#include "ui/progress_measure.h"
 
-namespace mg::fees {
+namespace mg::ui {
 namespace {
 
 TEST(DeclaredRowSize, CountsEachColumnByItsDeclaredType) {
@@ -58,4 +59,4 @@ TEST(ProgressMeasure, LargeTotalsDoNotOverflow) {
 }
 
 }  // namespace
-}  // namespace mg::fees
+}  // namespace mg::ui

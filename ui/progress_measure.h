@@ -4,19 +4,11 @@
 // it gives rises from 0 to 100 over the run and never passes 100, also when more rows come
 // than were counted at the start.
 //
-// Widget-free; the outlay import repeats the same arithmetic, so this is meant to move next
-// to ui::Process once both imports use it.
+// Widget-free; both imports and the reports use it.
 
 #include <cstdint>
 
-#include "data/schema.h"
-
-namespace mg::fees {
-
-// The byte size of one row as the table's declaration gives it: text n and ztext n n bytes,
-// int32 4, int16 and uint16 2, uint8 1, float64 8, decimal p.s (p + 1) / 2 (packed),
-// date and time 4, date-time 8.
-int64_t declaredRowSize(const TableDecl& table);
+namespace mg::ui {
 
 class ProgressMeasure {
 public:
@@ -44,4 +36,4 @@ private:
     int percent_ = 0;
 };
 
-}  // namespace mg::fees
+}  // namespace mg::ui
