@@ -283,6 +283,6 @@ int main(int argc, char** argv) {
                     attachments / repIni, rep / imp.seconds, double(imp.statements) / attachments);
         std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", repIni / imp.seconds);
     }
-    std::filesystem::remove_all(dir);
+    if (!std::getenv("MG_BENCH_KEEP")) std::filesystem::remove_all(dir);
     return 0;
 }

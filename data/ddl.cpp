@@ -108,6 +108,11 @@ std::vector<std::string> createIndexes(const TableDecl& t, db::SqlDialect d) {
         s += ")";
         out.push_back(std::move(s));
     }
+    // Indexes beyond the declared keys that the program's own statements need so that
+    // their cost does not grow with the table: the outlay import looks for the day's open
+    // automatic batch of a nominal code by code and date.
+    if (t.id == TableId::BatchH)
+        out.push_back("CREATE INDEX " + q("BatchH_CodeDate", d) + " ON " + tableName(t, d) + " (" + q("CODE", d) + ", " + q("DATE", d) + ")");
     return out;
 }
 

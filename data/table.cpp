@@ -594,9 +594,17 @@ int Table::deliver(PageRow&& row) {
     if (key_ >= 0)
         for (const KeyComponent& k : decl_->keys[key_].components) anchorValues_.push_back(row.raw[keySlot_[k.column]]);
     anchorRow_ = row.rowid;
+    becomeCurrent(std::move(row));
+    return okay();
+}
+
+void Table::becomeCurrent(PageRow&& row) {
     rec_ = std::move(row.rec);
     currentRaw_ = std::move(row.raw);
     current_ = decl_->isView() ? std::nullopt : std::optional<int64_t>(row.rowid);
+    // What a put compares the buffer with, to write only the columns that changed.
+    if (asRead_) *asRead_ = rec_;
+    else asRead_ = std::make_unique<Record>(rec_);
     // Only the read right after watch() is watched: any other read ends the watch.
     if (watchNext_) {
         watched_ = std::make_unique<Record>(rec_);
@@ -605,7 +613,6 @@ int Table::deliver(PageRow&& row) {
     } else {
         watched_.reset();
     }
-    return okay();
 }
 
 int Table::setNatural() { return startFiltered(-1, {}, {}); }
@@ -755,17 +762,7 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
     fillRecord(row, *st, 1);
     st->reset();
     // A read by key does not move the sequential read, but it makes this row current.
-    rec_ = std::move(row.rec);
-    currentRaw_ = std::move(row.raw);
-    current_ = decl_->isView() ? std::nullopt : std::optional<int64_t>(row.rowid);
-    // Only the read right after watch() is watched: any other read ends the watch.
-    if (watchNext_) {
-        watched_ = std::make_unique<Record>(rec_);
-        watchedRow_ = current_;
-        watchNext_ = false;
-    } else {
-        watched_.reset();
-    }
+    becomeCurrent(std::move(row));
     return okay();
 }
 
@@ -878,11 +875,13 @@ int Table::checkWatched() {
     std::optional<int64_t> keepRow = current_;
     std::unique_ptr<Record> keepWatched = std::move(watched_);
     std::vector<Param> keepRaw = std::move(currentRaw_);
+    std::unique_ptr<Record> keepAsRead = std::move(asRead_);
     int rc = readWhere(std::string(conn()->dialect().rowIdentity()) + " = ?", {Param::integer(*current_)}, nullptr);
     std::swap(now, rec_);
     current_ = keepRow;
     watched_ = std::move(keepWatched);
     currentRaw_ = std::move(keepRaw);
+    asRead_ = std::move(keepAsRead);
     if (rc == NoRecErr || (rc == 0 && !now.sameValues(*watched_))) return fail(Error::of(RecordChangedErr));
     return rc;
 }
@@ -925,6 +924,7 @@ int Table::add() {
     }
     current_ = id;
     currentRaw_.clear();
+    asRead_.reset();
     watched_.reset();
     invalidatePage();
     return okay();
@@ -947,12 +947,19 @@ int Table::put() {
     }
     db::Connection* c = conn();
     const db::Dialect& d = c->dialect();
+    // Only the columns that differ from the row as read are written: an update then
+    // touches no index it need not, and leaves alone what another station changed in the
+    // other columns. Without a read to compare with, every column is written.
     std::string sets;
     std::vector<Param> params;
-    for (size_t i = 0; i < decl_->columns.size(); ++i) {
-        if (!sets.empty()) sets += ", ";
-        sets += d.quoteName(decl_->columns[i].name) + " = ?";
-        params.push_back(paramOf(static_cast<int>(i)));
+    for (int pass = 0; pass < 2 && sets.empty(); ++pass) {
+        for (size_t i = 0; i < decl_->columns.size(); ++i) {
+            const bool all = pass == 1 || !asRead_;
+            if (!all && sameSlot(decl_->columns[i].type, asRead_->slot(static_cast<int>(i)), rec_.slot(static_cast<int>(i)))) continue;
+            if (!sets.empty()) sets += ", ";
+            sets += d.quoteName(decl_->columns[i].name) + " = ?";
+            params.push_back(paramOf(static_cast<int>(i)));
+        }
     }
     params.push_back(Param::integer(*current_));
     std::string sql = "UPDATE " + d.quoteName(decl_->storageName()) + " SET " + sets + " WHERE " + std::string(d.rowIdentity()) + " = ?";
@@ -972,6 +979,7 @@ int Table::put() {
     invalidatePage();
     if (err) return fail(err);
     currentRaw_.clear();
+    if (asRead_) *asRead_ = rec_;
     // What a later put is checked against: the row as it now reads in the database.
     if (guarded) watched_ = std::make_unique<Record>(storedForm(rec_));
     return okay();

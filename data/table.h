@@ -120,6 +120,7 @@ private:
 
     int fetchPage(bool forward);
     int deliver(PageRow&& row);
+    void becomeCurrent(PageRow&& row);
     int readWhere(const std::string& where, const std::vector<db::Param>& params, const char* orderBy);
     void fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
     // A key value of the current row for a position: the value as the database holds it
@@ -152,7 +153,8 @@ private:
     int recoverSeconds_ = 0;
 
     std::optional<int64_t> current_;
-    std::vector<db::Param> currentRaw_;  // PageRow::raw of the current row
+    std::vector<db::Param> currentRaw_;
+    std::unique_ptr<Record> asRead_;     // the current row as read (or last written)  // PageRow::raw of the current row
     std::vector<int> keyColumns_;        // the columns that are part of a key
     std::vector<int> keySlot_;           // per column: its place in keyColumns_, or -1
     mutable std::unique_ptr<Record> scratch_;

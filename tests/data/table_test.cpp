@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "data/context.h"
 #include "data/dates.h"
 #include "data/table.h"
@@ -283,6 +285,41 @@ TEST_F(TableOps, RecordsCountsTheRows) {
     addCharge(c, "A", "1", "1");
     addCharge(c, "B", "1", "1");
     EXPECT_EQ(c.records(), 2);
+}
+
+}  // namespace
+}  // namespace mg
+
+namespace mg {
+namespace {
+
+TEST(TablePut, WritesOnlyTheColumnsThatChangedSinceTheRead) {
+    test::TempDatabase db;
+    db.exec("INSERT INTO BatchH (BATCHNO, CODE, VALUE, NARR) VALUES (7, '4100', '10.00', 'Court Stamp Fee')");
+    auto ctx = db.context();
+    Table& bah = ctx->table(TableId::BatchH);
+    ASSERT_EQ(bah.open(), 0);
+    ctx->set(BAH::BATCHNO, 7);
+    ASSERT_EQ(bah.get(BAH::BATCHH), 0);
+    // Another station changes the narrative meanwhile; this one adds to the total.
+    db.exec("UPDATE BatchH SET NARR = 'Changed elsewhere' WHERE BATCHNO = 7");
+    ctx->set(BAH::VALUE, ctx->get(BAH::VALUE) + Decimal(5));
+    std::string trace = (db.folder() / "trace.sql").string();
+    db::setTraceFile(trace);
+    ASSERT_EQ(bah.put(), 0);
+    db::setTraceFile("");
+    EXPECT_EQ(db.scalar("SELECT VALUE || ' ' || NARR FROM BatchH"), "15.00 Changed elsewhere");
+    std::ifstream in(trace);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("UPDATE \"BatchH\" SET \"VALUE\" = ? WHERE rowid = ?"), std::string::npos) << text;
+    // A second put writes what changed since the first.
+    ctx->set(BAH::CURRENCYVALUE, Decimal(3));
+    ASSERT_EQ(bah.put(), 0);
+    EXPECT_EQ(db.scalar("SELECT VALUE || ' ' || CURRENCYVALUE || ' ' || NARR FROM BatchH"), "15.00 3.00 Changed elsewhere");
+    // Nothing changed: the row is still written, and a row that is gone is still reported.
+    ASSERT_EQ(bah.put(), 0);
+    db.exec("DELETE FROM BatchH");
+    EXPECT_EQ(bah.put(), NotFoundErr);
 }
 
 }  // namespace
