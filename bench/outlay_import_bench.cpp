@@ -20,33 +20,16 @@
 #include "outlays/import_details.h"
 #include "ui/scripted.h"
 
+#include "bench_support.h"
+
 namespace {
+
+using mg::bench::QuietUi;
+using mg::bench::exec;
 
 using Clock = std::chrono::steady_clock;
 
-struct QuietUi : mg::ui::UserInterface, mg::ui::ProgressView {
-    int messages = 0;
-    int message(const mg::ui::Message& m) override {
-        ++messages;
-        return m.defaultButton;
-    }
-    using UserInterface::message;
-    int waitRetry(std::string_view, int) override { return 1; }
-    void setClipboard(std::string_view) override {}
-    void halt(std::string_view t) override { std::fprintf(stderr, "halt: %.*s\n", int(t.size()), t.data()); }
-    void setCaption(std::string_view) override {}
-    void setUserText(std::string_view) override {}
-    void setPercentText(std::string_view) override {}
-    void setBar(int) override {}
-};
 
-void exec(sqlite3* db, const std::string& sql) {
-    char* msg = nullptr;
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
-        std::fprintf(stderr, "%s\n%s\n", msg, sql.c_str());
-        std::exit(1);
-    }
-}
 
 // A practice with `attachments` waiting attachments and `lines` existing batch lines in
 // older batches.

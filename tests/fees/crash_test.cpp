@@ -7,38 +7,15 @@
 // entered (the run that was killed would have entered it from the list it took at its
 // start; the next run does not see it). For those entries the test checks "at most once".
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <fstream>
 #include <random>
-#include <thread>
 
 #include "fee_fixture.h"
+#include "program.h"
 
 namespace mg::fees::test {
 namespace {
 
 #ifdef MG_MARROWGATE_BINARY
-
-// Starts "marrowgate import-fees" in `folder` (its messages go to a file there).
-pid_t startImport(const std::filesystem::path& folder) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0) _exit(127);
-        int fd = open("messages.txt", O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (fd >= 0) {
-            dup2(fd, 2);
-            dup2(fd, 1);
-        }
-        execl(MG_MARROWGATE_BINARY, MG_MARROWGATE_BINARY, "import-fees", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
-}
 
 class FeeImportCrashTest : public FeeImportTest {};
 
@@ -68,10 +45,7 @@ TEST_F(FeeImportCrashTest, KilledRunsLeaveEveryFeeEnteredAtMostOnceAndRerunsEnte
                 ", 'GONE', 'LETTER', 0);";
     }
     db.exec(seed + "COMMIT;");
-    {
-        std::ofstream ini(db.folder() / "vorn.ini");
-        ini << "[database]\ndriver=sqlite\ndatabase=" << db.path() << "\n";
-    }
+    mg::test::writeConnectionIni(db.folder(), db.path());
 
     std::random_device rd;
     const unsigned seedValue = rd();
@@ -81,15 +55,9 @@ TEST_F(FeeImportCrashTest, KilledRunsLeaveEveryFeeEnteredAtMostOnceAndRerunsEnte
 
     int killed = 0;
     for (int attempt = 0; attempt < 12; ++attempt) {
-        pid_t pid = startImport(db.folder());
+        pid_t pid = mg::test::startProgram(MG_MARROWGATE_BINARY, db.folder(), {"import-fees"});
         ASSERT_GT(pid, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs(random)));
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            if (WIFSIGNALED(status)) ++killed;
-        }
+        if (mg::test::killAfter(pid, delayMs(random))) ++killed;
         // Whatever the moment: never a time entry without its log row or the other way round.
         ASSERT_EQ(db.count("SELECT count(*) FROM TimeDayBook"), db.count("SELECT count(*) FROM FeesImported")) << "seed " << seedValue;
         // Never a fee entered twice.
@@ -99,11 +67,7 @@ TEST_F(FeeImportCrashTest, KilledRunsLeaveEveryFeeEnteredAtMostOnceAndRerunsEnte
     }
 
     // The last run completes.
-    pid_t pid = startImport(db.folder());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(mg::test::waitProgram(mg::test::startProgram(MG_MARROWGATE_BINARY, db.folder(), {"import-fees"})), 0);
 
     // Only the fees of the unknown matter still wait.
     EXPECT_EQ(waiting(), kUnknown);
