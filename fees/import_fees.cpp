@@ -66,13 +66,28 @@ bool FeeImport::prepare() {
     return true;
 }
 
-// The window is open: the waiting fees are read, and the first one becomes current.
+// The window is open: the waiting fees are read into the list, and the first one becomes
+// current. The whole list is needed up front: a diary entry's waiting fees are written
+// together, wherever they lie in the list.
 void FeeImport::opened() {
     if (!prepared_) return;
     Table& daf = s_.ctx.table(TableId::DiaryAttFees);
     daf.setNatural();
+    list_.clear();
+    nextRow_ = 0;
+    handledEntries_.clear();
+    rowsOfEntry_.clear();
     if (daf.setSql(kWaitingFees) == NoError) {
         viewOpen_ = true;
+        for (;;) {
+            int rc = daf.next();
+            if (rc != NoError) {
+                if (rc != NotFoundErr) standardWarning(s_, WarnRecordFetchError, "DiaryAttFees");
+                break;  // the list ends here
+            }
+            rowsOfEntry_[daf.rec().get(DAF::DIARYID)].push_back(list_.size());
+            list_.push_back(daf.rec());
+        }
     } else {
         standardWarning(s_, WarnViewOpenError);
     }
@@ -80,17 +95,12 @@ void FeeImport::opened() {
 }
 
 bool FeeImport::readNext() {
-    if (!viewOpen_) {
-        localResponse_ = RequestCancelled;
-        return false;
-    }
-    int rc = s_.ctx.table(TableId::DiaryAttFees).next();
-    if (rc != NoError) {
-        if (rc != NotFoundErr) standardWarning(s_, WarnRecordFetchError, "DiaryAttFees");
+    if (!viewOpen_ || nextRow_ >= list_.size()) {
         viewOpen_ = false;  // the run is at its end
         localResponse_ = RequestCancelled;
         return false;
     }
+    s_.ctx.rec(TableId::DiaryAttFees) = list_[nextRow_++];
     localResponse_ = RequestCompleted;
     ++feesRead_;
     showPercent(measure_.add(rowSize_));
@@ -130,31 +140,53 @@ void FeeImport::finish() {
     ctx.globalResponse = localResponse_ == 0 ? RequestCancelled : localResponse_;
 }
 
-// ---- one waiting fee ---------------------------------------------------------------------------
+// ---- one diary entry ---------------------------------------------------------------------------
 
 void FeeImport::processWaitingFee() {
     Context& ctx = s_.ctx;
-    Table& dchf = ctx.table(TableId::DocumentChargesFees);
-    entriesThisFee_ = 0;
-    // The document's task charge codes, in the order the server returns them.
-    if (dchf.setSql("Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = " +
-                    db::quoted(ctx.trimmed(DAF::NAME))) != NoError) {
-        standardWarning(s_, WarnRecordFetchError, "DocumentChargesFees");
-    } else {
-        while (dchf.next() == NoError) {
-            if (!processMappingRow()) break;
-        }
+    const int64_t diaryId = ctx.get(DAF::DIARYID);
+    // A later document of an entry already handled: it was written (or rolled back) with
+    // the entry's first one.
+    if (!handledEntries_.insert(diaryId).second) return;
+    const Record current = ctx.rec(TableId::DiaryAttFees);
+    entriesThisUnit_ = 0;
+    feesThisUnit_ = 0;
+    bool ok = processDocument();
+    // The entry's other waiting fees, in list order.
+    for (size_t i : rowsOfEntry_[diaryId]) {
+        if (!ok) break;
+        if (i < nextRow_) continue;  // the current row and those before it
+        ctx.rec(TableId::DiaryAttFees) = list_[i];
+        ok = processDocument();
     }
-    if (inTransaction_) {
+    if (ok && inTransaction_ && markEntry(diaryId)) {
         inTransaction_ = false;
         if (ctx.commit() == NoError) {
-            entriesAdded_ += entriesThisFee_;
-            ++feesEntered_;
+            entriesAdded_ += entriesThisUnit_;
+            feesEntered_ += feesThisUnit_;
         } else {
             reportFailure();
         }
     }
+    ctx.rec(TableId::DiaryAttFees) = current;
     showMessages();
+}
+
+bool FeeImport::processDocument() {
+    Context& ctx = s_.ctx;
+    Table& dchf = ctx.table(TableId::DocumentChargesFees);
+    const int64_t entriesBefore = entriesThisUnit_;
+    // The document's task charge codes, in the order the server returns them.
+    if (dchf.setSql("Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = " +
+                    db::quoted(ctx.trimmed(DAF::NAME))) != NoError) {
+        standardWarning(s_, WarnRecordFetchError, "DocumentChargesFees");
+        return true;
+    }
+    while (dchf.next() == NoError) {
+        if (!processMappingRow()) return false;
+    }
+    if (entriesThisUnit_ > entriesBefore) ++feesThisUnit_;
+    return true;
 }
 
 bool FeeImport::processMappingRow() {
@@ -282,7 +314,7 @@ void FeeImport::readControlRow() {
     }
 }
 
-// The time entry, its log row and the mark of the diary entry, inside the fee's transaction.
+// The time entry and its log row, inside the diary entry's transaction.
 bool FeeImport::writeFee() {
     Context& ctx = s_.ctx;
     if (!inTransaction_) {
@@ -310,17 +342,21 @@ bool FeeImport::writeFee() {
         failFee();
         return false;
     }
-
-    if (ctx.table(TableId::DiaryAttachments).setSql("Update DiaryAttachments Set Fees = 1 Where DiaryId = " +
-                                                    std::to_string(ctx.get(DAF::DIARYID))) != NoError) {
-        failFee();
-        return false;
-    }
-    ++entriesThisFee_;
+    ++entriesThisUnit_;
     return true;
 }
 
-// A write of the fee failed: nothing of the fee stays, and it waits for the next run.
+// Every attachment of the diary entry is marked, once, as the last write of its transaction.
+bool FeeImport::markEntry(int64_t diaryId) {
+    if (s_.ctx.table(TableId::DiaryAttachments).setSql("Update DiaryAttachments Set Fees = 1 Where DiaryId = " +
+                                                       std::to_string(diaryId)) != NoError) {
+        failFee();
+        return false;
+    }
+    return true;
+}
+
+// A write failed: nothing of the diary entry stays, and all its fees wait for the next run.
 void FeeImport::failFee() {
     Context& ctx = s_.ctx;
     Error error = ctx.lastError();

@@ -8,16 +8,22 @@
 // It runs as a ui::Process: in a progress window on the desktop, or without windows on the
 // command line, with at most 1000 units of row size per timer event.
 //
-// The waiting fees are taken as they stand when the run starts: marking the attachments of
-// one diary entry does not hide the other waiting documents of that entry from the run.
-// Each waiting fee is written in one database transaction: its time entries, its log rows
-// and the mark are committed together or not at all, so a fee is never entered in the time
-// day book while it still waits to be entered again.
+// The waiting fees are taken as they stand when the run starts, into a list. The mark
+// covers every attachment of a diary entry, so the unit of work is the diary entry, not
+// the single document: when the run reaches the first waiting fee of an entry, it writes
+// every waiting fee of that entry from the list (in list order) in one database
+// transaction, marks the entry once at the end and commits. The time entries, log rows and
+// mark of all the entry's documents are committed together or not at all: a fee is never
+// entered in the time day book while it still waits to be entered again, and no document
+// is marked before its own fee is entered. The later list rows of an entry already handled
+// are passed over. A Cancel is seen only between two entries, never inside one.
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "data/decimal.h"
@@ -57,27 +63,34 @@ public:
     int64_t feesFailed() const { return feesFailed_; }
     const ui::ProgressMeasure& progress() const { return measure_; }
 
-    // Seconds a fee's transaction waits for the database's write lock.
+    // Seconds a diary entry's transaction waits for the database's write lock.
     static constexpr int kTransactionSeconds = 5;
     static constexpr int kRecordsPerCycle = 1000;
 
 private:
-    // Reads the next waiting fee; false at the end of the data (or on an error).
+    // Takes the next waiting fee of the list into the buffer; false at the end of the list.
     bool readNext();
+    // The current fee's diary entry as one unit: every waiting fee of the entry, then the
+    // mark, in one transaction. Nothing when the entry was handled earlier in the run.
     void processWaitingFee();
-    // Steps 3 to 8 for one mapping row of the current fee; false when the fee's writes
+    // The mapping rows of the fee in the buffer; false when a write failed and the entry's
+    // transaction was rolled back (the rest of the entry is then left alone).
+    bool processDocument();
+    // Steps 3 to 8 for one mapping row of the current fee; false when the entry's writes
     // failed and were rolled back (the rest of its rows are then left alone).
     bool processMappingRow();
     void priceFee();
     void setCommonFields();
     void readControlRow();
     bool writeFee();
-    // A write of the fee failed: its transaction is rolled back and the failure reported.
+    // The mark of the diary entry, once all its fees are written; false when it failed.
+    bool markEntry(int64_t diaryId);
+    // A write failed: the entry's transaction is rolled back and the failure reported.
     void failFee();
     void reportFailure();
     // A message of the import itself: a plain box with OK and no caption. Messages raised
-    // while a fee is being written are shown once its transaction has ended, so that no
-    // box waits for the user while the fee holds the database's write lock.
+    // while a diary entry is being written are shown once its transaction has ended, so
+    // that no box waits for the user while the entry holds the database's write lock.
     void say(std::string text);
     void showMessages();
 
@@ -91,8 +104,16 @@ private:
     bool viewOpen_ = false;
     bool inTransaction_ = false;
     bool controlWarned_ = false;
-    int64_t entriesThisFee_ = 0;
+    int64_t entriesThisUnit_ = 0;
+    int64_t feesThisUnit_ = 0;
     std::vector<std::string> pending_;
+    // The waiting fees as read at the start, the next one to take, and the diary entries
+    // already handled (written, failed or left waiting) in this run.
+    std::vector<Record> list_;
+    size_t nextRow_ = 0;
+    std::unordered_set<int64_t> handledEntries_;
+    // The list rows of each diary entry, in list order.
+    std::unordered_map<int64_t, std::vector<size_t>> rowsOfEntry_;
 
     int64_t feesRead_ = 0;
     int64_t entriesAdded_ = 0;

@@ -1,6 +1,6 @@
 // Where the fee import differs from how it first worked: quotes doubled in statements, no
 // stale buffer pricing a fee, the waiting fees taken as they stand at the start, and each
-// fee written in one transaction.
+// diary entry (all its waiting documents and the mark) written in one transaction.
 
 #include <sqlite3.h>
 
@@ -180,32 +180,110 @@ TEST_F(FeeImportTest, FeesThatArriveDuringTheRunWaitForTheNextOne) {
     EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 300"), 1);
 }
 
-TEST_F(FeeImportTest, RunEndingBetweenTwoDocumentsOfOneDiaryEntryLeavesTheSecondUnentered) {
-    // The mark covers the whole diary entry: when a run ends (Cancel here; a crash alike)
-    // after the first document's fee and before the second's, the second no longer waits
-    // and no later run enters it. This pins that consequence of the diary-wide mark.
+TEST_F(FeeImportTest, CancelCannotSplitTheDocumentsOfOneDiaryEntry) {
+    // The mark covers the whole diary entry, so its documents are one unit: a Cancel after
+    // the cycle that reaches the entry's first document finds the second entered as well,
+    // although its list row lies far beyond that cycle and was never read by it.
     mapping("MEMO", "T02");
     for (int i = 0; i < 35; ++i) waitingFee(1000 + i, 10 + i, "M0001", "LETTER");
     diary(500, "M0001", "ABC");
     attachment(500, 100, "M0001", "LETTER");  // the 36th fee: the last of the first cycle
-    attachment(500, 101, "M0001", "MEMO");    // the 37th
+    for (int i = 0; i < 20; ++i) waitingFee(2000 + i, 200 + i, "M0001", "LETTER");
+    attachment(500, 101, "M0001", "MEMO");  // the last fee of the list
     auto ctx = db.context();
     Session s{*ctx, ui};
     FeeImport import(s, ui);
     ASSERT_TRUE(import.prepare());
     import.opened();
     import.cycle();
+    EXPECT_EQ(import.waitingFeesRead(), 37);  // the cycle ends on reading the 37th
     ui.answers = {ui::ButtonYes};
     import.cancelPressed();
     import.finish();
-    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 500"), 1);
-    EXPECT_EQ(waiting(), 0);
+    EXPECT_EQ(import.feesEntered(), 37);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 500 AND TASK = 'T01'"), 1);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 500 AND TASK = 'T02'"), 1);
+    EXPECT_EQ(db.count("SELECT count(*) FROM FeesImported WHERE TRACKREF = 100"), 2);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID >= 2000"), 0);
+    EXPECT_EQ(waiting(), 20);  // only the single-document entries after the cut
+
+    // The next run enters the rest, and the memo's list row is not entered again.
     ui = ui::ScriptedUserInterface{};
-    EXPECT_EQ(run(), RequestCancelled);  // nothing left to read
-    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 500 AND TASK = 'T02'"), 0);
+    EXPECT_EQ(run(), RequestCompleted);
+    EXPECT_EQ(waiting(), 0);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook"), 57);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 500"), 2);
 }
 
-// ---- one transaction per fee -----------------------------------------------------------------
+TEST_F(FeeImportTest, LaterListRowsOfAnEntryAreNotEnteredAgain) {
+    // Three documents of one entry, apart in the list: each fee once, all in the first unit.
+    mapping("MEMO", "T02");
+    diary(100, "M0001", "ABC");
+    attachment(100, 5, "M0001", "LETTER");
+    waitingFee(200, 6, "M0001", "LETTER");
+    attachment(100, 7, "M0001", "MEMO");
+    attachment(100, 8, "M0001", "LETTER");
+    auto ctx = db.context();
+    Session s{*ctx, ui};
+    FeeImport import(s, ui);
+    EXPECT_EQ(ui::runWithoutWindow(import, nullptr), RequestCompleted);
+    EXPECT_EQ(import.waitingFeesRead(), 4);  // every list row is read, the handled ones too
+    EXPECT_EQ(import.feesEntered(), 4);
+    EXPECT_EQ(import.timeEntriesAdded(), 4);
+    auto tid = timeEntries();
+    ASSERT_EQ(tid.size(), 4u);
+    // The entry's documents in list order, before the next entry.
+    std::vector<std::string> order;
+    for (auto& r : tid) order.push_back(r["ACTIONID"] + "/" + r["TASK"]);
+    EXPECT_EQ(order, (std::vector<std::string>{"100/T01", "100/T02", "100/T01", "200/T01"}));
+    EXPECT_EQ(imported().size(), 4u);
+    EXPECT_EQ(waiting(), 0);
+}
+
+// ---- one transaction per diary entry ---------------------------------------------------------
+
+TEST_F(FeeImportTest, FailedWriteInTheSecondDocumentRollsTheWholeEntryBack) {
+    mapping("MEMO", "T02");
+    db.exec("CREATE TRIGGER no_memos BEFORE INSERT ON TimeDayBook WHEN NEW.TASK = 'T02' "
+            "BEGIN SELECT RAISE(ABORT, 'no memo fees'); END");
+    diary(100, "M0001", "ABC");
+    attachment(100, 5, "M0001", "LETTER");
+    attachment(100, 6, "M0001", "MEMO");
+    waitingFee(200, 7, "M0001", "LETTER");
+    EXPECT_EQ(run(), RequestCompleted);
+    EXPECT_EQ(messagesBeforeEnd(), std::vector<std::string>{"no memo fees, Error Adding Fees For Matter M0001      , DiaryID: 100"});
+    // The letter's entry and log row went with the memo's failure; neither document is marked.
+    EXPECT_EQ(timeEntries("ACTIONID = 100").size(), 0u);
+    EXPECT_EQ(imported("TRACKREF = 5").size(), 0u);
+    EXPECT_EQ(db.count("SELECT count(*) FROM DiaryAttachments WHERE DIARYID = 100 AND FEES = 0"), 2);
+    EXPECT_EQ(waiting(), 2);
+    // The run went on to the next entry.
+    EXPECT_EQ(timeEntries("ACTIONID = 200").size(), 1u);
+
+    // Once the cause is gone, the next run enters each of the two once.
+    db.exec("DROP TRIGGER no_memos");
+    ui = ui::ScriptedUserInterface{};
+    EXPECT_EQ(run(), RequestCompleted);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 100 AND TASK = 'T01'"), 1);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 100 AND TASK = 'T02'"), 1);
+    EXPECT_EQ(db.count("SELECT count(*) FROM FeesImported"), 3);
+    EXPECT_EQ(waiting(), 0);
+}
+
+TEST_F(FeeImportTest, FailedMarkRollsEveryDocumentOfTheEntryBack) {
+    mapping("MEMO", "T02");
+    db.exec("CREATE TRIGGER no_mark BEFORE UPDATE OF FEES ON DiaryAttachments WHEN OLD.DIARYID = 100 "
+            "BEGIN SELECT RAISE(ABORT, 'attachment locked'); END");
+    diary(100, "M0001", "ABC");
+    attachment(100, 5, "M0001", "LETTER");
+    attachment(100, 6, "M0001", "MEMO");
+    run();
+    EXPECT_EQ(messagesBeforeEnd(),
+              std::vector<std::string>{"attachment locked, Error Adding Fees For Matter M0001      , DiaryID: 100"});
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook"), 0);
+    EXPECT_EQ(db.count("SELECT count(*) FROM FeesImported"), 0);
+    EXPECT_EQ(waiting(), 2);
+}
 
 TEST_F(FeeImportTest, FailedAddShowsItsMessageAndTheRunGoesOn) {
     db.exec("CREATE TRIGGER no_entries BEFORE INSERT ON TimeDayBook WHEN NEW.ACTIONID = 100 "
