@@ -37,7 +37,7 @@ TEST_F(Crash, KilledRunsLoseNothingAndLeaveNothingHalfPosted) {
     std::random_device rd;
     const unsigned seedValue = rd();
     std::mt19937 random(seedValue);
-    std::uniform_int_distribution<int> delay(0, 400);
+    std::uniform_int_distribution<int> delay(0, 250);
     int killed = 0;
     for (int run = 0; run < 25; ++run) {
         pid_t pid = startProgram(MG_MARROWGATE_BINARY, db.folder(), {"import-outlays"});
