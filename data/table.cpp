@@ -766,22 +766,36 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
     return okay();
 }
 
-int Table::get(Key key) {
-    if (!open_) return fail(Error::of(NotFoundErr, "Record Not Available: the table is not open"));
-    db::Connection* c = conn();
-    std::vector<Param> params;
+// "k1 = ? AND k2 IS NULL ..." for the key's components at the given values; the values
+// that are not NULL are added to `params`.
+std::string Table::keyEquals(int key, const std::vector<Param>& values, std::vector<Param>& params) const {
+    const db::Dialect& d = ctx_.connection()->dialect();
+    const auto& comps = decl_->keys[key].components;
     std::string where;
-    for (const KeyComponent& k : decl_->keys[key.index].components) {
+    for (size_t i = 0; i < comps.size() && i < values.size(); ++i) {
         if (!where.empty()) where += " AND ";
-        Param p = paramOf(k.column);
-        std::string name = c->dialect().quoteName(decl_->columns[k.column].name);
-        if (p.kind == ValueKind::Null) {
+        const std::string name = d.quoteName(decl_->columns[comps[i].column].name);
+        if (values[i].kind == ValueKind::Null) {
             where += name + " IS NULL";
         } else {
             where += name + " = ?";
-            params.push_back(std::move(p));
+            params.push_back(values[i]);
         }
     }
+    return where;
+}
+
+std::vector<Param> Table::keyValues(int key) const {
+    std::vector<Param> values;
+    for (const KeyComponent& k : decl_->keys[key].components) values.push_back(paramOf(k.column));
+    return values;
+}
+
+int Table::get(Key key) {
+    if (!open_) return fail(Error::of(NotFoundErr, "Record Not Available: the table is not open"));
+    if (!conn()) return ctx_.errorCode();
+    std::vector<Param> params;
+    const std::string where = keyEquals(key.index, keyValues(key.index), params);
     return readWhere(where, params, orderBy(key.index, true).c_str());
 }
 
@@ -799,20 +813,9 @@ int Table::reget(Key key, std::string_view pos) {
     const db::Dialect& d = conn()->dialect();
     if (decl_->isView()) {
         // A view has no row identity: the first row with the position's key values.
-        const auto& comps = decl_->keys[key.index].components;
-        if (values.size() < comps.size()) return fail(Error::of(NoRecErr));
-        std::string where;
+        if (values.size() < decl_->keys[key.index].components.size()) return fail(Error::of(NoRecErr));
         std::vector<Param> params;
-        for (size_t i = 0; i < comps.size(); ++i) {
-            if (!where.empty()) where += " AND ";
-            const std::string name = d.quoteName(decl_->columns[comps[i].column].name);
-            if (values[i].kind == ValueKind::Null) {
-                where += name + " IS NULL";
-            } else {
-                where += name + " = ?";
-                params.push_back(values[i]);
-            }
-        }
+        const std::string where = keyEquals(key.index, values, params);
         return readWhere(where, params, orderBy(key.index, true).c_str());
     }
     return readWhere(std::string(d.rowIdentity()) + " = ?", {Param::integer(rowid)}, nullptr);
@@ -1026,18 +1029,7 @@ bool Table::duplicate(Key key) {
     if (!c || decl_->isView()) return false;
     const db::Dialect& d = c->dialect();
     std::vector<Param> params;
-    std::string where;
-    for (const KeyComponent& k : decl_->keys[key.index].components) {
-        if (!where.empty()) where += " AND ";
-        Param p = paramOf(k.column);
-        std::string name = d.quoteName(decl_->columns[k.column].name);
-        if (p.kind == ValueKind::Null) {
-            where += name + " IS NULL";
-        } else {
-            where += name + " = ?";
-            params.push_back(std::move(p));
-        }
-    }
+    std::string where = keyEquals(key.index, keyValues(key.index), params);
     if (current_) {
         where += " AND " + std::string(d.rowIdentity()) + " <> ?";
         params.push_back(Param::integer(*current_));

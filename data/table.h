@@ -121,6 +121,8 @@ private:
     int fetchPage(bool forward);
     int deliver(PageRow&& row);
     void becomeCurrent(PageRow&& row);
+    std::string keyEquals(int key, const std::vector<db::Param>& values, std::vector<db::Param>& params) const;
+    std::vector<db::Param> keyValues(int key) const;
     int readWhere(const std::string& where, const std::vector<db::Param>& params, const char* orderBy);
     void fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
     // A key value of the current row for a position: the value as the database holds it
