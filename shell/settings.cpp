@@ -1,5 +1,9 @@
 #include "shell/settings.h"
 
+#include <climits>
+
+#include <algorithm>
+
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -107,6 +111,10 @@ long long readLastTrackRef(const std::string& iniPath) {
 }
 
 long long readLastTrackRef() { return readLastTrackRef(productIniPath()); }
+
+int32_t lastTrackRefArgument() {
+    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(), INT32_MIN, INT32_MAX));
+}
 
 bool writeLastTrackRef(const std::string& iniPath, long long value) {
     return ini::put(iniPath, kProductSection, kLastTrackRefKey, std::to_string(value));

@@ -8,6 +8,7 @@
 // "sqlite" (then "database" is the path of the embedded database file, taken relative to
 // the INI file's folder when it is not absolute).
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,9 @@ std::string makeDbOwner(std::string_view server, std::string_view database, std:
 // key "LastTrackRef" of the product INI file; 0 when the file or key is missing.
 long long readLastTrackRef(const std::string& iniPath);
 long long readLastTrackRef();
+// The last tracking reference processed, as the outlay import takes it: the product INI's
+// value (0 when missing), kept within the import's 32-bit range.
+int32_t lastTrackRefArgument();
 // Writes it as a whole number in decimal digits; false when the file could not be written.
 bool writeLastTrackRef(const std::string& iniPath, long long value);
 bool writeLastTrackRef(long long value);

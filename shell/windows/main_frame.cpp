@@ -12,14 +12,8 @@
 #include "ui/widgets/progress_window.h"
 #include "ui/widgets/styler.h"
 
-#if defined(MG_HAVE_OUTLAYS) && __has_include("outlays/import_details.h")
-#include "outlays/import_details.h"
-#define MG_OUTLAY_IMPORT 1
-#endif
-#if defined(MG_HAVE_FEES) && __has_include("fees/import_fees.h")
 #include "fees/import_fees.h"
-#define MG_FEE_IMPORT 1
-#endif
+#include "outlays/import_details.h"
 
 namespace mg::shell {
 
@@ -58,22 +52,6 @@ const ui::WindowDef& mainFrameDef() {
     return def;
 }
 
-bool MainFrame::outlayImportBuilt() {
-#ifdef MG_OUTLAY_IMPORT
-    return true;
-#else
-    return false;
-#endif
-}
-
-bool MainFrame::feeImportBuilt() {
-#ifdef MG_FEE_IMPORT
-    return true;
-#else
-    return false;
-#endif
-}
-
 MainFrame::MainFrame(db::Settings settings, QWidget* parent)
     : QMainWindow(parent),
       settings_(std::move(settings)),
@@ -92,8 +70,6 @@ MainFrame::MainFrame(db::Settings settings, QWidget* parent)
     on("?ITEM7", &MainFrame::lastTrackRef);
     on("?OUTLAYSIMPORTOUTLAYS", &MainFrame::importOutlays);
     on("?FEESIMPORTFEES", &MainFrame::importFees);
-    if (!outlayImportBuilt()) controls_.setEnabled("?OUTLAYSIMPORTOUTLAYS", false);
-    if (!feeImportBuilt()) controls_.setEnabled("?FEESIMPORTFEES", false);
 }
 
 MainFrame::~MainFrame() = default;
@@ -103,26 +79,22 @@ void MainFrame::printSetup() { ui::printerSetup(this); }
 void MainFrame::lastTrackRef() { MainSetup::start(settings_, this); }
 
 void MainFrame::importOutlays() {
-#ifdef MG_OUTLAY_IMPORT
     if (importing_) return;
     importing_ = true;
     // LOC:LASTTRACKREF: where the last run stopped (0 without the key).
-    const auto last = static_cast<int32_t>(readLastTrackRef());
+    const int32_t last = lastTrackRefArgument();
     ui::runProcessWindow(this, true, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
         return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIniPath());
     });
     importing_ = false;
-#endif
 }
 
 void MainFrame::importFees() {
-#ifdef MG_FEE_IMPORT
     // A context of its own, kept by the factory for as long as the run lasts.
     auto ctx = std::make_shared<Context>(settings_);
     ui::startProcessWindow(this, [ctx](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
         return std::make_unique<fees::FeeImport>(Session{*ctx, ui}, window);
     });
-#endif
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

@@ -27,8 +27,6 @@ public:
     const db::Settings& settings() const { return settings_; }
 
     // Whether the two imports are part of this build (their commands are disabled otherwise).
-    static bool outlayImportBuilt();
-    static bool feeImportBuilt();
 
     // The commands of the menu.
     void printSetup();
