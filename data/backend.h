@@ -20,7 +20,19 @@ struct Settings {
     std::string server = "(local)";
     std::string database = "tallowby";
     bool builtInLogin = true;      // the user name and password of the built-in login
+    // ODBC only, each empty or 0 for its default: the ODBC driver's name (the platform's SQL
+    // Server driver), a port, a data source name (then the driver and server come from it),
+    // and the SQL dialect of the server ("mssql", or "postgresql" for the test server).
+    std::string odbcDriver;
+    int port = 0;
+    std::string dsn;
+    std::string dialect;
 };
+
+// The ODBC connection string of the settings, and the same with the password masked (what
+// a message or a trace may show).
+std::string odbcConnectionString(const Settings& settings);
+std::string maskedConnectionString(const std::string& connectionString);
 
 enum class ValueKind { Null, Integer, Real, Text, Blob };
 
@@ -52,23 +64,13 @@ public:
     virtual std::string text(int column) const = 0;
 };
 
+struct Dialect;
+enum class SqlDialect { SqlServer, Sqlite, PostgreSql };
+
 struct ObjectInfo {
     bool exists = false;
     bool isView = false;
     std::vector<std::string> columns;
-};
-
-enum class SqlDialect { SqlServer, Sqlite };
-
-// The few places where databases differ in the SQL this program generates.
-struct Dialect {
-    virtual ~Dialect() = default;
-    virtual SqlDialect kind() const = 0;
-    // The hidden column that identifies a row and breaks ties in key order ("rowid").
-    virtual std::string_view rowIdentity() const = 0;
-    // A SELECT of `what` from `from` with `rest` (WHERE and ORDER BY) limited to n rows.
-    virtual std::string limited(std::string_view what, std::string_view from, std::string_view rest, int n) const = 0;
-    virtual std::string quoteName(std::string_view name) const = 0;
 };
 
 class Connection {
@@ -90,6 +92,8 @@ public:
     virtual Error release(int depth) = 0;
     virtual Error rollbackTo(int depth) = 0;
 
+    // The value the database numbered the last insert with (an insert that does not give
+    // it back as its row).
     virtual int64_t lastInsertId() = 0;
     virtual int64_t changes() = 0;
 

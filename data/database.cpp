@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "data/ddl.h"
+#include "data/dialect.h"
+#include "data/schema.h"
 
 namespace mg::db {
 
@@ -30,6 +32,38 @@ Error createDatabase(const std::string& path) {
     sqlite3_close_v2(db);
     if (e) std::filesystem::remove(path, ec);
     return e;
+}
+
+Error createTables(const Settings& settings) {
+    Error err;
+    std::unique_ptr<Connection> c = connect(settings, err);
+    if (!c) return err;
+    const Dialect& d = c->dialect();
+    for (const TableDecl& t : allTables()) {
+        if (t.isResultTable()) continue;
+        ObjectInfo info;
+        if (Error e = c->describe(t.storageName(), info)) return e;
+        if (info.exists)
+            return Error::driver("exists", "The database " + settings.database + " has a table " + std::string(t.storageName()) +
+                                               " already: init-db only makes the tables of an empty database");
+    }
+    if (Error e = c->begin(30)) return e;
+    std::vector<std::string> statements = d.prelude();
+    // Views last: they read the tables.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const TableDecl& t : allTables()) {
+            if (t.isView() != (pass == 1)) continue;
+            statements.push_back(d.createTable(t));
+            for (std::string& i : d.createIndexes(t)) statements.push_back(std::move(i));
+        }
+    for (const std::string& s : statements) {
+        trace(s);
+        if (Error e = c->exec(s)) {
+            c->rollback();
+            return e;
+        }
+    }
+    return c->commit();
 }
 
 }  // namespace mg::db

@@ -1,7 +1,7 @@
 #pragma once
-// The definition statements of the tables as this program expects them, for the embedded
-// database (what init-db and a create make) and for SQL Server (for a database
-// administrator to compare with the practice's database).
+// The definition statements of the tables as this program expects them, in each dialect:
+// what init-db and a create make, and for SQL Server what a database administrator
+// compares with the practice's database. The statements come from the dialect generators.
 
 #include <string>
 #include <vector>

@@ -123,7 +123,11 @@ Param numberParam(const std::string& text) {
 
 ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
     std::vector<Token> t = tokenize(statement);
+    // SQL Server takes the texts as they are; the embedded database and PostgreSQL get LIMIT
+    // for TOP, a date value for CONVERT and names without the owner.
     const bool lite = dialect == SqlDialect::Sqlite;
+    const bool pg = dialect == SqlDialect::PostgreSql;
+    const bool rewrite = lite || pg;
     ParameterizedSql out;
     std::string limit;
     // A number stays a literal where it is not a value: the row count of TOP, and the
@@ -165,6 +169,11 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
         case Tok::Bracketed:
             if (lite) {
                 out.sql += '"' + tok.text + '"';
+            } else if (pg) {
+                // Names are made in lower case there.
+                out.sql += '"';
+                for (char ch : tok.text) out.sql += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                out.sql += '"';
             } else {
                 out.sql += '[' + tok.text + ']';
             }
@@ -173,7 +182,7 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             out.sql += tok.text;
             break;
         case Tok::Word: {
-            if (lite && eqNoCase(tok.text, "top")) {
+            if (rewrite && eqNoCase(tok.text, "top")) {
                 // SELECT [DISTINCT] TOP n ... -> SELECT [DISTINCT] ... LIMIT n
                 size_t n = skipSpace(t, i + 1);
                 if (n < t.size() && t[n].kind == Tok::Number) {
@@ -182,7 +191,7 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
                     break;
                 }
             }
-            if (lite && eqNoCase(tok.text, "convert")) {
+            if (rewrite && eqNoCase(tok.text, "convert")) {
                 // CONVERT ( DATETIME , 'literal' , 102 )
                 size_t p = skipSpace(t, i + 1);
                 size_t ty = skipSpace(t, p + 1);
@@ -193,14 +202,14 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
                 size_t close = skipSpace(t, style + 1);
                 if (close < t.size() && t[p].text == "(" && eqNoCase(t[ty].text, "datetime") && t[c1].text == "," &&
                     t[lit].kind == Tok::String && t[c2].text == "," && t[style].kind == Tok::Number && t[close].text == ")") {
-                    out.sql += '?';
+                    out.sql += pg ? "CAST(? AS timestamp)" : "?";
                     out.params.push_back(Param::str(isoFromDateTimeLiteral(t[lit].text)));
                     i = close;
                     break;
                 }
             }
             std::string_view w = tok.text;
-            if (lite && w.size() > 4 && eqNoCase(w.substr(0, 4), "dbo.")) w.remove_prefix(4);
+            if (rewrite && w.size() > 4 && eqNoCase(w.substr(0, 4), "dbo.")) w.remove_prefix(4);
             out.sql += w;
             break;
         }

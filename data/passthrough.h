@@ -1,8 +1,8 @@
 #pragma once
 // SQL pass-through statements: the system's own texts, built by concatenation.
 //
-// On SQL Server they are sent as they are. For the embedded database a small dialect
-// layer rewrites the few constructs the texts use ("Select Top 1 ...",
+// On SQL Server they are sent as they are. For the embedded database and PostgreSQL a
+// small dialect layer rewrites the few constructs the texts use ("Select Top 1 ...",
 // "CONVERT(DATETIME, 'y-m-d h:m:s', 102)", the "dbo." owner). Either way, the literals
 // of a text are turned into parameters of a cached prepared statement, so a statement
 // of the same shape is prepared once: what the server's own simple parameterisation does.

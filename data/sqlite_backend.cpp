@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "data/backend.h"
+#include "data/dialect.h"
 
 namespace mg::db {
 namespace {
@@ -102,26 +103,6 @@ private:
     sqlite3_stmt* st_;
     uint64_t* counter_;
     bool started_ = false;
-};
-
-struct SqliteDialect final : Dialect {
-    SqlDialect kind() const override { return SqlDialect::Sqlite; }
-    std::string_view rowIdentity() const override { return "rowid"; }
-    std::string limited(std::string_view what, std::string_view from, std::string_view rest, int n) const override {
-        std::string s = "SELECT ";
-        s.append(what).append(" FROM ").append(from);
-        if (!rest.empty()) s.append(" ").append(rest);
-        s.append(" LIMIT ").append(std::to_string(n));
-        return s;
-    }
-    std::string quoteName(std::string_view name) const override {
-        std::string s = "\"";
-        for (char ch : name) {
-            if (ch == '"') s += '"';
-            s += ch;
-        }
-        return s + "\"";
-    }
 };
 
 class SqliteConnection final : public Connection {
@@ -215,12 +196,11 @@ public:
     }
     void setBusyTimeout(int milliseconds) override { sqlite3_busy_timeout(db_, milliseconds); }
 
-    const Dialect& dialect() const override { return dialect_; }
+    const Dialect& dialect() const override { return dialectOf(SqlDialect::Sqlite); }
 
 private:
     sqlite3* db_;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
-    SqliteDialect dialect_;
 };
 
 std::mutex traceMutex;
@@ -229,10 +209,12 @@ std::atomic<bool> traceOn{false};
 
 }  // namespace
 
+std::unique_ptr<Connection> connectOdbc(const Settings& settings, Error& err);
+
 std::unique_ptr<Connection> connect(const Settings& settings, Error& err) {
+    if (settings.driver == "odbc") return connectOdbc(settings, err);
     if (settings.driver != "sqlite") {
-        err = Error::driver("IM002", "No database driver for \"" + settings.driver +
-                                         "\" in this build: set driver=sqlite in vorn.ini, or build with the SQL Server backend");
+        err = Error::driver("IM002", "No database driver \"" + settings.driver + "\": the driver is sqlite or odbc");
         return nullptr;
     }
     sqlite3* db = nullptr;

@@ -8,6 +8,7 @@
 
 #include "data/context.h"
 #include "data/ddl.h"
+#include "data/dialect.h"
 #include "data/passthrough.h"
 #include "data/dates.h"
 
@@ -288,10 +289,18 @@ db::Connection* Table::conn() { return ctx_.connection(); }
 
 bool Table::writable() const { return (mode_ & 0x0F) != ReadOnly && !decl_->isView() && !decl_->isResultTable(); }
 
+std::string Table::rowIdentity() const {
+    const db::Connection* c = ctx_.connection();
+    return c ? c->dialect().rowIdentity(*decl_) : std::string();
+}
+
+bool Table::lockReads() const { return ctx_.transactionDepth() > 0 && writable(); }
+
 const std::string& Table::selectList() {
     if (selectList_.empty()) {
         db::Connection* c = conn();
-        selectList_ = decl_->isView() || decl_->isResultTable() ? "0" : std::string(c->dialect().rowIdentity());
+        const std::string id = rowIdentity();
+        selectList_ = id.empty() ? "0" : id;
         for (const ColumnDecl& col : decl_->columns) selectList_ += ", " + c->dialect().quoteName(col.name);
     }
     return selectList_;
@@ -313,7 +322,7 @@ int Table::open(int mode) {
     Error err = c->describe(decl_->storageName(), info);
     if (!err && info.exists && !decl_->isView()) {
         for (size_t k = 0; k < decl_->keys.size() && !err; ++k) {
-            if (ddl::keyIsRowKey(*decl_, static_cast<int>(k))) continue;
+            if (!c->dialect().checksIndex(*decl_, static_cast<int>(k))) continue;
             bool exists = false;
             err = c->indexExists(decl_->indexName(static_cast<int>(k)), exists);
             if (!err && !exists) err = Error::of(BadKeyErr, "Invalid Key File: the index " + decl_->indexName(static_cast<int>(k)) + " is missing");
@@ -370,8 +379,13 @@ int Table::create() {
     // The table and its indexes are made together or not at all: a half-made table would
     // open next time with its keys missing.
     if (int rc = ctx_.begin(5)) return rc;
-    Error e = c->exec(ddl::createTable(*decl_, c->dialect().kind()));
-    for (const std::string& s : ddl::createIndexes(*decl_, c->dialect().kind())) {
+    Error e;
+    for (const std::string& s : c->dialect().prelude()) {
+        if (e) break;
+        e = c->exec(s);
+    }
+    if (!e) e = c->exec(c->dialect().createTable(*decl_));
+    for (const std::string& s : c->dialect().createIndexes(*decl_)) {
         if (e) break;
         e = c->exec(s);
     }
@@ -387,14 +401,10 @@ int Table::create() {
 int Table::buildKeys() {
     db::Connection* c = conn();
     if (!c) return ctx_.errorCode();
-    for (std::string s : ddl::createIndexes(*decl_, c->dialect().kind())) {
-        // CREATE [UNIQUE] INDEX name -> CREATE [UNIQUE] INDEX IF NOT EXISTS name
-        size_t at = s.find("INDEX ") + 6;
-        if (c->dialect().kind() == db::SqlDialect::Sqlite) s.insert(at, "IF NOT EXISTS ");
+    for (const std::string& s : c->dialect().createIndexes(*decl_, true))
         if (Error e = c->exec(s)) return fail(e);
-    }
     if (c->dialect().kind() == db::SqlDialect::Sqlite)
-        if (Error e = c->exec("REINDEX " + c->dialect().quoteName(decl_->storageName()))) return fail(e);
+        if (Error e = c->exec("REINDEX " + c->dialect().tableName(*decl_))) return fail(e);
     return okay();
 }
 
@@ -430,9 +440,9 @@ std::string Table::orderBy(int key, bool forward) const {
             if (k.descending == forward) s += " DESC";
         }
     }
-    if (!decl_->isView()) {
+    if (const std::string id = rowIdentity(); !id.empty()) {
         if (!s.empty()) s += ", ";
-        s += d.rowIdentity();
+        s += id;
         if (!forward) s += " DESC";
     }
     return s;
@@ -462,8 +472,8 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     const bool noNulls = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.value.kind == ValueKind::Null; });
     // In a unique key no other row has the same values (none of them NULL): the row
     // identity adds nothing.
-    if (anchor_ == Anchor::Row && !decl_->isView() && !(unique && noNulls))
-        parts.push_back({std::string(d.rowIdentity()), !forward, false, Param::integer(anchorRow_)});
+    if (anchor_ == Anchor::Row && hasRowIdentity() && !(unique && noNulls))
+        parts.push_back({rowIdentity(), !forward, false, Param::integer(anchorRow_)});
     const bool inclusive = anchor_ == Anchor::Values || anchorInclusive_;
     std::vector<Band> bands;
     if (parts.empty()) {
@@ -474,7 +484,7 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     // comparison says it all (a NULL in a row compares as unknown and is left out, which
     // is right: it sorts before the anchor).
     const bool allUp = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.down; });
-    if (allUp && noNulls) {
+    if (allUp && noNulls && (parts.size() == 1 || d.rowValues())) {
         Band b;
         std::string l, r;
         for (size_t i = 0; i < parts.size(); ++i) {
@@ -551,7 +561,7 @@ int Table::fetchPage(bool forward) {
         }
         std::string rest = where.empty() ? std::string() : "WHERE " + where;
         if (!order.empty()) rest += (rest.empty() ? "" : " ") + std::string("ORDER BY ") + order;
-        queries.push_back({c->dialect().limited(selectList(), c->dialect().quoteName(decl_->storageName()), rest, n), std::move(band.params)});
+        queries.push_back({c->dialect().limited(selectList(), c->dialect().tableName(*decl_), rest, n, lockReads()), std::move(band.params)});
     }
     // The embedded database runs the bands one after the other in one statement: a page is
     // then one round trip whatever the key.
@@ -601,7 +611,7 @@ int Table::deliver(PageRow&& row) {
 void Table::becomeCurrent(PageRow&& row) {
     rec_ = std::move(row.rec);
     currentRaw_ = std::move(row.raw);
-    current_ = decl_->isView() ? std::nullopt : std::optional<int64_t>(row.rowid);
+    current_ = hasRowIdentity() ? std::optional<int64_t>(row.rowid) : std::nullopt;
     // What a put compares the buffer with, to write only the columns that changed.
     if (asRead_) *asRead_ = rec_;
     else asRead_ = std::make_unique<Record>(rec_);
@@ -664,7 +674,7 @@ int Table::next() {
         if (!open_) return fail(Error::of(NotFoundErr, "Record Not Available: the table is not open"));
         setNatural();
     }
-    if (decl_->isView()) {
+    if (!hasRowIdentity()) {
         if (!snapshotLoaded_) {
             // A view has no row identity to page by: its rows are read in one go.
             anchor_ = anchor_ == Anchor::Values ? Anchor::Values : Anchor::None;
@@ -711,7 +721,7 @@ int Table::previous() {
         if (!open_) return fail(Error::of(NotFoundErr, "Record Not Available: the table is not open"));
         setNatural();
     }
-    if (decl_->isView()) {
+    if (!hasRowIdentity()) {
         if (!snapshotLoaded_) {
             if (int rc = next()) return rc;  // loads the rows
             snapshotPos_ = static_cast<long>(snapshot_.size());
@@ -748,7 +758,7 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
     if (!c) return ctx_.errorCode();
     std::string rest = "WHERE " + where;
     if (order && *order) rest += std::string(" ORDER BY ") + order;
-    std::string sql = c->dialect().limited(selectList(), c->dialect().quoteName(decl_->storageName()), rest, 1);
+    std::string sql = c->dialect().limited(selectList(), c->dialect().tableName(*decl_), rest, 1, lockReads());
     db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
@@ -810,15 +820,14 @@ int Table::reget(Key key, std::string_view pos) {
     int64_t rowid = 0;
     std::vector<Param> values;
     if (!decodePosition(pos, rowid, values)) return fail(Error::of(NoRecErr));
-    const db::Dialect& d = conn()->dialect();
-    if (decl_->isView()) {
+    if (!hasRowIdentity()) {
         // A view has no row identity: the first row with the position's key values.
         if (values.size() < decl_->keys[key.index].components.size()) return fail(Error::of(NoRecErr));
         std::vector<Param> params;
         const std::string where = keyEquals(key.index, values, params);
         return readWhere(where, params, orderBy(key.index, true).c_str());
     }
-    return readWhere(std::string(d.rowIdentity()) + " = ?", {Param::integer(rowid)}, nullptr);
+    return readWhere(rowIdentity() + " = ?", {Param::integer(rowid)}, nullptr);
 }
 
 int Table::reset(Key key, std::string_view pos) {
@@ -827,14 +836,13 @@ int Table::reset(Key key, std::string_view pos) {
     if (!decodePosition(pos, rowid, values)) return fail(Error::of(NoRecErr));
     if (int rc = startFiltered(key.index, {}, {})) return rc;
     const auto& comps = decl_->keys[key.index].components;
-    if (values.size() < comps.size() && !decl_->isView()) {
+    if (values.size() < comps.size() && hasRowIdentity()) {
         // A position too long for its 512 bytes carries the row identity alone: the key
         // values come from the row itself.
         db::Connection* c = conn();
         std::string what;
         for (const KeyComponent& k : comps) what += (what.empty() ? "" : ", ") + c->dialect().quoteName(decl_->columns[k.column].name);
-        std::string sql = c->dialect().limited(what, c->dialect().quoteName(decl_->storageName()),
-                                               "WHERE " + std::string(c->dialect().rowIdentity()) + " = ?", 1);
+        std::string sql = c->dialect().limited(what, c->dialect().tableName(*decl_), "WHERE " + rowIdentity() + " = ?", 1);
         db::trace(sql);
         Error err;
         db::Statement* st = c->prepare(sql, err);
@@ -858,7 +866,7 @@ int Table::reset(Key key, std::string_view pos) {
 int64_t Table::records() {
     db::Connection* c = conn();
     if (!c) return 0;
-    std::string sql = "SELECT count(*) FROM " + c->dialect().quoteName(decl_->storageName());
+    std::string sql = "SELECT count(*) FROM " + c->dialect().tableName(*decl_);
     db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
@@ -879,7 +887,7 @@ int Table::checkWatched() {
     std::unique_ptr<Record> keepWatched = std::move(watched_);
     std::vector<Param> keepRaw = std::move(currentRaw_);
     std::unique_ptr<Record> keepAsRead = std::move(asRead_);
-    int rc = readWhere(std::string(conn()->dialect().rowIdentity()) + " = ?", {Param::integer(*current_)}, nullptr);
+    int rc = readWhere(rowIdentity() + " = ?", {Param::integer(*current_)}, nullptr);
     std::swap(now, rec_);
     current_ = keepRow;
     watched_ = std::move(keepWatched);
@@ -899,28 +907,38 @@ int Table::add() {
     int numbered = decl_->numberedColumn();
     bool assign = numbered >= 0 && (decl_->columns[numbered].type == ColType::Decimal ? rec_.slot(numbered).dec.isZero()
                                                                                      : rec_.slot(numbered).i == 0);
-    std::string cols, marks;
+    std::vector<int> columns;
     std::vector<Param> params;
     for (size_t i = 0; i < decl_->columns.size(); ++i) {
         if (assign && static_cast<int>(i) == numbered) continue;
-        if (!cols.empty()) {
-            cols += ", ";
-            marks += ", ";
-        }
-        cols += d.quoteName(decl_->columns[i].name);
-        marks += "?";
+        columns.push_back(static_cast<int>(i));
         params.push_back(paramOf(static_cast<int>(i)));
     }
-    std::string sql = "INSERT INTO " + d.quoteName(decl_->storageName()) + " (" + cols + ") VALUES (" + marks + ")";
+    // A server gives the assigned number back as the insert's row, in the same round trip.
+    std::string sql = d.insert(*decl_, columns, assign ? numbered : -1);
     db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (!st) return fail(err);
     for (size_t i = 0; i < params.size(); ++i) st->bind(static_cast<int>(i + 1), params[i]);
-    st->step(err);
+    std::optional<int64_t> given;
+    if (st->step(err) && st->columnCount() > 0) given = st->integer(0);
+    while (given && st->step(err)) {
+    }
     st->reset();
     if (err) return fail(err);
-    int64_t id = c->lastInsertId();
+    int64_t id = 0;
+    if (given) id = *given;
+    else if (assign || d.kind() == db::SqlDialect::Sqlite) id = c->lastInsertId();
+    else if (numbered >= 0) id = decl_->columns[numbered].type == ColType::Decimal ? rec_.slot(numbered).dec.toInt64() : rec_.slot(numbered).i;
+    else if (const std::string identity = rowIdentity(); !identity.empty()) {
+        // The row is identified by a whole-number key column: its value as written.
+        for (size_t i = 0; i < decl_->columns.size(); ++i)
+            if (d.quoteName(decl_->columns[i].name) == identity) {
+                const Slot& sl = rec_.slot(static_cast<int>(i));
+                id = decl_->columns[i].type == ColType::Decimal ? sl.dec.toInt64() : sl.i;
+            }
+    }
     if (assign) {
         if (decl_->columns[numbered].type == ColType::Decimal) rec_.slot(numbered).dec = Decimal(id);
         else rec_.slot(numbered).i = id;
@@ -953,19 +971,19 @@ int Table::put() {
     // Only the columns that differ from the row as read are written: an update then
     // touches no index it need not, and leaves alone what another station changed in the
     // other columns. Without a read to compare with, every column is written.
-    std::string sets;
+    std::vector<int> sets;
     std::vector<Param> params;
     for (int pass = 0; pass < 2 && sets.empty(); ++pass) {
         for (size_t i = 0; i < decl_->columns.size(); ++i) {
             const bool all = pass == 1 || !asRead_;
+            if (!d.canSet(decl_->columns[i])) continue;
             if (!all && sameSlot(decl_->columns[i].type, asRead_->slot(static_cast<int>(i)), rec_.slot(static_cast<int>(i)))) continue;
-            if (!sets.empty()) sets += ", ";
-            sets += d.quoteName(decl_->columns[i].name) + " = ?";
+            sets.push_back(static_cast<int>(i));
             params.push_back(paramOf(static_cast<int>(i)));
         }
     }
     params.push_back(Param::integer(*current_));
-    std::string sql = "UPDATE " + d.quoteName(decl_->storageName()) + " SET " + sets + " WHERE " + std::string(d.rowIdentity()) + " = ?";
+    std::string sql = d.update(*decl_, sets);
     db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
@@ -1002,8 +1020,7 @@ int Table::remove() {
         }
     }
     db::Connection* c = conn();
-    std::string sql = "DELETE FROM " + c->dialect().quoteName(decl_->storageName()) + " WHERE " +
-                      std::string(c->dialect().rowIdentity()) + " = ?";
+    std::string sql = c->dialect().remove(*decl_);
     db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
@@ -1031,10 +1048,10 @@ bool Table::duplicate(Key key) {
     std::vector<Param> params;
     std::string where = keyEquals(key.index, keyValues(key.index), params);
     if (current_) {
-        where += " AND " + std::string(d.rowIdentity()) + " <> ?";
+        where += " AND " + rowIdentity() + " <> ?";
         params.push_back(Param::integer(*current_));
     }
-    std::string sql = d.limited("1", d.quoteName(decl_->storageName()), "WHERE " + where, 1);
+    std::string sql = d.limited("1", d.tableName(*decl_), "WHERE " + where, 1);
     db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
@@ -1166,11 +1183,7 @@ int View::open() {
                 int col = table_.decl().columnIndex(tok.substr(colon + 1));
                 if (col >= 0) {
                     const ColumnDecl& cd = table_.decl().columns[col];
-                    // Decimals with places are stored as text: they compare as numbers.
-                    if (cd.type == ColType::Decimal && cd.scale > 0 && c->dialect().kind() == db::SqlDialect::Sqlite)
-                        sql += "CAST(" + c->dialect().quoteName(cd.name) + " AS REAL)";
-                    else
-                        sql += c->dialect().quoteName(cd.name);
+                    sql += c->dialect().filterOperand(cd);
                     return 0;
                 }
             }

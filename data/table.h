@@ -137,6 +137,12 @@ private:
     int okay();
     db::Connection* conn();
     const std::string& selectList();
+    // The expression that identifies a row in this database, "" when the table has none
+    // (a view, or a server table without a whole-number key): such a table is read whole.
+    std::string rowIdentity() const;
+    bool hasRowIdentity() const { return !rowIdentity().empty(); }
+    // Reads inside a transaction of a table open for writing keep their rows locked.
+    bool lockReads() const;
     std::string orderBy(int key, bool forward) const;
     struct Band {
         std::string where;

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "data/context.h"
 #include "data/database.h"
 #include "data/ddl.h"
+#include "data/dialect.h"
 #include "shell/demo.h"
 #include "shell/settings.h"
 
@@ -81,6 +83,19 @@ int initDb(const std::vector<std::string>& args) {
         }
     }
     if (file.empty()) {
+        // Without a file: the tables go into the server database that vorn.ini names.
+        const std::string ini = connectionIniPath();
+        ConnectionSettings settings = readConnectionSettings(ini);
+        if (settings.db.driver == "odbc") {
+            Error e = demo ? makeDemoDatabase(settings.db) : db::createTables(settings.db);
+            if (e) {
+                errorLine(stderr, "init-db: cannot make the tables in the database " + settings.db.database + " (settings from " + ini +
+                                      "): " + driverText(e));
+                return ExitFailed;
+            }
+            std::printf("Created the tables%s in the database %s.\n", demo ? " and the demo practice" : "", settings.db.database.c_str());
+            return ExitOk;
+        }
         errorLine(stderr, "init-db needs the name of the new database file (usage: marrowgate init-db [--demo] FILE)");
         return ExitFailed;
     }
@@ -110,20 +125,16 @@ int schema(const std::vector<std::string>& args) {
         } else if (a.rfind("--dialect=", 0) == 0) {
             dialect = a.substr(10);
         } else {
-            errorLine(stderr, "schema: unexpected \"" + a + "\" (usage: marrowgate schema [--dialect sqlite|mssql])");
+            errorLine(stderr, "schema: unexpected \"" + a + "\" (usage: marrowgate schema [--dialect sqlite|mssql|postgresql])");
             return ExitFailed;
         }
     }
-    db::SqlDialect d;
-    if (dialect == "sqlite") {
-        d = db::SqlDialect::Sqlite;
-    } else if (dialect == "mssql") {
-        d = db::SqlDialect::SqlServer;
-    } else {
-        errorLine(stderr, "schema: unknown dialect \"" + dialect + "\" (sqlite or mssql)");
+    std::optional<db::SqlDialect> d = db::dialectNamed(dialect);
+    if (!d) {
+        errorLine(stderr, "schema: unknown dialect \"" + dialect + "\" (sqlite, mssql or postgresql)");
         return ExitFailed;
     }
-    std::string text = ddl::script(d);
+    std::string text = ddl::script(*d);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
     return ExitOk;
@@ -200,15 +211,17 @@ std::string usage() {
            "  marrowgate                        the desktop program\n"
            "  marrowgate init-db [--demo] FILE  create an embedded database with every table (and, with\n"
            "                                    --demo, a small practice to try things on)\n"
+           "  marrowgate init-db [--demo]       with driver=odbc in vorn.ini: the same in its server database\n"
            "  marrowgate import-outlays         the outlay import, messages on standard error\n"
            "  marrowgate import-fees            the fee import, likewise\n"
-           "  marrowgate schema [--dialect sqlite|mssql]\n"
+           "  marrowgate schema [--dialect sqlite|mssql|postgresql]\n"
            "                                    print the definition statements of every table\n"
            "  marrowgate --help                 this text\n"
            "\n"
            "Every command also takes --trace-sql FILE: each statement built is appended to FILE.\n"
            "The imports read vorn.ini (section [database]: server, database, logon, and driver=sqlite\n"
-           "with database=FILE for an embedded database) and Quillerton.ini of the working folder.\n"
+           "with database=FILE for an embedded database; for a server, optionally odbcdriver, port, dsn\n"
+           "and dialect=mssql|postgresql) and Quillerton.ini of the working folder.\n"
            "Ctrl+C during an import cancels it after the current cycle.\n"
            "\n"
            "Exit status: 0 done (also an import with nothing to do), 1 failed or wrong usage,\n"

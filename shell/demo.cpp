@@ -806,45 +806,51 @@ void removeDatabaseFiles(const std::string& path) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(path + suffix, ec);
 }
 
+// Fills the tables of an empty database with the demo practice, in one transaction.
+Error fillDemo(const db::Settings& settings) {
+    Error result;
+    Context ctx(settings);
+    if (ctx.begin(10) != 0) return ctx.lastError();
+    Filler f(ctx);
+    control(f);
+    nominals(f);
+    outlayCodes(f);
+    templateDocuments(f);
+    handlers(f);
+    taskCodes(f);
+    chargingMatrix(f);
+    documentCharges(f);
+    documentFees(f);
+    contacts(f);
+    matters(f);
+    diary(f);
+    diaryAttachments(f);
+    postedBatches(f);
+    timeEntries(f);
+    if (f.failed()) {
+        ctx.rollback();
+        result = f.error();
+    } else if (ctx.commit() != 0) {
+        result = ctx.lastError();
+    }
+    return result;
+}
+
 }  // namespace
 
 Error makeDemoDatabase(const std::string& path) {
     if (Error e = db::createDatabase(path)) return e;
-    Error result;
-    {
-        db::Settings settings;
-        settings.driver = "sqlite";
-        settings.database = path;
-        Context ctx(settings);
-        if (ctx.begin(10) != 0) {
-            result = ctx.lastError();
-        } else {
-            Filler f(ctx);
-            control(f);
-            nominals(f);
-            outlayCodes(f);
-            templateDocuments(f);
-            handlers(f);
-            taskCodes(f);
-            chargingMatrix(f);
-            documentCharges(f);
-            documentFees(f);
-            contacts(f);
-            matters(f);
-            diary(f);
-            diaryAttachments(f);
-            postedBatches(f);
-            timeEntries(f);
-            if (f.failed()) {
-                ctx.rollback();
-                result = f.error();
-            } else if (ctx.commit() != 0) {
-                result = ctx.lastError();
-            }
-        }
-    }
+    db::Settings settings;
+    settings.driver = "sqlite";
+    settings.database = path;
+    Error result = fillDemo(settings);
     if (result) removeDatabaseFiles(path);
     return result;
+}
+
+Error makeDemoDatabase(const db::Settings& settings) {
+    if (Error e = db::createTables(settings)) return e;
+    return fillDemo(settings);
 }
 
 }  // namespace mg::shell

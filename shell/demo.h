@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "data/backend.h"
 #include "data/errors.h"
 
 namespace mg::shell {
@@ -12,6 +13,9 @@ namespace mg::shell {
 // Creates the database file at `path` (which must not exist) and fills it with the demo
 // practice. On failure nothing is left behind at `path`.
 Error makeDemoDatabase(const std::string& path);
+// Makes every table in the (empty) server database of the settings and fills it with the
+// demo practice.
+Error makeDemoDatabase(const db::Settings& settings);
 
 // A few facts about the demo practice that a user (or a test) may want to rely on.
 namespace demo {

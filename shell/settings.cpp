@@ -95,6 +95,12 @@ ConnectionSettings readConnectionSettings(const std::string& iniPath) {
     s.db.server = std::string(rtrimBlanks(server));
     s.db.database = database;
     s.db.builtInLogin = logon == kBuiltInLogon;
+    // Beyond the documented keys, for ODBC only: each left out reaches SQL Server through
+    // the platform's SQL Server driver on its usual port.
+    s.db.odbcDriver = std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "odbcdriver", "")));
+    s.db.port = static_cast<int>(std::clamp<long long>(ini::getInt(iniPath, kDatabaseSection, "port", 0), 0, 65535));
+    s.db.dsn = std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "dsn", "")));
+    s.db.dialect = lowerCase(std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "dialect", ""))));
     if (s.db.driver == "sqlite" && !database.empty()) {
         fs::path file(database);
         if (file.is_relative()) {
