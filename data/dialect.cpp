@@ -127,6 +127,13 @@ struct PostgresDialect final : Dialect {
     }
     bool rowValues() const override { return true; }
     bool canSet(const ColumnDecl& c) const override { return !c.numbered; }
+    // An identity column's sequence does not move past a value given on insert, as SQL
+    // Server's and the embedded database's numbering do.
+    std::string numberingAbove(const TableDecl& t, int numbered) const override {
+        const std::string table = tableName(t), column = quoteName(t.columns[numbered].name);
+        return "SELECT setval(pg_get_serial_sequence('" + table + "', '" + lower(t.columns[numbered].name) + "'), (SELECT max(" +
+               column + ") FROM " + table + "))";
+    }
     std::vector<std::string> prelude() const override {
         return {"CREATE COLLATION IF NOT EXISTS mg_nocase (provider = icu, locale = 'und-u-ks-level2', deterministic = false)"};
     }

@@ -52,6 +52,9 @@ struct Dialect {
     // UPDATE of the given columns of the row whose identity is the last parameter.
     std::string update(const TableDecl& t, const std::vector<int>& columns) const;
     std::string remove(const TableDecl& t) const;
+    // After an insert that gave the numbered column a value of its own: the statement that
+    // keeps the numbering above it ("" where the database does that itself).
+    virtual std::string numberingAbove(const TableDecl&, int /*numbered*/) const { return {}; }
     // Whether an update may set this column (an identity column of a server may not).
     virtual bool canSet(const ColumnDecl& c) const;
 

@@ -163,7 +163,8 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             out.params.push_back(Param::str(tok.text));
             break;
         case Tok::Number:
-            out.sql += '?';
+            // A number with places stays a number where the parameter's type would be guessed.
+            out.sql += pg && tok.text.find('.') != std::string::npos ? "CAST(? AS numeric)" : "?";
             out.params.push_back(numberParam(tok.text));
             break;
         case Tok::Bracketed:
@@ -191,7 +192,7 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
                     break;
                 }
             }
-            if (rewrite && eqNoCase(tok.text, "convert")) {
+            if (eqNoCase(tok.text, "convert")) {
                 // CONVERT ( DATETIME , 'literal' , 102 )
                 size_t p = skipSpace(t, i + 1);
                 size_t ty = skipSpace(t, p + 1);
@@ -202,8 +203,14 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
                 size_t close = skipSpace(t, style + 1);
                 if (close < t.size() && t[p].text == "(" && eqNoCase(t[ty].text, "datetime") && t[c1].text == "," &&
                     t[lit].kind == Tok::String && t[c2].text == "," && t[style].kind == Tok::Number && t[close].text == ")") {
-                    out.sql += pg ? "CAST(? AS timestamp)" : "?";
-                    out.params.push_back(Param::str(isoFromDateTimeLiteral(t[lit].text)));
+                    if (rewrite) {
+                        out.sql += pg ? "CAST(? AS timestamp)" : "?";
+                        out.params.push_back(Param::str(isoFromDateTimeLiteral(t[lit].text)));
+                    } else {
+                        // The style stays a constant: it says how to read the text, it is no value.
+                        out.sql += tok.text + "(" + t[ty].text + ", ?, " + t[style].text + ")";
+                        out.params.push_back(Param::str(t[lit].text));
+                    }
                     i = close;
                     break;
                 }

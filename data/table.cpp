@@ -930,7 +930,13 @@ int Table::add() {
     int64_t id = 0;
     if (given) id = *given;
     else if (assign || d.kind() == db::SqlDialect::Sqlite) id = c->lastInsertId();
-    else if (numbered >= 0) id = decl_->columns[numbered].type == ColType::Decimal ? rec_.slot(numbered).dec.toInt64() : rec_.slot(numbered).i;
+    else if (numbered >= 0) {
+        id = decl_->columns[numbered].type == ColType::Decimal ? rec_.slot(numbered).dec.toInt64() : rec_.slot(numbered).i;
+        if (const std::string s = d.numberingAbove(*decl_, numbered); !s.empty()) {
+            db::trace(s);
+            if (Error e = c->exec(s)) return fail(e);
+        }
+    }
     else if (const std::string identity = rowIdentity(); !identity.empty()) {
         // The row is identified by a whole-number key column: its value as written.
         for (size_t i = 0; i < decl_->columns.size(); ++i)

@@ -67,7 +67,7 @@ done
 [ "$started" = 1 ] || { echo "pg.sh: the server did not start" >&2; cat "$dir/log/server.log" >&2 || true; exit 2; }
 
 "${run_as[@]}" "$pgbin/psql" -h 127.0.0.1 -p "$port" -U mg -d postgres -q -v ON_ERROR_STOP=1 \
-  -c "CREATE ROLE tallowby LOGIN PASSWORD '7kub3'" -c "CREATE DATABASE marrowgate OWNER tallowby" >/dev/null
+  -c "CREATE ROLE tallowby LOGIN CREATEDB PASSWORD '7kub3'" -c "CREATE DATABASE marrowgate OWNER tallowby" >/dev/null
 
 cat >"$dir/odbc/odbcinst.ini" <<EOF
 [PostgreSQL Unicode]

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Marrowgate and runs every test. With --sanitize the build uses AddressSanitizer and
+# Builds Marrowgate and runs every test, on the embedded database and on a PostgreSQL server. With --sanitize the build uses AddressSanitizer and
 # UndefinedBehaviorSanitizer (in build-asan/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,4 +15,6 @@ fi
 cmake -S . -B "$dir" "${flags[@]}"
 cmake --build "$dir" -j"$(nproc)"
 cd "$dir"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
+# Every test on the embedded database, and the tests named pg.* again on a throw-away
+# PostgreSQL server reached through ODBC, in the same run.
+QT_QPA_PLATFORM=offscreen ../scripts/pg.sh ctest --output-on-failure -j"$(nproc)"

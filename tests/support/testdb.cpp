@@ -2,17 +2,112 @@
 
 #include <sqlite3.h>
 
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cctype>
 #include <random>
+#include <regex>
 #include <stdexcept>
 
 #include "data/database.h"
 
 namespace mg::test {
 
+namespace {
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+// The settings of a database of the test server, or of its administration database.
+db::Settings serverSettings(const std::string& database) {
+    db::Settings s;
+    s.driver = "odbc";
+    s.odbcDriver = "PostgreSQL Unicode";
+    s.server = env("MG_PG_HOST").empty() ? "127.0.0.1" : env("MG_PG_HOST");
+    s.port = std::atoi(env("MG_PG_PORT").c_str());
+    s.database = database;
+    s.dialect = "postgresql";
+    return s;
+}
+
+// The tests' own statements are written for the embedded database: on the server their
+// quoted names are the lower-case ones the tables are made with, and the few SQLite words
+// they use are spelt the standard way.
+std::string forServer(const std::string& sql) {
+    std::string out;
+    bool inString = false, inName = false;
+    for (size_t i = 0; i < sql.size(); ++i) {
+        char c = sql[i];
+        if (!inName && c == '\'') inString = !inString;
+        else if (!inString && c == '"') inName = !inName;
+        out += inName ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+    }
+    static const std::regex whereOne(R"(\b(WHERE|where) 1\b(?!\s*[=<>]))");
+    static const std::regex ifnull(R"(\b(IFNULL|ifnull)\b)");
+    out = std::regex_replace(out, whereOne, "$1 1 = 1");
+    return std::regex_replace(out, ifnull, "COALESCE");
+}
+
+void serverExec(const std::string& database, const std::string& sql) {
+    Error err;
+    auto c = db::connect(serverSettings(database), err);
+    if (!c) throw std::runtime_error("cannot reach the test server: " + err.driverText);
+    if (Error e = c->exec(forServer(sql))) throw std::runtime_error("SQL failed: " + e.driverText + " in " + sql.substr(0, 2000));
+}
+
+// With MG_TEST_BACKEND=postgresql and no server at hand every test is skipped.
+class ServerEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (onServer() && env("MG_PG_PORT").empty()) GTEST_SKIP() << "no PostgreSQL server: run the tests through scripts/pg.sh";
+    }
+};
+[[maybe_unused]] ::testing::Environment* const serverEnvironment = ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+// The template database of the tests on the server, made by the first test that needs it
+// (the others wait for it under an advisory lock).
+void makeTemplate() {
+    Error err;
+    auto admin = db::connect(serverSettings("marrowgate"), err);
+    if (!admin) throw std::runtime_error("cannot reach the test server: " + err.driverText);
+    if (Error e = admin->exec("SELECT pg_advisory_lock(7001)")) throw std::runtime_error("SQL failed: " + e.driverText);
+    db::Statement* st = admin->prepare("SELECT 1 FROM pg_database WHERE datname = 'mg_template'", err);
+    bool exists = st && st->step(err);
+    if (st) st->reset();
+    Error made;
+    if (!exists) {
+        if (!(made = admin->exec("CREATE DATABASE mg_template"))) made = db::createTables(serverSettings("mg_template"));
+        if (made) admin->exec("DROP DATABASE IF EXISTS mg_template WITH (FORCE)");
+    }
+    admin->exec("SELECT pg_advisory_unlock(7001)");
+    if (made) throw std::runtime_error("cannot make the template database: " + made.driverText);
+}
+
+}  // namespace
+
+bool onServer() { return env("MG_TEST_BACKEND") == "postgresql"; }
+
 TempDatabase::TempDatabase() {
     std::random_device rd;
     folder_ = std::filesystem::temp_directory_path() / ("mgtest-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(folder_);
+    if (onServer()) {
+        // A database of its own on the test server, dropped at the end.
+        // A copy of a template made once for the whole run: a copy costs far less than
+        // making every table anew.
+        serverName_ = "mgt_" + std::to_string(rd()) + std::to_string(rd());
+        path_ = serverName_;
+        try {
+            serverExec("marrowgate", "CREATE DATABASE " + serverName_ + " TEMPLATE mg_template");
+        } catch (const std::exception&) {
+            makeTemplate();
+            serverExec("marrowgate", "CREATE DATABASE " + serverName_ + " TEMPLATE mg_template");
+        }
+        return;
+    }
     path_ = (folder_ / "practice.db").string();
     if (Error e = db::createDatabase(path_)) throw std::runtime_error("cannot make the test database: " + e.driverText);
 }
@@ -20,9 +115,16 @@ TempDatabase::TempDatabase() {
 TempDatabase::~TempDatabase() {
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
+    if (!serverName_.empty()) {
+        try {
+            serverExec("marrowgate", "DROP DATABASE IF EXISTS " + serverName_ + " WITH (FORCE)");
+        } catch (...) {
+        }
+    }
 }
 
 db::Settings TempDatabase::settings() const {
+    if (!serverName_.empty()) return serverSettings(serverName_);
     db::Settings s;
     s.driver = "sqlite";
     s.database = path_;
@@ -52,6 +154,7 @@ std::vector<std::string> columnOf(sqlite3* db, const std::string& sql) {
 }  // namespace
 
 void TempDatabase::exec(const std::string& sql) const {
+    if (!serverName_.empty()) return serverExec(serverName_, sql);
     sqlite3* db = nullptr;
     sqlite3_open(path_.c_str(), &db);
     sqlite3_busy_timeout(db, 10000);
@@ -69,6 +172,17 @@ std::string TempDatabase::scalar(const std::string& sql) const {
 }
 
 std::vector<std::string> TempDatabase::column(const std::string& sql) const {
+    if (!serverName_.empty()) {
+        Error err;
+        auto c = db::connect(settings(), err);
+        if (!c) throw std::runtime_error("cannot reach the test server: " + err.driverText);
+        db::Statement* st = c->prepare(forServer(sql), err);
+        if (!st) throw std::runtime_error("SQL failed: " + err.driverText + " in " + sql);
+        std::vector<std::string> out;
+        while (st->step(err)) out.push_back(st->kind(0) == db::ValueKind::Null ? "<null>" : st->text(0));
+        if (err) throw std::runtime_error("SQL failed: " + err.driverText + " in " + sql);
+        return out;
+    }
     sqlite3* db = nullptr;
     sqlite3_open(path_.c_str(), &db);
     sqlite3_busy_timeout(db, 10000);

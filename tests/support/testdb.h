@@ -1,6 +1,6 @@
 #pragma once
-// A fresh embedded database in a temporary folder for one test, made from the table
-// declarations, and contexts on it.
+// A fresh database for one test, made from the table declarations, and contexts on it: an
+// embedded database in a temporary folder, or a database of its own on the test server.
 
 #include <filesystem>
 #include <memory>
@@ -13,6 +13,10 @@
 struct sqlite3;
 
 namespace mg::test {
+
+// Whether the tests run on the PostgreSQL test server (MG_TEST_BACKEND=postgresql, with
+// the server of scripts/pg.sh) instead of the embedded database.
+bool onServer();
 
 class TempDatabase {
 public:
@@ -37,7 +41,8 @@ public:
 
 private:
     std::filesystem::path folder_;
-    std::string path_;
+    std::string path_;         // the database file, or the server database's name
+    std::string serverName_;   // the server database of the test, when on the server
 };
 
 // A connection of another program to the same file, kept open for the length of a test:
