@@ -112,8 +112,14 @@ Diagnostic diagnose(SQLSMALLINT type, SQLHANDLE h) {
             d.state = reinterpret_cast<char*>(state);
             d.native = native;
         }
-        std::string m(reinterpret_cast<char*>(msg));
-        while (!m.empty() && (m.back() == '\n' || m.back() == ';' || m.back() == ' ')) m.pop_back();
+        // One line: the message goes into message boxes and single error lines.
+        std::string m;
+        for (const char* p = reinterpret_cast<char*>(msg); *p; ++p) {
+            const bool blank = *p == '\n' || *p == '\r' || *p == '\t' || *p == ' ';
+            if (blank && (m.empty() || m.back() == ' ')) continue;
+            m += blank ? ' ' : *p;
+        }
+        while (!m.empty() && (m.back() == ';' || m.back() == ' ')) m.pop_back();
         if (!m.empty()) d.text += (d.text.empty() ? "" : " ") + m;
     }
     if (d.state.empty()) d.state = "HY000";

@@ -8,7 +8,9 @@
 # own (ODBCSYSINI), never in the system's. The command runs with
 #
 #     MG_TEST_ODBC   an ODBC connection string of a database the command may fill and empty
-#     MG_PG_PORT     the server's port,  MG_PG_BIN  the server's programs
+#     MG_PG_PORT     the server's port,  MG_PG_BIN  the server's programs,
+#     MG_PG_SOCKET   the folder of its socket (the administrator "mg" logs in there without
+#                    a password; the program's login "tallowby" comes through TCP with one)
 #     ODBCSYSINI, ODBCINSTINI   our driver registration
 #
 # and the server is stopped and everything removed when the command ends, however it ends.
@@ -49,7 +51,7 @@ trap 'exit 130' INT TERM
 
 mkdir "$dir/data" "$dir/sock" "$dir/log" "$dir/odbc"
 chown "$owner" "$dir/data" "$dir/sock" "$dir/log" 2>/dev/null || true
-"${run_as[@]}" "$pgbin/initdb" -D "$dir/data" -U mg --auth=trust -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
+"${run_as[@]}" "$pgbin/initdb" -D "$dir/data" -U mg --auth-local=trust --auth-host=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
   { cat "$dir/initdb.log" >&2; exit 2; }
 
 # A free port: ask the kernel for one, then start on it (a race with another program is
@@ -66,7 +68,9 @@ for attempt in 1 2 3 4 5; do
 done
 [ "$started" = 1 ] || { echo "pg.sh: the server did not start" >&2; cat "$dir/log/server.log" >&2 || true; exit 2; }
 
-"${run_as[@]}" "$pgbin/psql" -h 127.0.0.1 -p "$port" -U mg -d postgres -q -v ON_ERROR_STOP=1 \
+# The administrator comes in through the socket; everyone else through TCP with a password,
+# so that a wrong login fails as on the practice's server.
+"${run_as[@]}" "$pgbin/psql" -h "$dir/sock" -p "$port" -U mg -d postgres -q -v ON_ERROR_STOP=1 \
   -c "CREATE ROLE tallowby LOGIN CREATEDB PASSWORD '7kub3'" -c "CREATE DATABASE marrowgate OWNER tallowby" >/dev/null
 
 cat >"$dir/odbc/odbcinst.ini" <<EOF
@@ -77,7 +81,7 @@ EOF
 : >"$dir/odbc/odbc.ini"
 
 export ODBCSYSINI="$dir/odbc" ODBCINSTINI=odbcinst.ini ODBCINI="$dir/odbc/odbc.ini"
-export MG_PG_PORT=$port MG_PG_BIN=$pgbin MG_PG_HOST=127.0.0.1
+export MG_PG_PORT=$port MG_PG_BIN=$pgbin MG_PG_HOST=127.0.0.1 MG_PG_SOCKET=$dir/sock
 export MG_TEST_ODBC="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=marrowgate;Uid=tallowby;Pwd=7kub3"
 echo "pg.sh: PostgreSQL on 127.0.0.1:$port (data in $dir)" >&2
 

@@ -91,19 +91,19 @@ protected:
     // is the total converted; no posting reference or batch number is issued twice; the
     // control row holds the highest numbers issued.
     void expectBooksBalance() {
-        EXPECT_EQ(count("BatchH h", "CAST(h.VALUE AS REAL) <> (SELECT IFNULL(SUM(CAST(d.VALUE AS REAL)), 0) FROM BatchDetails d "
+        EXPECT_EQ(count("BatchH h", "CAST(h.VALUE AS NUMERIC) <> (SELECT COALESCE(SUM(CAST(d.VALUE AS NUMERIC)), 0) FROM BatchDetails d "
                                      "WHERE d.BATCHNO = h.BATCHNO)"),
                   0)
             << "a header whose total is not the sum of its lines";
-        EXPECT_EQ(db.count("SELECT count(*) FROM (SELECT PREF FROM (SELECT PREF FROM BatchH UNION ALL SELECT PREF FROM BatchDetails) "
-                           "GROUP BY PREF HAVING count(*) > 1)"),
+        EXPECT_EQ(db.count("SELECT count(*) FROM (SELECT PREF FROM (SELECT PREF FROM BatchH UNION ALL SELECT PREF FROM BatchDetails) p "
+                           "GROUP BY PREF HAVING count(*) > 1) d"),
                   0)
             << "a posting reference issued twice";
-        EXPECT_EQ(db.count("SELECT count(*) FROM (SELECT BATCHNO FROM BatchH GROUP BY BATCHNO HAVING count(*) > 1)"), 0) << "a batch number issued twice";
+        EXPECT_EQ(db.count("SELECT count(*) FROM (SELECT BATCHNO FROM BatchH GROUP BY BATCHNO HAVING count(*) > 1) d"), 0) << "a batch number issued twice";
         if (count("BatchH") > 0) {
             EXPECT_EQ(q("SELECT LASTBATCH FROM control"), q("SELECT max(BATCHNO) FROM BatchH"));
             EXPECT_EQ(q("SELECT LASTPREF FROM control"),
-                      q("SELECT max(PREF) FROM (SELECT PREF FROM BatchH UNION ALL SELECT PREF FROM BatchDetails)"));
+                      q("SELECT max(PREF) FROM (SELECT PREF FROM BatchH UNION ALL SELECT PREF FROM BatchDetails) p"));
         }
     }
 };

@@ -1,0 +1,169 @@
+// The command line on the PostgreSQL test server of scripts/pg.sh: init-db --demo and both
+// imports give the same rows as on the embedded database; bad connections give one clear
+// line each. The server tests are skipped when no server is at hand.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
+#include "data/backend.h"
+#include "shell_support.h"
+
+namespace mg::test {
+namespace {
+
+std::string env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
+
+std::string serverIni(const std::string& database, const std::string& logon = "Tallowby", int port = 0) {
+    return "[database]\r\ndriver=odbc\r\nodbcdriver=PostgreSQL Unicode\r\ndialect=postgresql\r\nserver=127.0.0.1\r\nport=" +
+           std::to_string(port ? port : std::atoi(env("MG_PG_PORT").c_str())) + "\r\ndatabase=" + database + "\r\nlogon=" + logon +
+           "\r\n";
+}
+
+db::Settings serverSettings(const std::string& database) {
+    db::Settings s;
+    s.odbcDriver = "PostgreSQL Unicode";
+    s.dialect = "postgresql";
+    s.server = "127.0.0.1";
+    s.port = std::atoi(env("MG_PG_PORT").c_str());
+    s.database = database;
+    return s;
+}
+
+// The rows of a query, each as its columns joined by '|', sorted: the imports may take the
+// waiting fees in another order on another database, and the numbers the database gives
+// differ with it, so only what was posted is compared.
+std::vector<std::string> serverRows(const std::string& database, const std::string& sql) {
+    Error err;
+    auto c = db::connect(serverSettings(database), err);
+    if (!c) throw std::runtime_error(err.driverText);
+    db::Statement* st = c->prepare(sql, err);
+    if (!st) throw std::runtime_error(err.driverText + " in " + sql);
+    std::vector<std::string> out;
+    while (st->step(err)) {
+        std::string row;
+        for (int i = 0; i < st->columnCount(); ++i) row += (i ? "|" : "") + st->text(i);
+        out.push_back(row);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<std::string> fileRows(const std::string& path, const std::string& sql) {
+    std::vector<std::string> out;
+    for (const auto& r : SqlFile(path).rows(sql)) {
+        std::string row;
+        for (size_t i = 0; i < r.size(); ++i) row += (i ? "|" : "") + r[i];
+        out.push_back(row);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class OnServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (env("MG_PG_PORT").empty()) GTEST_SKIP() << "no PostgreSQL server: run the tests through scripts/pg.sh";
+        std::random_device rd;
+        database_ = "mgcli_" + std::to_string(rd());
+        Error err;
+        auto admin = db::connect(serverSettings("marrowgate"), err);
+        ASSERT_TRUE(admin) << err.driverText;
+        ASSERT_FALSE(admin->exec("CREATE DATABASE " + database_)) << "cannot make the test database";
+    }
+    void TearDown() override {
+        if (database_.empty()) return;
+        Error err;
+        if (auto admin = db::connect(serverSettings("marrowgate"), err)) admin->exec("DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)");
+    }
+    std::string database_;
+};
+
+TEST_F(OnServer, DemoAndBothImportsPostTheSameRowsAsOnTheEmbeddedDatabase) {
+    TempFolder server, file;
+    writeFile(server.file("vorn.ini"), serverIni(database_));
+    ProgramRun r = runProgram(server.path(), {"init-db", "--demo"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(runProgram(file.path(), {"init-db", "--demo", "practice.db"}).status, 0);
+    writeFile(file.file("vorn.ini"), "[database]\r\ndriver=sqlite\r\ndatabase=practice.db\r\n");
+    for (const char* command : {"import-outlays", "import-fees"}) {
+        ProgramRun a = runProgram(server.path(), {command});
+        ProgramRun b = runProgram(file.path(), {command});
+        EXPECT_EQ(a.status, 0) << command << ": " << a.err;
+        EXPECT_EQ(a.status, b.status) << command;
+        EXPECT_EQ(a.err, b.err) << command << ": the same messages on both databases";
+    }
+    EXPECT_EQ(readFile(server.file("Quillerton.ini")), readFile(file.file("Quillerton.ini")));
+    const char* queries[] = {
+        "SELECT BATCHNO, PREF, CODE, MATTER, VALUE, OUTLAYCODE, NARR, DATE, FEE FROM BatchDetails",
+        "SELECT BATCHNO, CODE, REF, VALUE, POSTED, DATE FROM BatchH",
+        "SELECT LASTBATCH, LASTPREF FROM control",
+        "SELECT MATTER, FEEEARN, DATE, RATE, CHARGE, UNITS, TASK, COMMENT, TEAM, TRACKREF, PERIOD, YEAR, STAGECODE FROM TimeDayBook",
+        "SELECT MATTER, FE, CHARGE, TASK, COMMENT, TRACKREF FROM FeesImported",
+        "SELECT TRACKREFERENCE, FEES FROM DiaryAttachments",
+    };
+    for (const char* q : queries) {
+        SCOPED_TRACE(q);
+        std::vector<std::string> onServer = serverRows(database_, q);
+        EXPECT_FALSE(onServer.empty());
+        EXPECT_EQ(onServer, fileRows(file.file("practice.db"), q));
+    }
+}
+
+TEST_F(OnServer, AWrongDatabaseOrLoginGivesOneLineAndWritesNothing) {
+    struct Case {
+        const char* what;
+        std::string ini;
+    } cases[] = {
+        {"wrong database", serverIni("no_such_database")},
+        {"wrong login", serverIni(database_, "someone else")},  // no built-in login: no user, no password
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        writeFile(dir.file("vorn.ini"), c.ini);
+        ProgramRun r = runProgram(dir.path(), {"import-outlays"});
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_TRUE(contains(r.err, "cannot open the database")) << r.err;
+        EXPECT_TRUE(contains(r.err, "vorn.ini")) << r.err;
+        EXPECT_FALSE(contains(r.err, "7kub3")) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("Quillerton.ini")));
+    }
+}
+
+// Needs no server: nothing listens, or the driver is not there.
+TEST(ServerConnection, NoServerOrNoDriverGivesOneLineWithTheDriversWords) {
+    struct Case {
+        const char* what;
+        std::string ini;
+        const char* says;
+    } cases[] = {
+        {"no server listening", serverIni("marrowgate", "Tallowby", 1), "127.0.0.1"},
+        {"no such driver", "[database]\r\nodbcdriver=No Such Driver 9\r\n", "No Such Driver 9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        writeFile(dir.file("vorn.ini"), c.ini);
+        for (const char* command : {"import-outlays", "import-fees"}) {
+            ProgramRun r = runProgram(dir.path(), {command});
+            EXPECT_EQ(r.status, 1) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            EXPECT_TRUE(contains(r.err, "vorn.ini")) << r.err;
+            EXPECT_TRUE(contains(r.err, c.says)) << r.err;
+            EXPECT_TRUE(contains(r.err, "PWD=********")) << r.err;
+            EXPECT_FALSE(contains(r.err, "7kub3")) << r.err;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mg::test
