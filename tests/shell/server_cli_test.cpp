@@ -9,6 +9,7 @@
 #include <random>
 
 #include "data/backend.h"
+#include "program.h"
 #include "shell_support.h"
 
 namespace mg::test {
@@ -115,6 +116,46 @@ TEST_F(OnServer, DemoAndBothImportsPostTheSameRowsAsOnTheEmbeddedDatabase) {
         EXPECT_FALSE(onServer.empty());
         EXPECT_EQ(onServer, fileRows(file.file("practice.db"), q));
     }
+}
+
+// Two stations import outlays from the same server at once, each from its own folder (its
+// own last tracking reference): whatever each posts, no batch number or posting reference is
+// given twice and every header's total is the sum of its lines.
+TEST_F(OnServer, TwoStationsImportingAtOnceNeverShareANumber) {
+    TempFolder first, second;
+    writeFile(first.file("vorn.ini"), serverIni(database_));
+    writeFile(second.file("vorn.ini"), serverIni(database_));
+    ASSERT_EQ(runProgram(first.path(), {"init-db", "--demo"}).status, 0);
+    {
+        // Ten more copies of the demo's attachments, so that the two runs overlap for long.
+        Error err;
+        auto c = db::connect(serverSettings(database_), err);
+        ASSERT_TRUE(c) << err.driverText;
+        for (int i = 1; i <= 10; ++i)
+            ASSERT_FALSE(c->exec("CREATE TEMP TABLE x AS SELECT * FROM diaryattachments WHERE trackreference <= 20021; "
+                                 "UPDATE x SET trackreference = trackreference + " + std::to_string(1000 * i) +
+                                 "; INSERT INTO diaryattachments SELECT * FROM x; DROP TABLE x"));
+    }
+    // The second station starts a little above the first, so both post and overlap.
+    writeFile(second.file("Quillerton.ini"), "[DocumentOutlays]\r\nLastTrackRef=25000\r\n");
+    pid_t a = startProgram(MG_MARROWGATE_PATH, first.path(), {"import-outlays"});
+    pid_t b = startProgram(MG_MARROWGATE_PATH, second.path(), {"import-outlays"});
+    EXPECT_EQ(waitProgram(a), 0) << readFile(first.file("messages.txt"));
+    EXPECT_EQ(waitProgram(b), 0) << readFile(second.file("messages.txt"));
+    EXPECT_EQ(serverRows(database_, "SELECT count(*) FROM batchh h WHERE h.value <> (SELECT COALESCE(SUM(d.value), 0) FROM batchdetails d "
+                                    "WHERE d.batchno = h.batchno)"),
+              std::vector<std::string>{"0"})
+        << "a header whose total is not the sum of its lines";
+    EXPECT_EQ(serverRows(database_, "SELECT count(*) FROM (SELECT pref FROM (SELECT pref FROM batchh UNION ALL SELECT pref FROM "
+                                    "batchdetails) p GROUP BY pref HAVING count(*) > 1) d"),
+              std::vector<std::string>{"0"})
+        << "a posting reference issued twice";
+    EXPECT_EQ(serverRows(database_, "SELECT count(*) FROM (SELECT batchno FROM batchh GROUP BY batchno HAVING count(*) > 1) d"),
+              std::vector<std::string>{"0"});
+    EXPECT_EQ(serverRows(database_, "SELECT (SELECT lastbatch FROM control) - (SELECT max(batchno) FROM batchh)"),
+              std::vector<std::string>{"0"});
+    // Both ran through to the end: the first posted every attachment, the second those above 25000.
+    EXPECT_GT(std::stoll(serverRows(database_, "SELECT count(*) FROM batchdetails")[0]), 200);
 }
 
 TEST_F(OnServer, AWrongDatabaseOrLoginGivesOneLineAndWritesNothing) {
