@@ -185,7 +185,9 @@ BatchPosting::Step BatchPosting::takeControlNumbers(bool forBatch) {
     Table& con = ctx.table(TableId::Control);
     if (ctx.begin(2)) return lockFailed("Locking Control ");
     con.set(CON::KEYDOCNUM);
-    if (con.next()) return databaseFailed("Reading the control row");
+    // On a server the row lock is taken by this read: a row another station holds past the
+    // wait is the locked control row of the wait/retry message, as a begin refused is.
+    if (int rc = con.next()) return rc == IsLockedErr ? lockFailed("Locking Control ") : databaseFailed("Reading the control row");
     if (forBatch) {
         batchNo_ = static_cast<int32_t>(ctx.get(CON::LASTBATCH) + 1);
         ctx.set(CON::LASTBATCH, batchNo_);
