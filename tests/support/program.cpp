@@ -1,4 +1,5 @@
 #include "program.h"
+#include "testdb.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -52,6 +54,13 @@ bool killAfter(pid_t pid, int milliseconds) {
 
 void writeConnectionIni(const std::filesystem::path& folder, const std::string& database) {
     std::ofstream ini(folder / "vorn.ini");
+    if (onServer()) {
+        // The test's own database on the test server, through the program's built-in login.
+        const char* port = std::getenv("MG_PG_PORT");
+        ini << "[database]\r\ndriver=odbc\r\nodbcdriver=PostgreSQL Unicode\r\ndialect=postgresql\r\nserver=127.0.0.1\r\nport="
+            << (port ? port : "5432") << "\r\ndatabase=" << database << "\r\n";
+        return;
+    }
     ini << "[database]\r\ndriver=sqlite\r\ndatabase=" << database << "\r\n";
 }
 

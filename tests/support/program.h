@@ -20,7 +20,8 @@ int waitProgram(pid_t pid);
 // when it was killed.
 bool killAfter(pid_t pid, int milliseconds);
 
-// Writes a vorn.ini in `folder` that points at the embedded database `database`.
+// Writes a vorn.ini in `folder` that points at the test's database `database` (the file, or
+// the database's name on the test server).
 void writeConnectionIni(const std::filesystem::path& folder, const std::string& database);
 
 }  // namespace mg::test
