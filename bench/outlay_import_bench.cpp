@@ -5,9 +5,13 @@
 // the cost per attachment must not grow with the size of the tables.
 //
 //     mg_outlay_import_bench [attachments]
+//
+// Beside scripts/pg.sh the import also runs on the PostgreSQL test server (at most 2,000
+// attachments), beside a replay of its own statement stream through the same ODBC driver.
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +25,7 @@
 #include "ui/scripted.h"
 
 #include "bench_support.h"
+#include "server_replay.h"
 
 namespace {
 
@@ -240,6 +245,65 @@ double runReplay(const std::string& path, const std::string& ini, bool writeIni)
 
 }  // namespace
 
+// The same practice on the test server.
+void seedServer(const std::string& database, int attachments, int lines) {
+    auto c = mg::bench::serverConnection(database);
+    using mg::bench::serverExec;
+    serverExec(*c, "INSERT INTO control (name, outlay, year, curper, lastbatch, lastpref, next_doc_no) VALUES ('Bench', '7100', 2026, "
+                   "12, 100000, 5000000, 1)");
+    serverExec(*c, "INSERT INTO outlaycode VALUES ('CSF', 'Court Stamp Fee'), ('SRCH', 'Land Registry Search'), ('COPY', 'Photocopying')");
+    serverExec(*c, "INSERT INTO matters (code, clientcode, originaldebt, debtinterest, debtcollected) SELECT 'M' || lpad(i::text, 5, '0'), "
+                   "'C' || lpad(i::text, 4, '0'), i * 97, 0, 0 FROM generate_series(1, 500) i");
+    serverExec(*c, "INSERT INTO diary (actionid, casecode, fncode) SELECT i, 'M' || lpad(i::text, 5, '0'), 'JMK' FROM generate_series(1, 500) i");
+    for (int d = 0; d < 40; ++d) {
+        std::string doc = "DOC" + std::to_string(d);
+        serverExec(*c, "INSERT INTO documentcharges (documentname, outlaycode, outlayamount, nominalcode, band1, band2, outlayamt2, band3, "
+                       "outlayamt3, band4, outlayamt4, band5, outlayamt5) VALUES ('" + doc +
+                           "', 'CSF', 12.50, '4100', 1000, 5000, 20, 10000, 30, 30000, 40, 60000, 50)");
+        if (d % 2)
+            serverExec(*c, "INSERT INTO documentcharges (documentname, outlaycode, outlayamount, nominalcode, band1) VALUES ('" + doc +
+                               "', 'SRCH', 25.00, '4200', 100000)");
+    }
+    serverExec(*c, "INSERT INTO diaryattachments (diaryid, trackreference, casecode, name, fees) SELECT 1 + i % 500, i, "
+                   "'M' || lpad((1 + i % 500)::text, 5, '0'), 'DOC' || (i % 40), 1 FROM generate_series(1, " + std::to_string(attachments) + ") i");
+    serverExec(*c, "INSERT INTO batchh (batchno, code, pref, ref, date, posted, value) SELECT i, '4100', i, 'AutoOutlay', "
+                   "date '2020-01-01' + (i % 1500), 'Y', 100.00 FROM generate_series(1, " + std::to_string(lines / 20 + 1) + ") i");
+    serverExec(*c, "INSERT INTO batchdetails (batchno, type, code, pref, ref, date, value, matter, outlaycode) SELECT 1 + i / 20, 'P', "
+                   "'7100', 100000 + i, 'Doc Outlay', date '2021-01-01', 5.00, 'M00001', 'CSF' FROM generate_series(1, " +
+                       std::to_string(lines) + ") i");
+    serverExec(*c, "ANALYZE");
+}
+
+// The import on the test server beside the replay of its own statement stream.
+void benchServer(int attachments, const std::filesystem::path& dir) {
+    std::printf("\non the PostgreSQL test server through psqlODBC, %d attachments\n", attachments);
+    std::printf("%-16s %14s %14s %14s %10s %12s\n", "existing lines", "import att/s", "replay att/s", "replay+ini", "ratio", "stmts/att");
+    for (int lines : {1000, 100000}) {
+        const std::string a = mg::bench::makeServerDatabase("mgbench_a"), b = mg::bench::makeServerDatabase("mgbench_b"),
+                          c = mg::bench::makeServerDatabase("mgbench_c");
+        seedServer(a, attachments, lines);
+        seedServer(b, attachments, lines);
+        seedServer(c, attachments, lines);
+        mg::bench::Recording recording;
+        mg::Context ctx(mg::bench::serverSettings(a));
+        QuietUi ui;
+        mg::Session s{ctx, ui};
+        const std::string ini = (dir / ("server-" + std::to_string(lines) + ".ini")).string();
+        mg::outlays::OutlayImport import(s, ui, 0, ini);
+        mg::db::setStatementRecorder(&recording);
+        auto t0 = Clock::now();
+        mg::ui::runWithoutWindow(import, nullptr);
+        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        mg::db::setStatementRecorder(nullptr);
+        const double replay = recording.replay(b);
+        const double replayIni = recording.replay(c, (dir / ("server-replay-" + std::to_string(lines) + ".ini")).string());
+        std::printf("%-16d %14.0f %14.0f %14.0f %10.2f %12.1f\n", lines, attachments / seconds, attachments / replay,
+                    attachments / replayIni, replay / seconds, double(ctx.statementsSent()) / attachments);
+        std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", replayIni / seconds);
+        for (const std::string& d : {a, b, c}) mg::bench::dropServerDatabase(d);
+    }
+}
+
 int main(int argc, char** argv) {
     const int attachments = argc > 1 ? std::atoi(argv[1]) : 20000;
     const auto dir = std::filesystem::temp_directory_path() / "mg-outlay-bench";
@@ -266,6 +330,7 @@ int main(int argc, char** argv) {
                     attachments / repIni, rep / imp.seconds, double(imp.statements) / attachments);
         std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", repIni / imp.seconds);
     }
+    if (mg::bench::serverAtHand()) benchServer(std::min(attachments, 2000), dir);
     if (!std::getenv("MG_BENCH_KEEP")) std::filesystem::remove_all(dir);
     return 0;
 }

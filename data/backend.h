@@ -109,6 +109,18 @@ public:
     uint64_t statementsSent = 0;
 };
 
+// Sees every statement a server connection sends, in order: what the benchmarks replay
+// through the same driver to measure the data layer's own cost.
+struct StatementRecorder {
+    virtual ~StatementRecorder() = default;
+    virtual void prepared(std::string_view sql, const std::vector<Param>& params) = 0;  // run with these values
+    virtual void direct(std::string_view sql) = 0;                                       // run as it is
+    virtual void begin() = 0;
+    virtual void end(bool commit) = 0;
+};
+// One recorder for the process ("nullptr" stops the recording).
+void setStatementRecorder(StatementRecorder* recorder);
+
 // Opens a connection for the settings. An embedded database file must exist already.
 std::unique_ptr<Connection> connect(const Settings& settings, Error& err);
 

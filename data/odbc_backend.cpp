@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <optional>
 #include <cstring>
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -28,6 +29,7 @@ namespace mg::db {
 namespace {
 
 constexpr int kDefaultLockMs = 10000;
+std::atomic<StatementRecorder*> recorder{nullptr};
 
 // ---- text between UTF-8 and the UTF-16 of SQLWCHAR ----
 
@@ -171,7 +173,7 @@ enum class Fetch { Integer, Real, Date, Time, Timestamp, Text, Narrow, Binary };
 
 class OdbcStatement final : public Statement {
 public:
-    OdbcStatement(OdbcConnection& conn, SQLHSTMT h) : conn_(conn), h_(h) {}
+    OdbcStatement(OdbcConnection& conn, SQLHSTMT h, std::string sql) : conn_(conn), h_(h), sql_(std::move(sql)) {}
     ~OdbcStatement() override { SQLFreeHandle(SQL_HANDLE_STMT, h_); }
 
     void reset() override {
@@ -225,6 +227,7 @@ private:
 
     OdbcConnection& conn_;
     SQLHSTMT h_;
+    std::string sql_;
     bool executed_ = false;
     bool described_ = false;
     std::vector<Param> params_;
@@ -265,7 +268,7 @@ public:
             return nullptr;
         }
         err = Error::ok();
-        auto owned = std::make_unique<OdbcStatement>(*this, h);
+        auto owned = std::make_unique<OdbcStatement>(*this, h, std::string(sql));
         Statement* raw = owned.get();
         cache_.emplace(std::string(sql), std::move(owned));
         return raw;
@@ -283,6 +286,7 @@ public:
         if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
             return failure(SQL_HANDLE_DBC, dbc_);
         inTransaction_ = true;
+        if (StatementRecorder* r = recorder.load()) r->begin();
         return Error::ok();
     }
     Error commit() override {
@@ -292,14 +296,14 @@ public:
             e = failure(SQL_HANDLE_DBC, dbc_);
             SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
         }
-        endTransaction();
+        endTransaction(true);
         return e;
     }
     Error rollback() override {
         ++statementsSent;
         Error e;
         if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK))) e = failure(SQL_HANDLE_DBC, dbc_);
-        endTransaction();
+        endTransaction(false);
         return e;
     }
     Error savepoint(int depth) override { return direct(dialect().savepoint(depth)); }
@@ -374,6 +378,7 @@ private:
     }
     Error direct(std::string_view sql) {
         ++statementsSent;
+        if (StatementRecorder* r = recorder.load()) r->direct(sql);
         SQLHSTMT h = SQL_NULL_HSTMT;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h))) return failure(SQL_HANDLE_DBC, dbc_);
         std::u16string text = utf16(sql);
@@ -388,7 +393,8 @@ private:
         SQLFreeHandle(SQL_HANDLE_STMT, h);
         return e;
     }
-    void endTransaction() {
+    void endTransaction(bool commit) {
+        if (StatementRecorder* r = recorder.load()) r->end(commit);
         SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
         inTransaction_ = false;
     }
@@ -588,6 +594,7 @@ bool OdbcStatement::step(Error& err) {
             }
         }
         ++conn_.statementsSent;
+        if (StatementRecorder* r = recorder.load()) r->prepared(sql_, params_);
         SQLRETURN rc = SQLExecute(h_);
         executed_ = true;
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
@@ -649,6 +656,8 @@ std::string attribute(std::string_view v) {
 }
 
 }  // namespace
+
+void setStatementRecorder(StatementRecorder* r) { recorder = r; }
 
 std::string odbcConnectionString(const Settings& s) {
     std::string cs;
