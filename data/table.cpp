@@ -351,6 +351,15 @@ int Table::close() {
     return okay();
 }
 
+void Table::forgetRow() {
+    current_.reset();
+    currentRaw_.clear();
+    asRead_.reset();
+    watched_.reset();
+    watchedRow_.reset();
+    watchNext_ = false;
+}
+
 int Table::sendOption(std::string_view option) {
     std::string o(option);
     size_t eq = o.find('=');

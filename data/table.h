@@ -86,6 +86,9 @@ public:
     // The next read is watched: a later put or remove of that row fails with 89 when
     // the row in the database no longer matches what was read.
     void watch() { watchNext_ = true; }
+    // The buffer no longer stands for a row (another station deleted it): the watch ends
+    // and a put or remove fails with 33 until the next read. The values stay.
+    void forgetRow();
 
     int create();
     int buildKeys();

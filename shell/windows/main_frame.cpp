@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QStatusBar>
 
 #include "shell/settings.h"
@@ -81,11 +82,17 @@ void MainFrame::lastTrackRef() { MainSetup::start(settings_, this); }
 void MainFrame::importOutlays() {
     if (importing_) return;
     importing_ = true;
+    // The import runs on the frame's context inside this command: the frame serves no other
+    // command (and does not close) until it has ended. Every other window stays usable.
+    menuBar()->setEnabled(false);
     // LOC:LASTTRACKREF: where the last run stopped (0 without the key).
     const int32_t last = lastTrackRefArgument();
-    ui::runProcessWindow(this, true, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+    ui::runProcessWindow(this, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+        importWindow_ = &window;
         return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIniPath());
     });
+    importWindow_ = nullptr;
+    menuBar()->setEnabled(true);
     importing_ = false;
 }
 
@@ -97,7 +104,18 @@ void MainFrame::importFees() {
     });
 }
 
+void MainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The frame brought forward during the outlay import brings the import's window with it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && importWindow_) importWindow_->raise();
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (importing_) {
+        // The outlay import runs on the frame's context: the frame stays until it has ended.
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) {
         words_.leave();

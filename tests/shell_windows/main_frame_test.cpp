@@ -8,8 +8,11 @@
 #include <vector>
 
 #include <QAction>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QSignalSpy>
 
@@ -157,20 +160,102 @@ TEST_F(MainFrameTest, ImportOutlaysRunsOnTheFramesContextAndStoresTheHighestTrac
     MainFrame frame(db.settings());
     frame.show();
     test::BoxAnswerer answers;
-    int modality = -1;
+    bool menuDisabled = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        for (auto* w : frame.findChildren<ui::ProgressWindow*>())
-            if (w->isVisible()) modality = w->windowModality();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<ui::ProgressWindow*>(w) && w->isVisible()) menuDisabled = !frame.menuBar()->isEnabled();
     });
     watch.start(1);
     frame.controls().action("?OUTLAYSIMPORTOUTLAYS")->trigger();  // returns when the import has ended
     watch.stop();
-    EXPECT_EQ(modality, Qt::WindowModal);
+    EXPECT_TRUE(menuDisabled);
+    EXPECT_TRUE(frame.menuBar()->isEnabled());
     EXPECT_EQ(answers.texts, (std::vector<std::string>{"Import Complete!"}));
     EXPECT_EQ(ini::get(productIniPath(), "DocumentOutlays", "LastTrackRef"), "42");
     EXPECT_EQ(frame.context().globalResponse, RequestCompleted);
     EXPECT_TRUE(frame.isVisible());
+}
+
+// The first visible message box with this text, or null.
+QMessageBox* visibleBox(const QString& text) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible() && box->text() == text) return box;
+    return nullptr;
+}
+
+TEST_F(MainFrameTest, WhileOutlaysImportTheFramesOtherWindowsStayUsable) {
+    // A fee import that runs for many cycles: thousands of waiting fees without a mapping.
+    db.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+            "INSERT INTO DiaryAttachments (DIARYID, TRACKREFERENCE, CASECODE, NAME, FEES) SELECT i, i, 'M1', 'NOMAP', 0 FROM n");
+    ini::put(productIniPath(), "DocumentOutlays", "LastTrackRef", "30000");  // nothing for the outlay import to post
+    MainFrame frame(db.settings());
+    frame.show();
+    frame.controls().action("?ITEM7")->trigger();  // a setup window, open before the import
+    ASSERT_EQ(frame.findChildren<MainSetup*>().size(), 1);
+    MainSetup* setup = frame.findChildren<MainSetup*>()[0];
+    frame.controls().action("?FEESIMPORTFEES")->trigger();
+    ASSERT_EQ(frame.findChildren<ui::ProgressWindow*>().size(), 1);
+    QPointer<ui::ProgressWindow> fees = frame.findChildren<ui::ProgressWindow*>()[0];
+
+    // The fee import's boxes are answered: Yes to its Cancel question, OK to its end.
+    std::vector<std::string> feeBoxes;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible() || box->text() == "Import Complete!" || box->property("answered").toBool()) continue;
+            box->setProperty("answered", true);
+            feeBoxes.push_back(box->text().toStdString());
+            QAbstractButton* b = box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes) : box->defaultButton();
+            QTimer::singleShot(0, b, &QAbstractButton::click);
+        }
+    });
+    answerer.start(5);
+
+    // While the outlay import's "Import Complete!" is up (its progress window too): type into
+    // the setup window, press the fee import's Cancel; once the fee run has ended, answer it.
+    bool ownWindow = false, menuDisabled = false, closeRefused = false, typed = false;
+    int stage = 0;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer script;
+    QObject::connect(&script, &QTimer::timeout, [&] {
+        QMessageBox* complete = visibleBox("Import Complete!");
+        if (stage == 0 && complete) {
+            stage = 1;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* p = qobject_cast<ui::ProgressWindow*>(w); p && p != fees && p->isVisible())
+                    ownWindow = p->parentWidget() == nullptr && p->windowModality() == Qt::NonModal;
+            menuDisabled = !frame.menuBar()->isEnabled();
+            closeRefused = !frame.close() && frame.isVisible();
+            typed = test::typeThroughWindow(setup->controls().get<QLineEdit>("?LOC:LASTTRACKREF"), "7");
+            QTimer::singleShot(0, fees, [&] { test::clickThroughWindow(fees->cancelButton()); });
+        } else if (stage == 1 && complete && (!fees || clock.elapsed() > 30000)) {
+            stage = 2;
+            QTimer::singleShot(0, complete->button(QMessageBox::Ok), &QAbstractButton::click);
+        }
+    });
+    script.start(5);
+    frame.controls().action("?OUTLAYSIMPORTOUTLAYS")->trigger();  // returns when the import has ended
+    script.stop();
+
+    EXPECT_TRUE(ownWindow);
+    EXPECT_TRUE(menuDisabled);
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(typed);
+    // The fee import's Cancel was reached and answered while "Import Complete!" was up.
+    ASSERT_EQ(feeBoxes.size(), 2u);
+    EXPECT_EQ(feeBoxes[0].rfind("This Process is incomplete...", 0), 0u) << feeBoxes[0];
+    EXPECT_EQ(feeBoxes[1], "Fees Import Complete!");
+    EXPECT_LT(clock.elapsed(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(fees.isNull(), 5000);
+    EXPECT_TRUE(frame.menuBar()->isEnabled());
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_EQ(ini::get(productIniPath(), "DocumentOutlays", "LastTrackRef"), "30000");
+    answerer.stop();
+    setup->close();
+    QTRY_VERIFY_WITH_TIMEOUT(frame.findChildren<MainSetup*>().isEmpty(), 5000);
 }
 
 TEST_F(MainFrameTest, ImportFeesRunsBesideTheFrameOnItsOwnContext) {
