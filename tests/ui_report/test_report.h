@@ -49,7 +49,7 @@ inline ReportLayout feesLayout() {
     Group date{"date", "FIMP:DATEIMPORTED", std::nullopt, Band{"dateFooter", 0, 0, 7750, 229, {}, {}}};
     date.footer->controls.push_back({.kind = ControlKind::Text, .x = 1771, .y = 10, .text = "Total Number of Document Fees.."});
     date.footer->controls.push_back({.kind = ControlKind::Count, .x = 3854, .y = 10, .picture = "n-14"});
-    date.footer->controls.push_back({.kind = ControlKind::Field, .x = 5000, .y = 10, .field = "FIMP:DATEIMPORTED", .picture = "d17"});
+    date.footer->controls.push_back({.kind = ControlKind::Field, .x = 5400, .y = 10, .field = "FIMP:DATEIMPORTED", .picture = "d17"});
     Group fe{"feeEarner", "FIMP:FE", Band{"feHeader", 0, 0, 7750, 292, {}, {}}, Band{"feFooter", 0, 0, 7750, 250, {}, {}}};
     fe.header->controls.push_back({.kind = ControlKind::Text, .x = 63, .y = 21, .text = "Handler:"});
     fe.header->controls.push_back({.kind = ControlKind::Field, .x = 729, .y = 21, .field = "FIMP:FE", .picture = "s3"});

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
-#include <QFile>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QPainter>
-#include <QPicture>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -123,16 +121,10 @@ std::optional<Value> Fields::get(std::string_view field) const {
 // ---- the page being recorded ------------------------------------------------------------------
 
 struct ReportEngine::PageRecorder {
-    QPicture picture;
-    QPainter painter;
+    Page page;
     std::string text;
 
-    PageRecorder(int width, int height) {
-        picture.setBoundingRect(QRect(0, 0, width, height));
-        painter.begin(&picture);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.setClipRect(QRect(0, 0, width, height));
-    }
+    PageRecorder(int width, int height) : page(QSize(width, height)) {}
 };
 
 // What a band's controls see: the field values and the count of their scope.
@@ -183,10 +175,7 @@ void ReportEngine::setDateStamp(int32_t dayNumber) { date_ = dayNumber; }
 void ReportEngine::setTimeStamp(int32_t timeValue) { time_ = timeValue; }
 
 void ReportEngine::close() {
-    if (recorder_) {
-        recorder_->painter.end();
-        recorder_.reset();
-    }
+    recorder_.reset();
     pages_.clear();
     texts_.clear();
     dir_.reset();  // removes the folder and the page files in it
@@ -221,7 +210,6 @@ std::string ReportEngine::controlText(const Control& c, const Scope& scope) cons
 
 void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const Scope& scope) {
     PageRecorder& rec = *recorder_;
-    QPainter& p = rec.painter;
     rec.text += "  " + std::string(bandLabel(kind));
     if (!band.name.empty()) rec.text += " " + band.name;
     rec.text += " (" + std::to_string(x) + "," + std::to_string(y) + ") " + std::to_string(band.w) + "x" +
@@ -231,8 +219,7 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
         const int cx = x + c.x, cy = y + c.y;
         std::string line = "    ";
         if (c.kind == ControlKind::Line) {
-            p.setPen(QPen(Qt::black, 10));
-            p.drawLine(cx, cy, cx + c.w, cy + c.h);
+            rec.page.addLine(cx, cy, cx + c.w, cy + c.h, 10);
             line += "line (" + std::to_string(c.x) + "," + std::to_string(c.y) + ") " + std::to_string(c.w) + "x" +
                     std::to_string(c.h);
             rec.text += line + "\n";
@@ -241,7 +228,7 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
         if (c.kind == ControlKind::Image) {
             QImage image;
             if (!c.text.empty()) image.load(QString::fromStdString(c.text));
-            if (!image.isNull()) p.drawImage(QRect(cx, cy, c.w, c.h), image);
+            if (!image.isNull()) rec.page.addImage(QRect(cx, cy, c.w, c.h), image);
             line += "image";
             if (!c.name.empty()) line += " " + c.name;
             line += " (" + std::to_string(c.x) + "," + std::to_string(c.y) + ") " + std::to_string(c.w) + "x" +
@@ -264,12 +251,14 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
         }
         const double h = c.h > 0 ? c.h : fm.height();
         int flags = Qt::TextSingleLine | Qt::AlignVCenter;
+        // Fixed texts, stamps and page numbers never lose characters to a box drawn for a
+        // narrower font than the one at hand; a field is kept inside its cell.
+        if (c.kind != ControlKind::Field) flags |= Qt::TextDontClip;
         if (number || c.align == Align::Right) flags |= Qt::AlignRight;
         else if (c.align == Align::Centre) flags |= Qt::AlignHCenter;
         else flags |= Qt::AlignLeft;
-        p.setPen(Qt::black);
-        p.setFont(font);
-        if (!drawn.isEmpty()) p.drawText(QRectF(cx, cy, w, h), flags, drawn);
+        if (!drawn.isEmpty())
+            rec.page.addText(QRect(cx, cy, static_cast<int>(std::ceil(w)), static_cast<int>(std::ceil(h))), font, flags, drawn);
 
         line += "(" + std::to_string(c.x) + "," + std::to_string(c.y) + ") \"" + shown + "\"";
         rec.text += line + "\n";
@@ -297,11 +286,9 @@ void ReportEngine::endPage() {
     page.count = pageCount_;
     if (layout_.pageFooter)
         drawBand(*layout_.pageFooter, BandKind::PageFooter, layout_.pageFooter->x, layout_.pageFooter->y, page);
-    recorder_->painter.end();
-    const QString file = QString::fromStdString(dir_->path().toStdString()) +
-                         QString::asprintf("/page%06d.pic", pageNumber_);
-    if (!recorder_->picture.save(file)) error_ = "The page file " + file.toStdString() + " could not be written.";
-    pages_.push_back(file.toStdString());
+    const std::string file = dir_->path().toStdString() + QString::asprintf("/page%06d.mgp", pageNumber_).toStdString();
+    if (!recorder_->page.save(file)) error_ = "The page file " + file + " could not be written.";
+    pages_.push_back(file);
     texts_.push_back(std::move(recorder_->text));
     recorder_.reset();
     pageStarted_ = false;
