@@ -1,5 +1,7 @@
 #include "ui/preview/report_print.h"
 
+#include <algorithm>
+
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -23,7 +25,10 @@ bool printPages(const std::vector<std::string>& pageList, QPrinter& printer, std
     // area, its margins are the report's.
     const QSize size = first.size();
     printer.setFullPage(true);
-    printer.setPageSize(QPageSize(QSizeF(size.width() / 1000.0, size.height() / 1000.0), QPageSize::Inch));
+    // The paper is named upright; a page wider than tall turns it.
+    const double shortSide = std::min(size.width(), size.height()) / 1000.0;
+    const double longSide = std::max(size.width(), size.height()) / 1000.0;
+    printer.setPageSize(QPageSize(QSizeF(shortSide, longSide), QPageSize::Inch));
     printer.setPageOrientation(size.width() > size.height() ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     QPainter painter;
