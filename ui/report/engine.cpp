@@ -67,6 +67,20 @@ Font resolve(const Font& own, const Font& band, const Font& report) {
     return f;
 }
 
+// The room a control has to its right: up to the next control on its line (less a small
+// gap), at most to the band's right edge.
+int roomRight(const Band& band, const Control& c, double height) {
+    constexpr int kGap = 20;
+    int room = std::max(0, band.w - c.x);
+    for (const Control& other : band.controls) {
+        if (&other == &c || other.x <= c.x || other.kind == ControlKind::Line || other.kind == ControlKind::Image) continue;
+        const int otherHeight = other.h > 0 ? other.h : static_cast<int>(height);
+        if (other.y >= c.y + height || c.y >= other.y + otherHeight) continue;
+        room = std::min(room, std::max(0, other.x - c.x - kGap));
+    }
+    return room;
+}
+
 // Every field a band shows, so that a footer can show its group's last detail.
 void fieldsOf(const Band& band, std::vector<std::string>& out) {
     for (const Control& c : band.controls)
@@ -239,18 +253,23 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
 
         const std::string shown = controlText(c, scope);
         const Font f = resolve(c.font, band.font, layout_.font);
-        const QFont font = pageFont(f.name, f.points, f.bold);
-        const QFontMetricsF fm(font);
+        const FontInfo& fi = fontInfo(f);
+        const QFont& font = fi.font;
+        const QFontMetricsF& fm = fi.metrics;
         const bool number = isNumberPicture(c.picture);
         const QString drawn = QString::fromStdString(number ? trimLeft(shown) : shown);
+        const double h = c.h > 0 ? c.h : fm.height();
         double w = c.w;
         if (w <= 0) {
+            // A control of no width of its own: a number its picture's positions, a text its
+            // own width; a field never runs into the next control to its right on its line
+            // nor past the band's edge.
             const int positions = picturePositions(c.picture);
             if (number && positions > 0) w = positions * fm.horizontalAdvance(QLatin1Char('0'));
             else w = fm.horizontalAdvance(drawn) + 1;
+            if (c.kind == ControlKind::Field) w = std::min(w, double(roomRight(band, c, h)));
         }
-        const double h = c.h > 0 ? c.h : fm.height();
-        int flags = Qt::TextSingleLine | Qt::AlignVCenter;
+        int flags = Qt::TextSingleLine | Qt::AlignTop;  // texts of a line share their top, whatever their boxes
         // Fixed texts, stamps and page numbers never lose characters to a box drawn for a
         // narrower font than the one at hand; a field is kept inside its cell.
         if (c.kind != ControlKind::Field) flags |= Qt::TextDontClip;
@@ -263,6 +282,16 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
         line += "(" + std::to_string(c.x) + "," + std::to_string(c.y) + ") \"" + shown + "\"";
         rec.text += line + "\n";
     }
+}
+
+const ReportEngine::FontInfo& ReportEngine::fontInfo(const Font& f) {
+    const std::string key = f.name + "|" + std::to_string(f.points) + (f.bold ? "b" : "");
+    auto it = fonts_.find(key);
+    if (it == fonts_.end()) {
+        QFont font = pageFont(f.name, f.points, f.bold);
+        it = fonts_.emplace(key, std::make_unique<FontInfo>(FontInfo{font, QFontMetricsF(font)})).first;
+    }
+    return *it->second;
 }
 
 void ReportEngine::startPage() {

@@ -28,6 +28,9 @@
 #include <string_view>
 #include <vector>
 
+#include <QFont>
+#include <QFontMetricsF>
+
 #include "data/decimal.h"
 #include "ui/report/layout.h"
 
@@ -137,6 +140,14 @@ private:
     int cursor_ = 0;                 // top of the free space of the body
     bool pageStarted_ = false;
     bool bandOnPage_ = false;        // a body band was placed on the current page
+
+    // Fonts and their measures, made once per report.
+    struct FontInfo {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    const FontInfo& fontInfo(const Font& f);
+    std::map<std::string, std::unique_ptr<FontInfo>> fonts_;
 
     struct PageRecorder;
     std::unique_ptr<PageRecorder> recorder_;
