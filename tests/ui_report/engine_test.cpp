@@ -94,6 +94,7 @@ TEST(ReportEngine, AReportWithoutDetailsHasOnePageWithTheZeroCount) {
     ASSERT_TRUE(engine.open());
     engine.setDateStamp(kDate);
     engine.setTimeStamp(kTime);
+    engine.setReportFields(test::reportFields(kDate));  // the page header's date without any record
     ASSERT_TRUE(engine.finish());
     expectGolden("no_details", engine.pageTexts());
 }
@@ -146,6 +147,14 @@ TEST(ReportEngine, EveryRowOnceGroupsAroundThemAndPagesNumberedWhateverTheSizes)
                 EXPECT_EQ(i, bands.size() - 2) << "the report-end footer is the last band of the body";
                 EXPECT_EQ(trim(b.texts[1]), std::to_string(rows.size()));
                 ++ends;
+            } else if (b.kind == "page header") {
+                // The report's date; the fee earner of the first detail on the page.
+                EXPECT_EQ(b.texts[1], "14/03/2025");
+                for (size_t j = i + 1; j < bands.size() && bands[j].page == b.page; ++j)
+                    if (bands[j].kind == "detail") {
+                        EXPECT_EQ(trim(b.texts[2]), bands[j].texts[2]) << "page " << b.page;
+                        break;
+                    }
             } else if (b.kind == "page footer") {
                 EXPECT_EQ(b.texts[4], "Page " + std::string(b.page < 10 ? "  " : b.page < 100 ? " " : "") +
                                           std::to_string(b.page));

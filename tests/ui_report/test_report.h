@@ -23,8 +23,11 @@ inline ReportLayout feesLayout() {
     l.form = form;
 
     Band header{"header", 250, 250, 7750, 400, {"Arial", 8, false}, {}};
-    header.controls.push_back({.kind = ControlKind::Text, .x = 0, .y = 21, .w = 7750, .h = 219, .text = "Fees Imported :",
-                               .font = {"Arial", 14, true}, .align = Align::Centre});
+    header.controls.push_back({.kind = ControlKind::Text, .x = 2200, .y = 21, .w = 2700, .h = 219, .text = "Fees Imported :",
+                               .font = {"Arial", 14, true}, .align = Align::Left});
+    header.controls.push_back({.kind = ControlKind::Field, .x = 5000, .y = 21, .field = "GLO:REPORTDATE", .picture = "d17",
+                               .font = {"Arial", 14, true}});
+    header.controls.push_back({.kind = ControlKind::Field, .x = 6396, .y = 21, .field = "FIMP:FE", .picture = "s6"});
     header.controls.push_back({.kind = ControlKind::Text, .x = 52, .y = 250, .text = "Matter"});
     header.controls.push_back({.kind = ControlKind::Text, .x = 3333, .y = 250, .text = "FE"});
     header.controls.push_back({.kind = ControlKind::Text, .x = 5458, .y = 250, .text = "Charge"});
@@ -105,8 +108,17 @@ inline Fields fieldsOf(const FeeRow& r, int32_t date) {
     return f;
 }
 
+// The report's own fields: the date it is for.
+inline FieldSource reportFields(int32_t date) {
+    return [date](std::string_view field) -> std::optional<Value> {
+        if (field == "GLO:REPORTDATE") return Value::ofNumber(Decimal(date));
+        return std::nullopt;
+    };
+}
+
 // Prints the rows into an open engine and finishes it.
 inline void printRows(ReportEngine& engine, const std::vector<FeeRow>& rows, int32_t date) {
+    engine.setReportFields(reportFields(date));
     for (const FeeRow& r : rows) {
         Fields f = fieldsOf(r, date);
         engine.printDetail(f.source());

@@ -147,13 +147,16 @@ struct ReportEngine::Scope {
     const std::map<std::string, Value>* saved = nullptr;  // or the values a footer kept
     int count = 0;
 
+    const FieldSource* report = nullptr;               // values of the whole report
+
     std::optional<Value> value(const std::string& field) const {
         if (saved) {
             auto it = saved->find(upper(field));
-            if (it == saved->end()) return std::nullopt;
-            return it->second;
+            if (it != saved->end()) return it->second;
+        } else if (source && *source) {
+            if (auto v = (*source)(field)) return v;
         }
-        if (source && *source) return (*source)(field);
+        if (report && *report) return (*report)(field);
         return std::nullopt;
     }
 };
@@ -294,6 +297,29 @@ const ReportEngine::FontInfo& ReportEngine::fontInfo(const Font& f) {
     return *it->second;
 }
 
+// The page header and footer show the record being printed when the page breaks (else the
+// last one printed) and the page's count.
+ReportEngine::Scope ReportEngine::pageScope() const {
+    Scope page;
+    page.count = pageCount_;
+    page.report = &reportFields_;
+    if (current_) page.source = current_;
+    else page.saved = &pageValues_;
+    return page;
+}
+
+void ReportEngine::setReportFields(FieldSource source) { reportFields_ = std::move(source); }
+
+void ReportEngine::keepValues(const Band& band, const FieldSource& source, std::map<std::string, Value>& into) {
+    std::vector<std::string> fields;
+    fieldsOf(band, fields);
+    for (const std::string& f : fields) {
+        auto v = source ? source(f) : std::nullopt;
+        if (v) into[f] = *v;
+        else into.erase(f);
+    }
+}
+
 void ReportEngine::startPage() {
     ++pageNumber_;
     pageCount_ = 0;
@@ -302,8 +328,7 @@ void ReportEngine::startPage() {
     pageStarted_ = true;
     bandOnPage_ = false;
     cursor_ = layout_.bodyY;
-    Scope page;
-    page.count = pageCount_;
+    const Scope page = pageScope();
     if (layout_.form) drawBand(*layout_.form, BandKind::Form, layout_.form->x, layout_.form->y, page);
     if (layout_.pageHeader)
         drawBand(*layout_.pageHeader, BandKind::PageHeader, layout_.pageHeader->x, layout_.pageHeader->y, page);
@@ -311,8 +336,7 @@ void ReportEngine::startPage() {
 
 void ReportEngine::endPage() {
     if (!pageStarted_) return;
-    Scope page;
-    page.count = pageCount_;
+    const Scope page = pageScope();
     if (layout_.pageFooter)
         drawBand(*layout_.pageFooter, BandKind::PageFooter, layout_.pageFooter->x, layout_.pageFooter->y, page);
     const std::string file = dir_->path().toStdString() + QString::asprintf("/page%06d.mgp", pageNumber_).toStdString();
@@ -347,6 +371,7 @@ void ReportEngine::closeGroupsFrom(size_t level) {
         if (layout_.groups[g].footer) {
             Scope s;
             s.saved = &groups_[g].lastValues;
+            s.report = &reportFields_;
             s.count = groups_[g].count;
             placeBodyBand(*layout_.groups[g].footer, BandKind::GroupFooter, s);
         }
@@ -373,11 +398,13 @@ bool ReportEngine::printDetail(const FieldSource& source, std::string_view bandN
         keys.push_back(v ? v->key() : std::string());
         if (changed == layout_.groups.size() && (g >= groups_.size() || groups_[g].key != keys[g])) changed = g;
     }
+    current_ = &source;
     closeGroupsFrom(changed);
 
     // The headers being opened keep with this detail.
     Scope current;
     current.source = &source;
+    current.report = &reportFields_;
     int together = detail->h;
     for (size_t g = changed; g < layout_.groups.size(); ++g)
         if (layout_.groups[g].header) together += layout_.groups[g].header->h;
@@ -398,24 +425,12 @@ bool ReportEngine::printDetail(const FieldSource& source, std::string_view bandN
     ++pageCount_;
     for (size_t g = 0; g < groups_.size(); ++g) {
         ++groups_[g].count;
-        if (!layout_.groups[g].footer) continue;
-        std::vector<std::string> fields;
-        fieldsOf(*layout_.groups[g].footer, fields);
-        for (const std::string& f : fields) {
-            auto v = source ? source(f) : std::nullopt;
-            if (v) groups_[g].lastValues[f] = *v;
-            else groups_[g].lastValues.erase(f);
-        }
+        if (layout_.groups[g].footer) keepValues(*layout_.groups[g].footer, source, groups_[g].lastValues);
     }
-    if (layout_.reportFooter) {
-        std::vector<std::string> fields;
-        fieldsOf(*layout_.reportFooter, fields);
-        for (const std::string& f : fields) {
-            auto v = source ? source(f) : std::nullopt;
-            if (v) reportValues_[f] = *v;
-            else reportValues_.erase(f);
-        }
-    }
+    if (layout_.reportFooter) keepValues(*layout_.reportFooter, source, reportValues_);
+    if (layout_.pageHeader) keepValues(*layout_.pageHeader, source, pageValues_);
+    if (layout_.pageFooter) keepValues(*layout_.pageFooter, source, pageValues_);
+    current_ = nullptr;
     return true;
 }
 
@@ -425,6 +440,7 @@ bool ReportEngine::finish() {
     if (layout_.reportFooter) {
         Scope s;
         s.saved = &reportValues_;
+        s.report = &reportFields_;
         s.count = reportCount_;
         placeBodyBand(*layout_.reportFooter, BandKind::ReportFooter, s);
     }

@@ -15,7 +15,8 @@
 //    with the first detail after it: when the headers being opened and that detail do not all
 //    fit, the page breaks before the headers. A group carries on across a page break (its
 //    count runs on, its header is not repeated).
-//  - A group footer shows the field values of its group's last detail.
+//  - A group footer shows the field values of its group's last detail; the page header and
+//    footer those of the detail being printed when the page breaks.
 //  - A report always has at least one page: one without detail bands shows its page header
 //    and footer and the report-end footer with a count of 0.
 
@@ -88,6 +89,10 @@ public:
     void setDateStamp(int32_t dayNumber);
     void setTimeStamp(int32_t timeValue);
 
+    // Values that hold for the whole report (a report date, a title): a band looks a field up
+    // there when its record does not have it, and the page bands when no record is at hand.
+    void setReportFields(FieldSource source);
+
     // Prints a detail band (the first of the layout's, or the one named) with the source's
     // values. False when the report is not open or already finished, or the band is unknown.
     bool printDetail(const FieldSource& source, std::string_view band = {});
@@ -123,6 +128,8 @@ private:
     void drawBand(const Band& band, BandKind kind, int x, int y, const Scope& scope);
     std::string controlText(const Control& c, const Scope& scope) const;
     void closeGroupsFrom(size_t level);
+    Scope pageScope() const;
+    static void keepValues(const Band& band, const FieldSource& source, std::map<std::string, Value>& into);
 
     ReportLayout layout_;
     std::unique_ptr<QTemporaryDir> dir_;
@@ -134,6 +141,9 @@ private:
 
     std::vector<OpenGroup> groups_;  // the groups open now, outermost first
     std::map<std::string, Value> reportValues_;  // the fields the report-end footer shows
+    std::map<std::string, Value> pageValues_;    // the fields the page bands show, as last printed
+    FieldSource reportFields_;
+    const FieldSource* current_ = nullptr;       // the record of the detail being printed
     int reportCount_ = 0;
     int pageCount_ = 0;              // details on the current page
     int pageNumber_ = 0;
