@@ -27,22 +27,18 @@
 namespace mg::ui {
 namespace {
 
-// `n` pages of the tests' fee report (21 rows fill about two pages of it; each page here
-// carries its own number so the tests can tell them apart).
+// `n` pages of the tests' fee report (about 12 rows a page; each page carries its number).
 class Pages {
 public:
     explicit Pages(int n) {
-        report::ReportLayout layout = report::test::feesLayout();
-        engine_ = std::make_unique<report::ReportEngine>(layout);
+        engine_ = std::make_unique<report::ReportEngine>(report::test::feesLayout());
         engine_->open();
-        int rows = 0;
-        while (static_cast<int>(engine_->pageList().size()) < n) {
-            report::Fields f = report::test::fieldsOf(report::test::feeRows({rows + 1}).back(), 45000);
+        // Rows until page n has begun; finishing may add a page of footers, which is cut off.
+        const auto rows = report::test::feeRows({n * 13});
+        for (size_t i = 0; i < rows.size() && static_cast<int>(engine_->pageList().size()) < n; ++i) {
+            report::Fields f = report::test::fieldsOf(rows[i], 45000);
             engine_->printDetail(f.source());
-            ++rows;
-            if (engine_->pageList().size() == static_cast<size_t>(n - 1) && rows > 10000) break;
         }
-        // The page in progress would make n + 1: finish at a page break instead.
         engine_->finish();
         files_ = engine_->pageList();
         files_.resize(static_cast<size_t>(n));
@@ -290,6 +286,13 @@ TEST(ReportPreview, ThumbnailsFillTheGridKeepingThePageProportions) {
         EXPECT_LE(last.bottom(), client->height());
         EXPECT_EQ(p.window.thumbnailBox(across * down)->geometry(), last);
     }
+    // A resize lays the grid out again once the window has its new size.
+    p.grid(2, 1);
+    const int before = p.window.thumbnailImage(1)->width();
+    p.window.resize(700, 760);
+    QApplication::processEvents();
+    EXPECT_LT(p.window.thumbnailImage(1)->width(), before);
+    EXPECT_LE(p.window.thumbnailImage(2)->geometry().right(), client->width());
 }
 
 TEST(PreviewWindows, TheJumpSpinKeepsToItsRangeAndCancelKeepsThePage) {

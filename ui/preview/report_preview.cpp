@@ -199,11 +199,11 @@ const WindowDef& reportPreviewDef() {
             {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESACROSS", .text = "&Across:", .x = 122, .y = 4, .w = 29,
              .h = 10, .in = "?TOOLBAR", .field = 26},
             {.kind = ControlKind::Spin, .name = "?PAGESACROSS", .x = 152, .y = 3, .w = 20, .h = 12, .picture = "N2",
-             .status = "Select the number of thumbnails in a row", .low = 1, .high = 10, .in = "?TOOLBAR", .field = 21},
+             .tip = "Select the number of thumbnails in a row", .low = 1, .high = 10, .in = "?TOOLBAR", .field = 21},
             {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESDOWN", .text = "&Down:", .x = 176, .y = 4, .w = 25,
              .h = 10, .in = "?TOOLBAR", .field = 27},
             {.kind = ControlKind::Spin, .name = "?PAGESDOWN", .x = 202, .y = 3, .w = 20, .h = 12, .picture = "n2",
-             .status = "Select the number of thumbnails in a column", .low = 1, .high = 10, .in = "?TOOLBAR",
+             .tip = "Select the number of thumbnails in a column", .low = 1, .high = 10, .in = "?TOOLBAR",
              .field = 22},
             {.kind = ControlKind::StatusBar, .name = "?STATUSBAR", .zones = {-1, 90, 70}, .field = 28},
         }};
@@ -236,7 +236,6 @@ ReportPreview::ReportPreview(std::vector<std::string> pageList, QWidget* parent)
     pageSpin_ = controls_.get<QSpinBox>("?CURRENTPAGE");
     acrossSpin_ = controls_.get<QSpinBox>("?PAGESACROSS");
     downSpin_ = controls_.get<QSpinBox>("?PAGESDOWN");
-    acrossSpin_->setStatusTip(QString());  // their texts are status messages, not tips
     zone2_ = findChild<QLabel*>("?STATUSBAR:ZONE2");
     zone3_ = findChild<QLabel*>("?STATUSBAR:ZONE3");
 
