@@ -50,20 +50,21 @@ void expectGolden(const std::string& name, const std::vector<std::string>& pages
 struct PlacedBand {
     int page;
     std::string kind;
-    int y;
+    int y, h;
     std::vector<std::string> texts;
 };
 
 std::vector<PlacedBand> bandsOf(const std::vector<std::string>& pages) {
     std::vector<PlacedBand> out;
-    const std::regex band(R"re(^  ([a-z][a-z ]*?)(?: \w+)? \((-?\d+),(-?\d+)\) \d+x\d+$)re");
+    const std::regex band(R"re(^  ([a-z][a-z ]*?)(?: \w+)? \((-?\d+),(-?\d+)\) \d+x(\d+)$)re");
     const std::regex text(R"re(^    \(-?\d+,-?\d+\) "(.*)"$)re");
     for (size_t p = 0; p < pages.size(); ++p) {
         std::istringstream in(pages[p]);
         std::string line;
         while (std::getline(in, line)) {
             std::smatch m;
-            if (std::regex_match(line, m, band)) out.push_back({static_cast<int>(p + 1), m[1], std::stoi(m[3]), {}});
+            if (std::regex_match(line, m, band))
+                out.push_back({static_cast<int>(p + 1), m[1], std::stoi(m[3]), std::stoi(m[4]), {}});
             else if (std::regex_match(line, m, text) && !out.empty()) out.back().texts.push_back(m[1]);
         }
     }
@@ -170,6 +171,11 @@ TEST(ReportEngine, EveryRowOnceGroupsAroundThemAndPagesNumberedWhateverTheSizes)
         EXPECT_EQ(totals, rows.empty() ? 0 : 1);
         EXPECT_EQ(ends, 1);
         // Bands never overlap and stay inside the body.
+        for (const PlacedBand& b : bands)
+            if (b.kind != "form" && b.kind != "page header" && b.kind != "page footer") {
+                EXPECT_GE(b.y, 650);
+                EXPECT_LE(b.y + b.h, 650 + 2500) << b.kind << " on page " << b.page;
+            }
         for (size_t i = 1; i < bands.size(); ++i)
             if (bands[i].page == bands[i - 1].page && bands[i].kind != "page footer" && bands[i - 1].kind != "page header" &&
                 bands[i - 1].kind != "form") {
