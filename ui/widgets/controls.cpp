@@ -1,5 +1,7 @@
 #include "ui/widgets/controls.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -80,6 +82,28 @@ public:
 
 private:
     picture::Picture p_;
+};
+
+// A spin box whose typed value outside its range becomes the nearer limit (the runtime's
+// spins do that) instead of being refused keystroke by keystroke.
+class RangeSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+    QValidator::State validate(QString& input, int& pos) const override {
+        const QValidator::State own = QSpinBox::validate(input, pos);
+        if (own != QValidator::Invalid) return own;
+        bool ok = false;
+        const QString bare = input.trimmed();
+        const qlonglong v = bare.toLongLong(&ok);
+        if (!ok || bare.size() > 10) return QValidator::Invalid;
+        return v < minimum() || v > maximum() ? QValidator::Intermediate : own;
+    }
+    void fixup(QString& input) const override {
+        bool ok = false;
+        const qlonglong v = input.trimmed().toLongLong(&ok);
+        if (ok) input = QString::number(std::clamp<qlonglong>(v, minimum(), maximum()));
+    }
 };
 
 class EllipseWidget : public QWidget {
@@ -412,7 +436,7 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
             break;
         }
         case ControlKind::Spin: {
-            auto* s = new QSpinBox(parent);
+            auto* s = new RangeSpinBox(parent);
             s->setRange(d.low, d.high);
             place(s, d, parent);
             made = s;
