@@ -31,6 +31,7 @@ protected:
         if (event->type() != QEvent::Paint) return false;
         auto* w = static_cast<QWidget*>(watched);
         QPainter p(w);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
         const QRect r = w->rect();
         switch (layout_) {
         case 1: p.drawTiledPixmap(r, image_); break;
