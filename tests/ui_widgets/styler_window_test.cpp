@@ -155,6 +155,10 @@ TEST_F(Styling, EveryKindOfControlTakesItsColours) {
     }
     EXPECT_EQ(coolImage(&w, c.field("?CHECK") + kCoolImageOffset), nullptr);
 
+    w.show();
+    QApplication::processEvents();
+    test::screenshot(w, "style_every_kind");
+
     // Styled again, the images are reused, not doubled.
     s.setWindow(c, StyleForm);
     EXPECT_EQ(w.findChildren<CoolImage*>().size(), 3);
