@@ -10,6 +10,7 @@
 #include "data/database.h"
 #include "data/ddl.h"
 #include "shell/demo.h"
+#include "shell/demo_style.h"
 #include "shell/settings.h"
 
 #ifndef _WIN32
@@ -96,6 +97,9 @@ int initDb(const std::vector<std::string>& args) {
     }
     std::filesystem::path full = std::filesystem::absolute(file, ec);
     std::printf("Created %s %s.\n", demo ? "the demo database" : "the database", (ec ? file : full.string()).c_str());
+    // The demo's look goes beside it: the program reads Style.Ini from its working folder.
+    if (demo && !writeDemoStyle(std::filesystem::path(file).parent_path().string()))
+        errorLine(stderr, "init-db: could not write the demo style Style.Ini beside " + file);
     std::printf("To work on it, put in vorn.ini of the working folder:\n[database]\ndriver=sqlite\ndatabase=%s\n",
                 (ec ? file : full.string()).c_str());
     return ExitOk;

@@ -301,6 +301,12 @@ TEST(Program, InitDbDemoFillsThePracticeAndTracesItsStatements) {
     EXPECT_EQ(db.count("SELECT count(*) FROM DiaryAttachments"), demo::kAttachments);
     const std::string trace = test::readFile(dir.file("trace.sql"));
     EXPECT_TRUE(contains(trace, "INSERT INTO \"DiaryAttachments\"")) << trace.substr(0, 400);
+    // The demo's style and the images it names lie beside the database.
+    const std::string style = test::readFile(dir.file("Style.Ini"));
+    for (const char* section : {"[Basic1 Form]", "[Basic2 Form]", "[Basic3 Form]", "CoolButtonSelected=demo_button_hot.bmp"})
+        EXPECT_TRUE(contains(style, section)) << section;
+    for (const char* image : {"demo_paper.bmp", "demo_tile.bmp", "demo_button.bmp", "demo_button_hot.bmp"})
+        EXPECT_EQ(test::readFile(dir.file(image)).substr(0, 2), "BM") << image;
 
     r = runProgram(dir.path(), {"init-db", "--demo", "other.db", "--trace-sql"});
     EXPECT_NE(r.status, 0);
