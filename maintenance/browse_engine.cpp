@@ -132,6 +132,7 @@ void BrowseEngine::emptied() {
     table().clear();
     currentChoice_ = 0;
     if (hooks_.setChangeDelete) hooks_.setChangeDelete(false);
+    if (hooks_.showScrollBar) hooks_.showScrollBar(false);
 }
 
 // Highlights the entry of highlightedPosition (the last entry when none has it); with no
