@@ -147,6 +147,16 @@ TEST_F(Browse, PagingDownAndUpShowsEveryRowOnceInKeyOrder) {
         {Scroll::Bottom, 19, 23, "D23", 100},
         {Scroll::Top, 1, 5, "D01", 0},
     };
+    // Thumb drags: to 100 is the bottom, to 1 or less the top, anywhere else nothing.
+    h.engine->scrollDrag(100);
+    h.pump();
+    EXPECT_EQ(h.highlighted(), "D23");
+    h.engine->scrollDrag(50);
+    h.pump();
+    EXPECT_EQ(h.highlighted(), "D23");
+    h.engine->scrollDrag(1);
+    h.pump();
+    EXPECT_EQ(h.highlighted(), "D01");
     for (const Step& s : steps) {
         const uint64_t before = t.rowsRead();
         h.scroll(s.action);
