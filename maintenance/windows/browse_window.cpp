@@ -136,6 +136,8 @@ BrowseWindow::BrowseWindow(std::unique_ptr<Owned> owned, ListWindow which, Sessi
 
 BrowseWindow::~BrowseWindow() {
     removeEventFilter(this);
+    // The view lets go of the model before the engine the model shows goes.
+    if (ui::ListControl* l = list()) l->view()->setModel(nullptr);
     engine_.reset();
 }
 

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QMenu>
+#include <QTimer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -157,6 +159,35 @@ TEST_F(ListWindows, PagingAndSearchingFromTheKeyboard) {
     settle();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(ctx->globalResponse, RequestCancelled);
+}
+
+// An empty list: Change and Delete greyed in the buttons and the right-click menu; Insert
+// works from the menu and the button.
+TEST_F(ListWindows, AnEmptyListsMenuOffersOnlyInsert) {
+    BrowseWindow w(ListWindow::DocOutlays, s);
+    std::vector<int> requests;
+    w.setUpdateForm([&](Session fs, ListWindow, int request) {
+        requests.push_back(request);
+        return updateFormNotCompleted(fs, ListWindow::DocOutlays, request);
+    });
+    w.show();
+    settle();
+    EXPECT_FALSE(w.controls().widget("?CHANGE:4")->isEnabled());
+    EXPECT_FALSE(w.controls().widget("?DELETE:4")->isEnabled());
+    std::vector<std::pair<std::string, bool>> items;
+    QTimer::singleShot(50, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        for (QAction* a : menu->actions()) items.emplace_back(a->text().toStdString(), a->isEnabled());
+        menu->setActiveAction(menu->actions().front());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(w.list()->view()->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    settle();
+    EXPECT_EQ(items, (std::vector<std::pair<std::string, bool>>{{"&Insert", true}, {"&Change", false}, {"&Delete", false}}));
+    w.controls().get<QPushButton>("?INSERT:4")->click();
+    settle();
+    EXPECT_EQ(requests, (std::vector<int>{InsertRecord, InsertRecord}));
 }
 
 TEST_F(ListWindows, TheNominalLookupSelectsWhatWasTyped) {
