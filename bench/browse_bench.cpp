@@ -168,28 +168,23 @@ int main(int argc, char** argv) {
     std::string paths[2];
     for (int s = 0; s < 2; ++s) {
         const std::string path = paths[s] = (folder / ("charges-" + std::to_string(sizes[s]) + ".db")).string();
-        if (keepIn && std::filesystem::exists(path)) {
-            // made by an earlier run
-        } else if (Error e = db::createDatabase(path)) {
-            std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), e.driverText.c_str());
-            return 1;
-        }
+        const bool kept = keepIn && std::filesystem::exists(path + ".filled");
         auto start = std::chrono::steady_clock::now();
-        if (!std::filesystem::exists(path + ".filled")) {
+        if (!kept) {
+            for (const char* end : {"", "-wal", "-shm"}) std::filesystem::remove(path + end);
+            if (Error e = db::createDatabase(path)) {
+                std::fprintf(stderr, "cannot make %s: %s\n", path.c_str(), e.driverText.c_str());
+                return 1;
+            }
             if (!fill(path, sizes[s])) return 1;
             if (keepIn) std::fclose(std::fopen((path + ".filled").c_str(), "w"));
         }
-        std::printf("%d rows written in %.1f s\n", sizes[s], std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        std::printf(kept ? "%d rows kept from an earlier run (%.1f s)\n" : "%d rows written in %.1f s\n", sizes[s], std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         std::fflush(stdout);
         db::Settings settings;
         settings.driver = "sqlite";
         settings.database = path;
         contexts[s] = std::make_unique<Context>(settings);
-        // MG_BENCH_CACHE_KB: a page cache of that size for the list's connection (the
-        // database's default otherwise), to tell the cost of the pages' reads apart from
-        // the cost of the rows' disk pages that a larger table spreads over more of them.
-        if (const char* kb = std::getenv("MG_BENCH_CACHE_KB"))
-            contexts[s]->connection()->exec("PRAGMA cache_size=-" + std::to_string(std::atoi(kb)));
         for (TableId t : {TableId::DocumentCharges, TableId::OutlayCode})
             if (contexts[s]->table(t).open() != 0) {
                 std::fprintf(stderr, "open failed: %s\n", contexts[s]->errorText().c_str());
