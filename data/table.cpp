@@ -544,7 +544,9 @@ int Table::fetchPage(bool forward) {
     std::vector<Band> bands = anchor_ == Anchor::None ? std::vector<Band>{Band{}} : anchorBands(key_, forward);
     const std::string order = orderBy(key_, forward);
     // Fast scanning reads full pages from the start; a view is read whole whatever the scan.
-    const int n = quickScan_ ? std::max(pageSize_, kMaxPage) : pageSize_;
+    const int n = exactRows_ > 0 ? exactRows_ : quickScan_ ? std::max(pageSize_, kMaxPage) : pageSize_;
+    const bool exact = exactRows_ > 0;
+    exactRows_ = 0;
     // One query per band; the limit is the page's size in every band (the rows beyond the
     // page are not read), so that each band has one prepared statement per page size.
     struct Query {
@@ -584,6 +586,7 @@ int Table::fetchPage(bool forward) {
             PageRow row{st->integer(0), Record(*decl_), {}};
             fillRecord(row, *st, 1);
             page_.push_back(std::move(row));
+            ++rowsRead_;
         }
         st->reset();
         if (err) break;
@@ -592,7 +595,7 @@ int Table::fetchPage(bool forward) {
     pageForward_ = forward;
     pageFresh_ = true;
     pageEnd_ = static_cast<int>(page_.size()) < n;
-    if (pageSize_ < kMaxPage) pageSize_ = std::min(pageSize_ * 4, kMaxPage);
+    if (!exact && pageSize_ < kMaxPage) pageSize_ = std::min(pageSize_ * 4, kMaxPage);
     return okay();
 }
 
@@ -640,6 +643,7 @@ int Table::startFiltered(int key, std::string condition, std::vector<Param> para
     invalidatePage();
     pageEnd_ = false;
     pageSize_ = kFirstPage;
+    exactRows_ = 0;
     snapshot_.clear();
     snapshotLoaded_ = false;
     snapshotPos_ = -1;
@@ -769,6 +773,7 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
     }
     PageRow row{st->integer(0), Record(*decl_), {}};
     fillRecord(row, *st, 1);
+    ++rowsRead_;
     st->reset();
     // A read by key does not move the sequential read, but it makes this row current.
     becomeCurrent(std::move(row));

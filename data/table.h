@@ -105,6 +105,12 @@ public:
     // The rows a read would see in natural order (the size the data layer reports).
     int64_t records();
 
+    // The next page of the read in progress takes exactly `rows` rows (a list that knows
+    // how many rows it needs reads no more); the pages after it grow as usual again.
+    void readExactly(int rows) { exactRows_ = rows > 0 ? rows : 0; }
+    // Rows this table has read from the database so far (pages and single-row reads).
+    uint64_t rowsRead() const { return rowsRead_; }
+
     // Row identity of the current row (for the data layer and views).
     std::optional<int64_t> currentRow() const { return current_; }
 
@@ -181,6 +187,8 @@ private:
     bool pageFresh_ = false;
     bool pageEnd_ = false;
     int pageSize_ = 4;
+    int exactRows_ = 0;
+    uint64_t rowsRead_ = 0;
     // a view of the database has no row identity: its rows are read in one go
     std::vector<PageRow> snapshot_;
     long snapshotPos_ = -1;

@@ -189,7 +189,9 @@ bool checkOpen(Session s, TableId id, bool overrideCreate, int openMode) {
     return false;
 }
 
-TableUse::TableUse(Session s, std::initializer_list<TableId> tables) : s_(s) {
+TableUse::TableUse(Session s, std::initializer_list<TableId> tables) : TableUse(s, std::vector<TableId>(tables)) {}
+
+TableUse::TableUse(Session s, const std::vector<TableId>& tables) : s_(s) {
     for (TableId id : tables) {
         if (s_.ctx.used(id) == 0 && !checkOpen(s_, id, mayCreate(id))) {
             ok_ = false;

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/context.h"
 #include "data/table.h"
@@ -70,6 +71,7 @@ bool mayCreate(TableId table);
 class TableUse {
 public:
     TableUse(Session s, std::initializer_list<TableId> tables);
+    TableUse(Session s, const std::vector<TableId>& tables);
     ~TableUse();
     TableUse(const TableUse&) = delete;
     TableUse& operator=(const TableUse&) = delete;

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "maintenance/windows/browse_window.h"
 #include "shell/settings.h"
 #include "shell/windows/main_setup.h"
 #include "ui/widgets/printer.h"
@@ -37,11 +38,11 @@ const ui::WindowDef& mainFrameDef() {
                 {.kind = K::Menu, .name = "?EDITMENU", .text = "&Outlays"},
                 {.kind = K::Item, .name = "?ITEM7", .text = "Last Docment TrackRef"},
                 {.kind = K::Separator},
-                {.kind = K::Item, .name = "?SETUPDOCUMENTOUTLAYS", .text = "Document Outlays", .flags = ui::Disabled},
+                {.kind = K::Item, .name = "?SETUPDOCUMENTOUTLAYS", .text = "Document Outlays"},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?OUTLAYSIMPORTOUTLAYS", .text = "Import Outlays"},
                 {.kind = K::Menu, .name = "?FEES", .text = "Fees"},
-                {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees", .flags = ui::Disabled},
+                {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees"},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?FEESITEM14", .text = "Fees to Import", .flags = ui::Disabled},
                 {.kind = K::Separator},
@@ -69,7 +70,9 @@ MainFrame::MainFrame(db::Settings settings, QWidget* parent)
     on("?PRINTSETUP", &MainFrame::printSetup);
     if (QAction* a = controls_.action("?EXIT")) connect(a, &QAction::triggered, this, &QWidget::close);
     on("?ITEM7", &MainFrame::lastTrackRef);
+    on("?SETUPDOCUMENTOUTLAYS", &MainFrame::documentOutlays);
     on("?OUTLAYSIMPORTOUTLAYS", &MainFrame::importOutlays);
+    on("?FEESDOCUMENTFEES", &MainFrame::documentFees);
     on("?FEESIMPORTFEES", &MainFrame::importFees);
 }
 
@@ -78,6 +81,11 @@ MainFrame::~MainFrame() = default;
 void MainFrame::printSetup() { ui::printerSetup(this); }
 
 void MainFrame::lastTrackRef() { MainSetup::start(settings_, this); }
+
+// Each choice starts a list of its own on a context of its own.
+void MainFrame::documentOutlays() { browse::BrowseWindow::start(browse::ListWindow::DocOutlays, settings_, this); }
+
+void MainFrame::documentFees() { browse::BrowseWindow::start(browse::ListWindow::DocFees, settings_, this); }
 
 void MainFrame::importOutlays() {
     if (importing_) return;

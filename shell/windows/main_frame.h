@@ -32,6 +32,8 @@ public:
     // The commands of the menu.
     void printSetup();
     void lastTrackRef();
+    void documentOutlays();
+    void documentFees();
     void importOutlays();
     void importFees();
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include <QSignalSpy>
 
 #include "data/ini.h"
+#include "maintenance/windows/browse_window.h"
 #include "qt_app.h"
 #include "shell/settings.h"
 #include "shell/windows/main_frame.h"
@@ -102,9 +104,9 @@ TEST_F(MainFrameTest, TheMenuInOrderWithSeparatorsStatusTextsAndNames) {
 TEST_F(MainFrameTest, CommandsOfLaterWorkAreDisabledAndTheRestEnabled) {
     MainFrame frame(db.settings());
     ui::Controls& c = frame.controls();
-    for (const char* name : {"?SETUPDOCUMENTOUTLAYS", "?FEESDOCUMENTFEES", "?FEESITEM14", "?FEESFEESIMPORTEDREPORT"})
-        EXPECT_FALSE(c.action(name)->isEnabled()) << name;
-    for (const char* name : {"?PRINTSETUP", "?EXIT", "?ITEM7"}) EXPECT_TRUE(c.action(name)->isEnabled()) << name;
+    for (const char* name : {"?FEESITEM14", "?FEESFEESIMPORTEDREPORT"}) EXPECT_FALSE(c.action(name)->isEnabled()) << name;
+    for (const char* name : {"?PRINTSETUP", "?EXIT", "?ITEM7", "?SETUPDOCUMENTOUTLAYS", "?FEESDOCUMENTFEES"})
+        EXPECT_TRUE(c.action(name)->isEnabled()) << name;
     EXPECT_TRUE(c.action("?OUTLAYSIMPORTOUTLAYS")->isEnabled());
     EXPECT_TRUE(c.action("?FEESIMPORTFEES")->isEnabled());
 }
@@ -267,6 +269,36 @@ TEST_F(MainFrameTest, ImportFeesRunsBesideTheFrameOnItsOwnContext) {
     EXPECT_EQ(answers.texts[0], "Fees Import Complete!");
     QTRY_VERIFY_WITH_TIMEOUT(frame.findChildren<ui::ProgressWindow*>().isEmpty(), 5000);
     EXPECT_EQ(frame.context().globalResponse, 0);  // the frame's own context was not used
+}
+
+// Each choice of a maintenance list opens a window of its own on a context of its own.
+TEST_F(MainFrameTest, ChoosingDocumentOutlaysTwiceGivesTwoIndependentLists) {
+    db.exec("INSERT INTO DocumentCharges (DocumentName, OutlayCode, OutlayAmount, NominalCode) VALUES ('A', 'POST', '1', '4100'), "
+            "('B', 'POST', '2', '4100')");
+    MainFrame frame(db.settings());
+    frame.show();
+    frame.controls().action("?SETUPDOCUMENTOUTLAYS")->trigger();
+    frame.controls().action("?SETUPDOCUMENTOUTLAYS")->trigger();
+    frame.controls().action("?FEESDOCUMENTFEES")->trigger();
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    std::vector<browse::BrowseWindow*> lists;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<browse::BrowseWindow*>(w); b && b->isVisible()) lists.push_back(b);
+    ASSERT_EQ(lists.size(), 3u);
+    std::vector<std::string> captions;
+    for (auto* b : lists) captions.push_back(b->windowTitle().toStdString());
+    std::sort(captions.begin(), captions.end());
+    EXPECT_EQ(captions, (std::vector<std::string>{"Document Charges", "Document Charges", "Document Charges (Fees)"}));
+    // Moving in one outlay list leaves the other where it was.
+    std::vector<browse::BrowseWindow*> outlays;
+    for (auto* b : lists)
+        if (b->windowTitle() == "Document Charges") outlays.push_back(b);
+    outlays[0]->engine().processScroll(browse::Scroll::Down);
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_EQ(outlays[0]->engine().currentChoice(), 2);
+    EXPECT_EQ(outlays[1]->engine().currentChoice(), 1);
+    for (auto* b : lists) b->close();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
 TEST_F(MainFrameTest, Screenshots) {

@@ -1,4 +1,5 @@
 #include "ui/widgets/controls.h"
+#include "ui/widgets/list_control.h"
 
 #include <algorithm>
 
@@ -10,7 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -443,7 +443,7 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
             break;
         }
         case ControlKind::List: {
-            auto* l = new QListWidget(parent);
+            auto* l = new ListControl(parent);
             place(l, d, parent);
             made = l;
             break;
