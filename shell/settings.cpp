@@ -112,9 +112,11 @@ long long readLastTrackRef(const std::string& iniPath) {
 
 long long readLastTrackRef() { return readLastTrackRef(productIniPath()); }
 
-int32_t lastTrackRefArgument() {
-    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(), INT32_MIN, INT32_MAX));
+int32_t lastTrackRefArgument(const std::string& iniPath) {
+    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(iniPath), INT32_MIN, INT32_MAX));
 }
+
+int32_t lastTrackRefArgument() { return lastTrackRefArgument(productIniPath()); }
 
 bool writeLastTrackRef(const std::string& iniPath, long long value) {
     return ini::put(iniPath, kProductSection, kLastTrackRefKey, std::to_string(value));
