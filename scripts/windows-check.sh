@@ -2,7 +2,7 @@
 # Compiles the widget-free libraries and the platform layer for Windows with the MinGW-w64
 # cross compiler, against the same SQLite and SimpleIni headers as the native build: a syntax
 # and type check of the _WIN32 branches (nothing is linked or run). Fails when any of them
-# does not compile. Files given as arguments are checked instead of the usual set.
+# does not compile; warnings are shown but do not fail it (MinGW's printf checks differ). Files given as arguments are checked instead of the usual set.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -27,7 +27,7 @@ for h in sqlite3.h SimpleIni.h; do
   [ -e "$headers/$h" ] || { echo "windows-check: $h not found" >&2; exit 1; }
 done
 
-flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wno-unused-parameter -Werror
+flags=(-std=c++20 -fsyntax-only -Wall -Wextra -Wno-unused-parameter
        -DUNICODE -D_UNICODE -I"$root" -isystem "$headers")
 
 # The compiler must really be compiling for Windows, or the check proves nothing.
