@@ -118,6 +118,19 @@ int32_t lastTrackRefArgument(const std::string& iniPath) {
 
 int32_t lastTrackRefArgument() { return lastTrackRefArgument(productIniPath()); }
 
+std::string productIniTrouble(const std::string& iniPath) {
+    switch (ini::fileStatus(iniPath)) {
+    case ini::FileStatus::Read:
+    case ini::FileStatus::Missing:
+        return {};
+    case ini::FileStatus::Unreadable:
+        return iniPath + " cannot be read, so the last tracking reference processed is not known.";
+    case ini::FileStatus::Garbled:
+        return iniPath + " is not a settings file the program can read, so the last tracking reference processed is not known.";
+    }
+    return {};
+}
+
 bool writeLastTrackRef(const std::string& iniPath, long long value) {
     return ini::put(iniPath, kProductSection, kLastTrackRefKey, std::to_string(value));
 }

@@ -54,6 +54,10 @@ long long readLastTrackRef();
 // above it is 2147483647, never wrapped).
 int32_t lastTrackRefArgument(const std::string& iniPath);
 int32_t lastTrackRefArgument();
+// Why the product INI file cannot be trusted for the last tracking reference: it is there but
+// cannot be read, or is not an INI file (a missing key would then read as 0 and every
+// attachment would be posted again). Empty when it can be read or is missing altogether.
+std::string productIniTrouble(const std::string& iniPath);
 // Writes it as a whole number in decimal digits; false when the file could not be written.
 bool writeLastTrackRef(const std::string& iniPath, long long value);
 bool writeLastTrackRef(long long value);

@@ -445,6 +445,36 @@ TEST_F(DemoImports, OutlayImportPostsTheDemoAndStoresTheLastTrackingReference) {
     EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines);
 }
 
+// Quillerton.ini saved by Notepad as "Unicode" still holds the last tracking reference; a
+// file the program cannot read stops the import instead of posting everything again.
+TEST_F(DemoImports, OutlayImportReadsAUnicodeQuillertonIniAndRefusesAnUnreadableOne) {
+    ProgramRun r = runProgram(dir_.path(), {"import-outlays"});
+    if (r.status == ExitNotBuilt) GTEST_SKIP() << "the outlay import is not part of this build";
+    ASSERT_EQ(r.status, 0) << r.err;
+    const long long lines = count("SELECT count(*) FROM BatchDetails");
+    const std::string ini = dir_.file("Quillerton.ini");
+
+    // As Notepad saves it as "Unicode": UTF-16 little-endian with its mark.
+    const std::string text = "[DocumentOutlays]\r\nLastTrackRef=" + std::to_string(demo::kLastTrackRef) + "\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) utf16 += std::string{c, '\0'};
+    test::writeFile(ini, utf16);
+    r = runProgram(dir_.path(), {"import-outlays"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines) << "nothing posted twice";
+    EXPECT_EQ(test::readFile(ini).substr(0, 2), "\xFF\xFE") << "written back as UTF-16";
+    EXPECT_EQ(readLastTrackRef(ini), demo::kLastTrackRef);
+
+    // Broken: an odd number of bytes after the mark.
+    test::writeFile(ini, utf16 + "x");
+    r = runProgram(dir_.path(), {"import-outlays"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "Quillerton.ini is not a settings file the program can read")) << r.err;
+    EXPECT_TRUE(contains(r.err, "The import does not start, so that no attachment is posted twice.")) << r.err;
+    EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines);
+    EXPECT_EQ(test::readFile(ini), utf16 + "x") << "left as it was";
+}
+
 TEST_F(DemoImports, FeeImportEntersTheDemoFees) {
     ProgramRun r = runProgram(dir_.path(), {"import-fees"});
     if (r.status == ExitNotBuilt) GTEST_SKIP() << "the fee import is not part of this build";
