@@ -33,7 +33,8 @@ public:
     // The retry count starts again (after a retry that succeeded).
     void resetRetries() { retries_ = 0; }
     // A count of the work that went through (the job's committed transactions): when it has
-    // moved since the last wait/retry message, the next one starts a new wait.
+    // moved since the last wait/retry message, the next one starts a new wait. Without it
+    // every message of the run counts towards the one bound.
     void countWaitsBy(std::function<uint64_t()> workDone) { workDone_ = std::move(workDone); }
     // Seconds a countdown tick lasts (tests shorten it).
     void setTickMilliseconds(int ms) { tickMs_ = ms; }
