@@ -179,6 +179,9 @@ int runImport(std::string_view what, const ProcessFactory& make, const db::Setti
         return ExitFailed;
     }
     CommandLineUserInterface ui(err);
+    // The retries of the wait/retry message are bounded per wait: a commit on the job's
+    // context means the work it waited for went through.
+    ui.countWaitsBy([&ctx] { return ctx.commitsMade(); });
     RunOutcome outcome;
     {
         std::unique_ptr<ui::Process> process = make(Session{ctx, ui}, ui);

@@ -112,8 +112,23 @@ long long readLastTrackRef(const std::string& iniPath) {
 
 long long readLastTrackRef() { return readLastTrackRef(productIniPath()); }
 
-int32_t lastTrackRefArgument() {
-    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(), INT32_MIN, INT32_MAX));
+int32_t lastTrackRefArgument(const std::string& iniPath) {
+    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(iniPath), INT32_MIN, INT32_MAX));
+}
+
+int32_t lastTrackRefArgument() { return lastTrackRefArgument(productIniPath()); }
+
+std::string productIniTrouble(const std::string& iniPath) {
+    switch (ini::fileStatus(iniPath)) {
+    case ini::FileStatus::Read:
+    case ini::FileStatus::Missing:
+        return {};
+    case ini::FileStatus::Unreadable:
+        return iniPath + " cannot be read, so the last tracking reference processed is not known.";
+    case ini::FileStatus::Garbled:
+        return iniPath + " is not a settings file the program can read, so the last tracking reference processed is not known.";
+    }
+    return {};
 }
 
 bool writeLastTrackRef(const std::string& iniPath, long long value) {

@@ -14,7 +14,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 
 #include "data/ini.h"
@@ -25,6 +32,7 @@
 #include "shell/windows/main_setup.h"
 #include "shell_test_support.h"
 #include "testdb.h"
+#include "ui/widgets/printer.h"
 #include "ui/widgets/progress_window.h"
 
 namespace mg::shell {
@@ -144,16 +152,63 @@ TEST_F(MainFrameTest, LastDocmentTrackRefOpensASetupWindowEachTime) {
     QTRY_VERIFY_WITH_TIMEOUT(frame.findChildren<MainSetup*>().isEmpty(), 5000);
 }
 
-TEST_F(MainFrameTest, PrintSetupOpensThePlatformsPrinterDialog) {
+// "Print Setup ..." sets up the printer (printer, paper, orientation) and prints nothing:
+// its buttons are OK and Cancel, OK puts the choices on the program's printer, Cancel keeps
+// it as it was, and the printer is never turned into a file.
+TEST_F(MainFrameTest, PrintSetupSetsUpThePrinterAndPrintsNothing) {
     MainFrame frame(db.settings());
     frame.show();
-    bool sawPrintDialog = false;
-    test::whenModalOpens([&](QWidget* w) {
-        sawPrintDialog = qobject_cast<QPrintDialog*>(w) != nullptr;
-        QTimer::singleShot(0, w, [w] { static_cast<QDialog*>(w)->reject(); });
-    });
-    frame.controls().action("?PRINTSETUP")->trigger();
-    EXPECT_TRUE(sawPrintDialog);
+    QPrinter& printer = ui::programPrinter();
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    const QString fileBefore = printer.outputFileName();
+
+    struct Case {
+        bool ok;
+        QPageSize::PageSizeId paper;
+        QPageLayout::Orientation orientation;
+    };
+    const Case cases[] = {
+        {false, QPageSize::A4, QPageLayout::Portrait},   // Cancel: nothing changes
+        {true, QPageSize::A5, QPageLayout::Landscape},
+        {true, QPageSize::A5, QPageLayout::Landscape},   // opens with what was chosen; OK keeps it
+        {true, QPageSize::A4, QPageLayout::Portrait},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> buttons;
+        bool wasPrintDialog = true;
+        QString title;
+        test::whenModalOpens([&](QWidget* w) {
+            wasPrintDialog = qobject_cast<QPrintDialog*>(w) != nullptr;
+            title = w->windowTitle();
+            auto* setup = qobject_cast<ui::PrinterSetupDialog*>(w);
+            if (!setup) {
+                static_cast<QDialog*>(w)->reject();
+                return;
+            }
+            for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+                if (qobject_cast<QPushButton*>(b)) buttons.push_back(b->text().remove('&').toStdString());
+            // Each dialog opens on what the printer holds.
+            const bool wasLandscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
+            EXPECT_EQ(setup->landscapeButton()->isChecked(), wasLandscape);
+            EXPECT_EQ(setup->paperBox()->currentData().toInt(), static_cast<int>(printer.pageLayout().pageSize().id()));
+            const int at = setup->paperBox()->findData(static_cast<int>(c.paper));
+            ASSERT_GE(at, 0);
+            setup->paperBox()->setCurrentIndex(at);
+            (c.orientation == QPageLayout::Landscape ? setup->landscapeButton() : setup->portraitButton())->setChecked(true);
+            test::screenshot(*w, "print_setup");
+            QAbstractButton* press = setup->buttons()->button(c.ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel);
+            QTimer::singleShot(0, press, &QAbstractButton::click);
+        });
+        frame.controls().action("?PRINTSETUP")->trigger();
+        EXPECT_FALSE(wasPrintDialog);
+        EXPECT_EQ(title.toStdString(), "Print Setup");
+        std::sort(buttons.begin(), buttons.end());
+        EXPECT_EQ(buttons, (std::vector<std::string>{"Cancel", "OK"}));
+        EXPECT_EQ(printer.pageLayout().pageSize().id(), c.paper);
+        EXPECT_EQ(printer.pageLayout().orientation(), c.orientation);
+        EXPECT_EQ(printer.outputFileName(), fileBefore) << "no file to print to";
+    }
 }
 
 TEST_F(MainFrameTest, ImportOutlaysRunsOnTheFramesContextAndStoresTheHighestTrackRef) {

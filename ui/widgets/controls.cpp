@@ -384,7 +384,10 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
         case ControlKind::String: {
             auto* l = new QLabel(parent);
             l->setTextFormat(Qt::PlainText);
-            l->setAlignment(alignmentOf(d.flags) | (d.flags & WordWrap ? Qt::AlignTop : Qt::Alignment()));
+            // Wrapped text starts at the top of its control, not around its middle: a text of
+            // more lines than the control holds then loses its last lines, never its first.
+            const Qt::Alignment align = alignmentOf(d.flags);
+            l->setAlignment(d.flags & WordWrap ? (align & Qt::AlignHorizontal_Mask) | Qt::AlignTop : align);
             l->setWordWrap((d.flags & WordWrap) != 0);
             QString t = qs(d.picture.empty() ? d.text : picture::formatText(d.text, d.picture));
             l->setText(t);
