@@ -31,9 +31,11 @@ using Clock = std::chrono::steady_clock;
 
 
 
+enum class Mix { Half, OneLine, TwoLine };
+
 // A practice with `attachments` waiting attachments and `lines` existing batch lines in
-// older batches.
-void seed(const std::string& path, int attachments, int lines) {
+// older batches; half the attachments have one charge row and half two, or all one or two.
+void seed(const std::string& path, int attachments, int lines, Mix mix = Mix::Half) {
     if (mg::Error e = mg::db::createDatabase(path)) {
         std::fprintf(stderr, "%s\n", e.driverText.c_str());
         std::exit(1);
@@ -62,7 +64,8 @@ void seed(const std::string& path, int attachments, int lines) {
     }
     exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(attachments) +
                  ") INSERT INTO DiaryAttachments (DIARYID, TRACKREFERENCE, CASECODE, NAME, FEES) "
-                 "SELECT 1 + i % 500, i, printf('M%05d', 1 + i % 500), 'DOC' || (i % 40), 1 FROM n");
+                 "SELECT 1 + i % 500, i, printf('M%05d', 1 + i % 500), 'DOC' || " +
+                 std::string(mix == Mix::Half ? "(i % 40)" : mix == Mix::OneLine ? "((i % 20) * 2)" : "((i % 20) * 2 + 1)") + ", 1 FROM n");
     // Existing, posted history.
     exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(lines / 20 + 1) +
                  ") INSERT INTO BatchH (BATCHNO, CODE, PREF, REF, DATE, POSTED, VALUE) "
@@ -246,6 +249,27 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::printf("outlay import of %d attachments (half with one charge row, half with two), WAL, synchronous=FULL\n", attachments);
+    // The statements one attachment costs (each a round trip on a server), by its charge rows:
+    // runs over attachments of one kind, less a run with nothing to post.
+    {
+        const int n = 400;
+        uint64_t per[3] = {};
+        for (Mix mix : {Mix::OneLine, Mix::TwoLine}) {
+            std::string p = (dir / "count.db").string(), q = (dir / "count0.db").string();
+            std::filesystem::remove(p);
+            std::filesystem::remove(q);
+            seed(p, n, 1000, mix);
+            seed(q, 0, 1000, mix);
+            std::filesystem::remove(dir / "count.ini");
+            std::filesystem::remove(dir / "count0.ini");
+            const uint64_t all = runImport(p, (dir / "count.ini").string()).statements;
+            const uint64_t none = runImport(q, (dir / "count0.ini").string()).statements;
+            per[static_cast<int>(mix)] = all - none;
+        }
+        std::printf("statements per attachment: one charge row %.2f, two charge rows %.2f (the day's batches exist; begin and commit "
+                    "included)\n",
+                    double(per[1]) / n, double(per[2]) / n);
+    }
     std::printf("%-16s %14s %14s %14s %10s %12s\n", "existing lines", "import att/s", "replay att/s", "replay+ini", "ratio", "stmts/att");
     for (int lines : {1000, 100000}) {
         std::string a = (dir / ("import-" + std::to_string(lines) + ".db")).string();

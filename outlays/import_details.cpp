@@ -98,10 +98,12 @@ void OutlayImport::cycle() {
         }
         localResponse_ = RequestCancelled;
     }
-    // The cycle's attachments are committed and in the journal: the INI file catches up, and
-    // the journal starts afresh. A tracking reference that cannot be stored ends the run
-    // before another attachment is posted.
-    if (lastProcessed_ != stored_) {
+    // Every few cycles the INI file catches up with what is committed, and the journal starts
+    // afresh (in between the journal holds what the INI file lacks; every write of the INI
+    // file costs two flushes). A tracking reference that cannot be stored ends the run before
+    // another attachment is posted.
+    if (++cyclesSinceStored_ >= kCyclesPerStore && lastProcessed_ != stored_) {
+        cyclesSinceStored_ = 0;
         if (!storeLastTrackRef(lastProcessed_)) {
             stopRun();
             return;

@@ -83,6 +83,9 @@ private:
 
     static constexpr int kRecordsToProcess = 1000;
     static constexpr int kRecordsPerCycle = 25;
+    // The INI file is written after this many cycles (and at the end).
+    static constexpr int kCyclesPerStore = 8;
+    int cyclesSinceStored_ = 0;
     // The progress counts rows read against a fixed total: the bar reaches 100 after 1000
     // rows, whatever the number really waiting, and stays there.
     ui::ProgressMeasure measure_;
