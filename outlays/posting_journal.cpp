@@ -155,7 +155,10 @@ std::optional<bool> committedInDatabase(Context& ctx, const JournalEntry& e, std
     for (const JournalEntry::Line& l : e.lines) {
         ctx.set(BAD::PREF, l.pref);
         ctx.set(BAD::KEYID, 0);
-        if (bad.set(BAD::BDPREF)) break;
+        if (bad.set(BAD::BDPREF)) {
+            error = ctx.errorText() + " " + ctx.fileError();
+            return std::nullopt;
+        }
         for (;;) {
             int rc = bad.next();
             if (rc == NotFoundErr) break;
