@@ -172,7 +172,6 @@ std::optional<int64_t> OutlayImport::committedTrackRef(std::string& error) {
         if (!committed) return std::nullopt;
         if (*committed) best = std::max(best.value_or(INT64_MIN), entries.back().trackRef);
     }
-    if (!best) error.clear();
     return best;
 }
 
