@@ -51,7 +51,7 @@ TEST_F(Crash, KilledRunsPostEveryAttachmentExactlyOnce) {
     charge("TWO", "CSF", "4100", "7.00");
     charge("TWO", "SRCH", "4200", "3.00");
     diary(77, "JMK");
-    seedAttachments(1500);
+    seedAttachments(1000);
     writeConnectionIni(db.folder(), db.path());
 
     std::random_device rd;
