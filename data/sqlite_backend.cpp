@@ -11,10 +11,12 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
 #include "data/backend.h"
+#include "data/lock_file.h"
 
 namespace mg::db {
 namespace {
@@ -217,8 +219,33 @@ public:
 
     const Dialect& dialect() const override { return dialect_; }
 
+    // The lock file "<database file>.<name>.lock" beside the database.
+    Error tryApplicationLock(std::string_view name, bool& granted, LockHolder& holder) override {
+        granted = false;
+        const std::string key(name);
+        if (locks_.count(key)) {
+            granted = true;
+            return Error::ok();
+        }
+        const char* file = sqlite3_db_filename(db_, "main");
+        if (!file || !*file) {  // a database in memory is this connection's alone
+            granted = true;
+            return Error::ok();
+        }
+        Error err;
+        std::unique_ptr<LockFile> lock = LockFile::tryTake(std::string(file) + "." + key + ".lock", holder, err);
+        if (err) return err;
+        if (lock) {
+            locks_[key] = std::move(lock);
+            granted = true;
+        }
+        return Error::ok();
+    }
+    void releaseApplicationLock(std::string_view name) override { locks_.erase(std::string(name)); }
+
 private:
     sqlite3* db_;
+    std::map<std::string, std::unique_ptr<LockFile>> locks_;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
     SqliteDialect dialect_;
 };
