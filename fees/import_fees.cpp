@@ -368,6 +368,7 @@ bool FeeImport::writeFee() {
             return false;
         }
         inTransaction_ = true;
+        if (!claimEntry(ctx.get(DAF::DIARYID))) return false;
     }
     ctx.set(TID::RECORDID, Decimal());  // the database numbers each entry
     if (ctx.table(TableId::TimeDayBook).add() != NoError) {
@@ -389,6 +390,38 @@ bool FeeImport::writeFee() {
     }
     ++entriesThisUnit_;
     return true;
+}
+
+// Another import may have entered this diary entry since this run read its list. The entry's
+// waiting attachments are therefore claimed as the first write of its transaction: of two
+// imports that meet on one entry, the second waits for the first's commit (the rows are
+// locked by the first's update) and then finds nothing waiting, rolls back and goes on, so
+// every fee is entered once. (The count of rows an update changed is the database's own; a
+// view whose updates run through a trigger reports none, and reads as taken.)
+bool FeeImport::claimEntry(int64_t diaryId) {
+    Context& ctx = s_.ctx;
+    if (ctx.table(TableId::DiaryAttachments)
+            .setSql("Update DiaryAttachments Set Fees = 1 Where DiaryId = " + std::to_string(diaryId) +
+                    " and (Fees = 0 or Fees is null)") != NoError) {
+        failFee();
+        return false;
+    }
+    if (ctx.connection()->changes() > 0) return true;
+    // Nothing waiting: either another import entered the entry, or its attachments are gone
+    // (deleted by another station), in which case the fees are entered as before, with
+    // tracking reference 0.
+    Table& sqld = ctx.table(TableId::SQLResultD);
+    int rc = sqld.setSql("Select count(*) from DiaryAttachments Where DiaryID = " + std::to_string(diaryId));
+    if (rc == NoError) rc = sqld.next();
+    if (rc != NoError) {
+        failFee();
+        return false;
+    }
+    if (ctx.get(SQLD::RESULTFIELD).toInt64() == 0) return true;
+    inTransaction_ = false;
+    ctx.rollback();
+    ++entriesTaken_;
+    return false;
 }
 
 // Every attachment of the diary entry is marked, once, as the last write of its transaction.

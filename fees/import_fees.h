@@ -65,6 +65,8 @@ public:
     int64_t timeEntriesAdded() const { return entriesAdded_; }
     int64_t feesEntered() const { return feesEntered_; }
     int64_t feesFailed() const { return feesFailed_; }
+    // Diary entries another import entered after this run read its list.
+    int64_t entriesTakenElsewhere() const { return entriesTaken_; }
     const ui::ProgressMeasure& progress() const { return measure_; }
 
     // Seconds a diary entry's transaction waits for the database's write lock.
@@ -89,6 +91,7 @@ private:
     bool readControlRow();
     bool writeFee();
     // The mark of the diary entry, once all its fees are written; false when it failed.
+    bool claimEntry(int64_t diaryId);
     bool markEntry(int64_t diaryId);
     // A write failed: the entry's transaction is rolled back and the failure reported.
     void failFee();
@@ -134,6 +137,7 @@ private:
     int64_t entriesAdded_ = 0;
     int64_t feesEntered_ = 0;
     int64_t feesFailed_ = 0;
+    int64_t entriesTaken_ = 0;
 };
 
 }  // namespace mg::fees

@@ -1,10 +1,6 @@
 // Two fee imports at once, as two stations start them (two processes, each in a folder of its
 // own, on one database): the attachment marks are in the database, so every fee is entered
 // exactly once between them, and neither needs a lock of its own.
-//
-// Disabled until the fee import reads an entry's marks again inside the entry's transaction:
-// today each import enters every fee of the list it read at its start, so two imports started
-// together enter each fee twice.
 
 #include <filesystem>
 
@@ -18,7 +14,7 @@ namespace {
 
 class TwoFeeImports : public FeeImportTest {};
 
-TEST_F(TwoFeeImports, DISABLED_EnterEveryFeeExactlyOnce) {
+TEST_F(TwoFeeImports, EnterEveryFeeExactlyOnce) {
     mapping("MEMO", "T02");
     constexpr int kSingle = 600, kDouble = 40;
     std::string seed = "BEGIN;";
