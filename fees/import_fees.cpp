@@ -3,6 +3,7 @@
 #include "data/dates.h"
 #include "data/passthrough.h"
 #include "data/table.h"
+#include "data/utf8.h"
 
 namespace mg::fees {
 namespace {
@@ -17,6 +18,10 @@ constexpr DecimalCol kBandRate[] = {CMA::BAND1RATE, CMA::BAND2RATE, CMA::BAND3RA
 constexpr const char* kWaitingFees = "Select CaseCode,DiaryID,Name,FnCode from DiaryAttFees";
 
 bool blank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+// A read that failed for another reason than a missing row: the database failed (or holds a
+// value that does not convert), and the fee cannot be priced.
+bool readFailed(int rc) { return rc != NoError && rc != NoRecErr && rc != NotFoundErr; }
 
 }  // namespace
 
@@ -196,28 +201,36 @@ bool FeeImport::processMappingRow() {
     ctx.set(TID::FEEEARN, ctx.get(DAF::FNCODE));
     ctx.set(TID::DATE, dates::today());
     ctx.set(MAT::CODE, ctx.get(DAF::CASECODE));
-    if (ctx.table(TableId::Matters).get(MAT::MATTERKEY) != NoError) {
+    const int matterRead = ctx.table(TableId::Matters).get(MAT::MATTERKEY);
+    if (readFailed(matterRead)) {
+        failFee();
+        return false;
+    }
+    if (matterRead != NoError) {
         say("Matter Code Not found in the OPEN Matters...." + ctx.get(DAF::CASECODE));
         ctx.set(TID::MATTER, "NOMATTER");
         ctx.set(TID::RATE, Decimal());
         ctx.set(TID::CHARGE, Decimal());
         ctx.set(TID::CHARGED, Decimal());
         ctx.set(TID::UNITS, Decimal());
-    } else {
-        priceFee();
+    } else if (!priceFee()) {
+        failFee();
+        return false;
     }
     setCommonFields();
     if (ctx.trimmed(TID::MATTER) == "NOMATTER") return true;  // nothing is written for it
     return writeFee();
 }
 
-void FeeImport::priceFee() {
+bool FeeImport::priceFee() {
     Context& ctx = s_.ctx;
     // Arrangement: the matter's, else its client's.
     ctx.set(CMA::ARRANGEMENTCODE, ctx.get(MAT::CHARGEARRANGEMENT));
     if (blank(ctx.get(CMA::ARRANGEMENTCODE))) {
         ctx.set(CNT::CODE, ctx.get(MAT::CLIENTCODE));
-        if (ctx.table(TableId::Contacts).get(CNT::KEYCODE) != NoError) {
+        const int clientRead = ctx.table(TableId::Contacts).get(CNT::KEYCODE);
+        if (readFailed(clientRead)) return false;
+        if (clientRead != NoError) {
             // No other client's arrangement may price this fee.
             ctx.rec(TableId::Contacts).clear();
         }
@@ -227,7 +240,9 @@ void FeeImport::priceFee() {
         say("Matter " + ctx.get(DAF::CASECODE) + " has no Charge Type. It MUST for fees..");
 
     ctx.set(CMA::CHARGECODE, ctx.trimmed(DCHF::TASKCHARGECODE));
-    const bool matrixFound = ctx.table(TableId::ChargingMatrix).get(CMA::KEYARRANGEMENTCODE) == NoError;
+    const int matrixRead = ctx.table(TableId::ChargingMatrix).get(CMA::KEYARRANGEMENTCODE);
+    if (readFailed(matrixRead)) return false;
+    const bool matrixFound = matrixRead == NoError;
     if (!matrixFound) {
         // A missing matrix row prices as no band, with a blank description and stage.
         std::string arrangement = ctx.get(CMA::ARRANGEMENTCODE), charge = ctx.get(CMA::CHARGECODE);
@@ -246,6 +261,7 @@ void FeeImport::priceFee() {
     ctx.set(TID::RATE, charge);
     ctx.set(TID::CHARGE, charge);
     ctx.set(TID::CHARGED, charge);
+    return true;
 }
 
 void FeeImport::setCommonFields() {
@@ -297,11 +313,11 @@ void FeeImport::setCommonFields() {
     ctx.set(TID::MODIFYDATE, dates::kNoDate);
 }
 
-// Period and year from the control row, read at the document number held in its buffer.
+// Period and year from the control row, read from the start of the table whatever its key holds.
 void FeeImport::readControlRow() {
     Context& ctx = s_.ctx;
     Table& con = ctx.table(TableId::Control);
-    if (con.set(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
+    if (con.setStart(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
         ctx.set(TID::PERIOD, ctx.get(CON::CURPER));
         ctx.set(TID::YEAR, ctx.get(CON::YEAR));
         return;
@@ -336,7 +352,7 @@ bool FeeImport::writeFee() {
     ctx.set(FIMP::FE, ctx.get(TID::FEEEARN));
     ctx.set(FIMP::CHARGE, ctx.get(TID::CHARGE));
     ctx.set(FIMP::TASK, ctx.get(TID::TASK));
-    ctx.set(FIMP::COMMENT, std::string_view(ctx.get(TID::COMMENT)).substr(0, 100));
+    ctx.set(FIMP::COMMENT, utf8::cut(ctx.get(TID::COMMENT), 100));
     ctx.set(FIMP::TRACKREF, ctx.get(TID::TRACKREF).toInt64());
     if (ctx.table(TableId::FeesImported).add() != NoError) {
         failFee();

@@ -79,7 +79,7 @@ private:
     // Steps 3 to 8 for one mapping row of the current fee; false when the entry's writes
     // failed and were rolled back (the rest of its rows are then left alone).
     bool processMappingRow();
-    void priceFee();
+    bool priceFee();  // false when a read failed
     void setCommonFields();
     void readControlRow();
     bool writeFee();

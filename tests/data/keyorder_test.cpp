@@ -10,6 +10,7 @@
 
 #include "data/context.h"
 #include "data/dates.h"
+#include "data/ddl.h"
 #include "data/table.h"
 #include "testdb.h"
 
@@ -22,7 +23,7 @@ Decimal D(const char* text) { return *Decimal::parse(text); }
 std::vector<int64_t> expectedOrder(const test::TempDatabase& db, const TableDecl& t, int key) {
     std::string order;
     for (const KeyComponent& k : t.keys[key].components) {
-        order += "\"" + std::string(t.columns[k.column].name) + "\"";
+        order += ddl::keyTerm(t.columns[k.column], db::SqlDialect::Sqlite);
         order += k.descending ? " DESC, " : ", ";
     }
     std::vector<int64_t> out;
