@@ -170,6 +170,7 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
     // (and without regard to case, as the column does), except where SET assigns it.
     const std::vector<const TableDecl*> tables = lite ? namedTables(t) : std::vector<const TableDecl*>{};
     bool inSet = false;
+    bool trimNextString = false;  // the literal a rewritten column is compared with
     auto comparedWithText = [&](size_t i) {
         size_t op = skipSpace(t, i + 1);
         if (op >= t.size() || !isComparison(t[op])) return false;
@@ -203,6 +204,10 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             break;
         case Tok::String:
             out.sql += '?';
+            if (trimNextString) {
+                tok.text.resize(tok.text.find_last_not_of(' ') + 1);  // npos + 1 is 0
+                trimNextString = false;
+            }
             out.params.push_back(Param::str(tok.text));
             break;
         case Tok::Number:
@@ -212,6 +217,7 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
         case Tok::Bracketed:
             if (lite && comparedWithText(i)) {
                 out.sql += "rtrim(\"" + tok.text + "\") COLLATE NOCASE";
+                trimNextString = true;
             } else if (lite) {
                 out.sql += '"' + tok.text + '"';
             } else {
@@ -250,8 +256,12 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             }
             std::string_view w = tok.text;
             if (lite && w.size() > 4 && eqNoCase(w.substr(0, 4), "dbo.")) w.remove_prefix(4);
-            if (lite && comparedWithText(i)) out.sql += "rtrim(" + std::string(w) + ") COLLATE NOCASE";
-            else out.sql += w;
+            if (lite && comparedWithText(i)) {
+                out.sql += "rtrim(" + std::string(w) + ") COLLATE NOCASE";
+                trimNextString = true;
+            } else {
+                out.sql += w;
+            }
             break;
         }
         }
