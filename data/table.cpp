@@ -578,11 +578,14 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     };
     std::vector<Part> parts;
     bool unique = false;
+    bool expressions = false;  // a key term that is not the bare column
     if (key >= 0) {
         const auto& comps = decl_->keys[key].components;
         unique = decl_->keys[key].unique && anchorValues_.size() >= comps.size();
-        for (size_t i = 0; i < comps.size() && i < anchorValues_.size(); ++i)
+        for (size_t i = 0; i < comps.size() && i < anchorValues_.size(); ++i) {
             parts.push_back({keyTerm(comps[i].column), comps[i].descending == forward, true, anchorValues_[i]});
+            expressions = expressions || parts.back().name != d.quoteName(decl_->columns[comps[i].column].name);
+        }
     }
     const bool noNulls = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.value.kind == ValueKind::Null; });
     // In a unique key no other row has the same values (none of them NULL): the row
@@ -597,9 +600,10 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     }
     // Toward larger values in every component with no NULL at the anchor: one row-value
     // comparison says it all (a NULL in a row compares as unknown and is left out, which
-    // is right: it sorts before the anchor).
+    // is right: it sorts before the anchor). SQLite seeks a row value only over bare
+    // columns: a key of expressions takes the bands below, each one seek.
     const bool allUp = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.down; });
-    if (allUp && noNulls) {
+    if (allUp && noNulls && !(expressions && parts.size() > 1)) {
         Band b;
         std::string l, r;
         for (size_t i = 0; i < parts.size(); ++i) {
