@@ -113,17 +113,20 @@ double runReplay(const std::string& path, const std::string& ini, bool writeIni)
     sqlite3_open_v2(path.c_str(), &r.db, SQLITE_OPEN_READWRITE, nullptr);
     exec(r.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
     sqlite3_stmt* page = r.prep("SELECT rowid, * FROM DiaryAttachments WHERE TRACKREFERENCE > ?1 ORDER BY TRACKREFERENCE LIMIT 256");
-    sqlite3_stmt* count = r.prep("SELECT count(*) FROM DocumentCharges WHERE DocumentName = ?1");
-    sqlite3_stmt* rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE (DOCUMENTNAME, rowid) >= (?1, 0) ORDER BY DOCUMENTNAME, rowid LIMIT 4");
-    sqlite3_stmt* batch = r.prep("SELECT BatchNo FROM BatchH WHERE (Code = ?1) AND (Posted <> 'Y') AND (Ref = 'AutoOutlay') AND (DATE = ?2)");
+    // Text compares without its trailing blanks, as the import's statements compare it.
+    sqlite3_stmt* count = r.prep("SELECT count(*) FROM DocumentCharges WHERE rtrim(DocumentName) COLLATE NOCASE = ?1");
+    sqlite3_stmt* rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE rtrim(DOCUMENTNAME) COLLATE NOCASE = ?1 AND RECORDID >= 0 "
+                                "ORDER BY RECORDID, rowid LIMIT 4");
+    sqlite3_stmt* batch = r.prep("SELECT BatchNo FROM BatchH WHERE (rtrim(Code) COLLATE NOCASE = ?1) AND (rtrim(Posted) COLLATE NOCASE <> 'Y') "
+                                 "AND (rtrim(Ref) COLLATE NOCASE = 'AutoOutlay') AND (DATE = ?2)");
     sqlite3_stmt* ctl = r.prep("SELECT rowid, * FROM control ORDER BY NEXT_DOC_NO LIMIT 4");
     sqlite3_stmt* ctlPut = r.prep("UPDATE control SET LASTBATCH = ?1, LASTPREF = ?2 WHERE rowid = ?3");
     sqlite3_stmt* header = r.prep("INSERT INTO BatchH (BATCHNO, POSTFWD, TYPE, CODE, PREF, REF, DATE, NARR, VALUE, POSTED, CLIENTAC, PERNO, "
                                   "YEAR, USERCODE, ENTRYDATE, CURRENCY) VALUES (?1, 'N', 'P', ?2, ?3, 'AutoOutlay', ?4, ?5, '0.00', 'N', "
                                   "'N', 12, 2026, 'AUTO', ?4, 'E')");
     sqlite3_stmt* fee = r.prep("SELECT FnCode FROM Diary WHERE ActionID = ?1");
-    sqlite3_stmt* outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE CODE = ?1 LIMIT 1");
-    sqlite3_stmt* matter = r.prep("SELECT rowid, * FROM Matters WHERE CODE = ?1 LIMIT 1");
+    sqlite3_stmt* outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE rtrim(CODE) COLLATE NOCASE = ?1 ORDER BY rowid LIMIT 1");
+    sqlite3_stmt* matter = r.prep("SELECT rowid, * FROM Matters WHERE rtrim(CODE) COLLATE NOCASE = ?1 ORDER BY rowid LIMIT 1");
     sqlite3_stmt* line = r.prep("INSERT INTO BatchDetails (BATCHNO, TYPE, CODE, PREF, REF, DATE, FEE, NARR, MATTER, VALUE, VATCODE, VATVAL, "
                                 "OUTLAY, YEAR, PERNO, ENTRYCURRENCY, CURRENCYVALUE, OUTLAYCODE) VALUES (?1, 'P', '7100', ?2, 'Doc Outlay', "
                                 "?3, ?4, ?5, ?6, ?7, 'E', '0.00', 'O', 2026, 12, 'E', ?8, ?9)");
