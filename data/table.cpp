@@ -1281,7 +1281,7 @@ int View::open() {
                     v += f[i++];
                 }
                 sql += "?";
-                params.push_back(Param::str(v));
+                params.push_back(Param::str(std::string(rtrim(v))));  // texts compare without trailing blanks
                 return 0;
             }
             size_t start = i;

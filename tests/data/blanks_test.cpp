@@ -92,7 +92,7 @@ TEST_F(TrailingBlanks, KeysPassThroughAndFiltersIgnoreTrailingBlanksAndCase) {
          [&] {
              Table& t = ctx->table(TableId::DocumentChargesFees);
              View v(t, DCHF::KEYDOCUMENTNAME);
-             v.setFilter("DCHF:DocumentName = 'padded'");
+             v.setFilter("DCHF:DocumentName = 'padded   '");
              Strings out;
              if (v.open()) return Strings{"error"};
              while (v.next() == 0) out.emplace_back(t.rec().trimmed(DCHF::DOCUMENTNAME));
