@@ -118,18 +118,21 @@ public:
     ReplayRun(const std::string& path, std::string ini, bool writeIni) : ini_(std::move(ini)), writeIni_(writeIni) {
         sqlite3_open_v2(path.c_str(), &r.db, SQLITE_OPEN_READWRITE, nullptr);
         exec(r.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+        // Text compares without its trailing blanks, as the import's statements compare it.
         page = r.prep("SELECT rowid, * FROM DiaryAttachments WHERE TRACKREFERENCE > ?1 ORDER BY TRACKREFERENCE LIMIT 256");
-        count = r.prep("SELECT count(*) FROM DocumentCharges WHERE DocumentName = ?1");
-        rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE (DOCUMENTNAME, rowid) >= (?1, 0) ORDER BY DOCUMENTNAME, rowid LIMIT 4");
-        batch = r.prep("SELECT BatchNo FROM BatchH WHERE (Code = ?1) AND (Posted <> 'Y') AND (Ref = 'AutoOutlay') AND (DATE = ?2)");
+        count = r.prep("SELECT count(*) FROM DocumentCharges WHERE rtrim(DocumentName) COLLATE NOCASE = ?1");
+        rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE rtrim(DOCUMENTNAME) COLLATE NOCASE = ?1 AND RECORDID >= 0 "
+                     "ORDER BY RECORDID, rowid LIMIT 4");
+        batch = r.prep("SELECT BatchNo FROM BatchH WHERE (rtrim(Code) COLLATE NOCASE = ?1) AND (rtrim(Posted) COLLATE NOCASE <> 'Y') "
+                      "AND (rtrim(Ref) COLLATE NOCASE = 'AutoOutlay') AND (DATE = ?2)");
         ctl = r.prep("SELECT rowid, * FROM control ORDER BY NEXT_DOC_NO LIMIT 4");
         ctlPut = r.prep("UPDATE control SET LASTBATCH = ?1, LASTPREF = ?2 WHERE rowid = ?3");
         header = r.prep("INSERT INTO BatchH (BATCHNO, POSTFWD, TYPE, CODE, PREF, REF, DATE, NARR, VALUE, POSTED, CLIENTAC, PERNO, "
                         "YEAR, USERCODE, ENTRYDATE, CURRENCY) VALUES (?1, 'N', 'P', ?2, ?3, 'AutoOutlay', ?4, ?5, '0.00', 'N', "
                         "'N', 12, 2026, 'AUTO', ?4, 'E')");
         fee = r.prep("SELECT FnCode FROM Diary WHERE ActionID = ?1");
-        outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE CODE = ?1 LIMIT 1");
-        matter = r.prep("SELECT rowid, * FROM Matters WHERE CODE = ?1 LIMIT 1");
+        outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE rtrim(CODE) COLLATE NOCASE = ?1 ORDER BY rowid LIMIT 1");
+        matter = r.prep("SELECT rowid, * FROM Matters WHERE rtrim(CODE) COLLATE NOCASE = ?1 ORDER BY rowid LIMIT 1");
         line = r.prep("INSERT INTO BatchDetails (BATCHNO, TYPE, CODE, PREF, REF, DATE, FEE, NARR, MATTER, VALUE, VATCODE, VATVAL, "
                       "OUTLAY, YEAR, PERNO, ENTRYCURRENCY, CURRENCYVALUE, OUTLAYCODE) VALUES (?1, 'P', '7100', ?2, 'Doc Outlay', "
                       "?3, ?4, ?5, ?6, ?7, 'E', '0.00', 'O', 2026, 12, 'E', ?8, ?9)");

@@ -53,6 +53,12 @@ std::string mssqlType(const ColumnDecl& c) {
 
 }  // namespace
 
+std::string keyTerm(const ColumnDecl& c, db::SqlDialect d) {
+    if (d == db::SqlDialect::Sqlite && (c.type == ColType::Text || c.type == ColType::ZText))
+        return "rtrim(" + q(c.name, d) + ") COLLATE NOCASE";
+    return q(c.name, d);
+}
+
 bool keyIsRowKey(const TableDecl& t, int key) {
     const KeyDecl& k = t.keys[key];
     return k.components.size() == 1 && t.columns[k.components[0].column].numbered;
@@ -102,7 +108,7 @@ std::vector<std::string> createIndexes(const TableDecl& t, db::SqlDialect d) {
         s += q(t.indexName(static_cast<int>(k)), d) + " ON " + tableName(t, d) + " (";
         for (size_t i = 0; i < key.components.size(); ++i) {
             if (i) s += ", ";
-            s += q(t.columns[key.components[i].column].name, d);
+            s += keyTerm(t.columns[key.components[i].column], d);
             if (key.components[i].descending) s += " DESC";
         }
         s += ")";
@@ -112,7 +118,8 @@ std::vector<std::string> createIndexes(const TableDecl& t, db::SqlDialect d) {
     // their cost does not grow with the table: the outlay import looks for the day's open
     // automatic batch of a nominal code by code and date.
     if (t.id == TableId::BatchH)
-        out.push_back("CREATE INDEX " + q("BatchH_CodeDate", d) + " ON " + tableName(t, d) + " (" + q("CODE", d) + ", " + q("DATE", d) + ")");
+        out.push_back("CREATE INDEX " + q("BatchH_CodeDate", d) + " ON " + tableName(t, d) + " (" +
+                      keyTerm(t.columns[t.columnIndex("CODE")], d) + ", " + q("DATE", d) + ")");
     return out;
 }
 

@@ -271,6 +271,11 @@ std::unique_ptr<Connection> connect(const Settings& settings, Error& err) {
         return nullptr;
     }
     sqlite3_extended_result_codes(db, 1);
+    // A double-quoted name is always a name: without this SQLite takes a quoted name that
+    // matches no column for a string literal, and "CREATE INDEX ... ("LOGON")" on a table
+    // without that column would index a constant instead of failing.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
     // A file that is not a database shows itself at the first read. The journal mode is
     // set without waiting: a database another program holds locked just stays as it is
     // (the first table open then reports the lock), instead of holding up the connect.

@@ -133,7 +133,9 @@ private:
     std::string keyEquals(int key, const std::vector<db::Param>& values, std::vector<db::Param>& params) const;
     std::vector<db::Param> keyValues(int key) const;
     int readWhere(const std::string& where, const std::vector<db::Param>& params, const char* orderBy);
-    void fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
+    // Fills the row from a statement's columns; a driver error when a stored value does
+    // not convert to its column's type.
+    Error fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
     // A key value of the current row for a position: the value as the database holds it
     // (a NULL, a REAL, a text with trailing blanks) while the buffer still holds what it
     // was read as, else the buffer's value.
@@ -146,10 +148,14 @@ private:
     int okay();
     db::Connection* conn();
     const std::string& selectList();
-    std::string orderBy(int key, bool forward) const;
+    // A key column as statements compare and order it.
+    std::string keyTerm(int column) const;
+    // The key's order, without its first `pinned` components.
+    std::string orderBy(int key, bool forward, size_t pinned = 0) const;
     struct Band {
         std::string where;
         std::vector<db::Param> params;
+        size_t pinned = 0;  // the key's first components that the band holds equal
     };
     std::vector<Band> anchorBands(int key, bool forward) const;
     bool writable() const;

@@ -3,6 +3,7 @@
 #include "data/dates.h"
 #include "data/passthrough.h"
 #include "data/table.h"
+#include "data/utf8.h"
 
 namespace mg::fees {
 namespace {
@@ -337,11 +338,11 @@ bool FeeImport::setCommonFields() {
     return true;
 }
 
-// Period and year from the control row, read at the document number held in its buffer.
+// Period and year from the control row, read from the start of the table whatever its key holds.
 bool FeeImport::readControlRow() {
     Context& ctx = s_.ctx;
     Table& con = ctx.table(TableId::Control);
-    if (con.set(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
+    if (con.setStart(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
         ctx.set(TID::PERIOD, ctx.get(CON::CURPER));
         ctx.set(TID::YEAR, ctx.get(CON::YEAR));
         return true;
@@ -382,7 +383,7 @@ bool FeeImport::writeFee() {
     ctx.set(FIMP::FE, ctx.get(TID::FEEEARN));
     ctx.set(FIMP::CHARGE, ctx.get(TID::CHARGE));
     ctx.set(FIMP::TASK, ctx.get(TID::TASK));
-    ctx.set(FIMP::COMMENT, std::string_view(ctx.get(TID::COMMENT)).substr(0, 100));
+    ctx.set(FIMP::COMMENT, utf8::cut(ctx.get(TID::COMMENT), 100));
     ctx.set(FIMP::TRACKREF, ctx.get(TID::TRACKREF).toInt64());
     if (ctx.table(TableId::FeesImported).add() != NoError) {
         failFee();

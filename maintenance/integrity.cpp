@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "data/utf8.h"
+
 namespace mg {
 namespace {
 
@@ -109,7 +111,7 @@ std::string warningErrorText(const Context& ctx, int* codeUsed) {
             s = std::string(rtrim(ctx.errorText())) + " (" + std::to_string(code) + ")";
     }
     if (codeUsed) *codeUsed = code;
-    if (s.size() > 150) s.resize(150);
+    s = std::string(utf8::cut(s, 150));
     return s;
 }
 

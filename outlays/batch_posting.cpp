@@ -3,16 +3,14 @@
 #include "data/dates.h"
 #include "data/passthrough.h"
 #include "data/table.h"
+#include "data/utf8.h"
 
 namespace mg::outlays {
 namespace {
 
 std::string digits(const Decimal& d) { return d.toString(0); }
 
-std::string padded(std::string s, size_t n) {
-    s.resize(n, ' ');
-    return s;
-}
+std::string padded(const std::string& s, size_t n) { return utf8::padded(s, n); }
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -228,7 +226,7 @@ BatchPosting::Step BatchPosting::takeControlNumbers(bool forBatch) {
     Table& con = ctx.table(TableId::Control);
     // Read once per attachment: once written, the row is this transaction's until it ends.
     if (!att_.controlHeld) {
-        con.set(CON::KEYDOCNUM);
+        con.setStart(CON::KEYDOCNUM);  // the one control row, whatever its key holds
         if (con.next()) return databaseFailed("Reading the control row");
     }
     if (forBatch) {

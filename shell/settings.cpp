@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "data/ini.h"
+#include "data/utf8.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -72,8 +73,7 @@ std::string makeDbOwner(std::string_view server, std::string_view database, std:
     // Each step assigns to a text of 200 characters, so each intermediate value is cut
     // there before the next step trims it and appends.
     auto cut = [](std::string s) {
-        if (s.size() > kDbOwnerLength) s.resize(kDbOwnerLength);
-        return s;
+        return std::string(utf8::cut(s, kDbOwnerLength));
     };
     std::string owner = cut(std::string(server));
     owner = cut(std::string(rtrimBlanks(owner)) + "," + std::string(database));

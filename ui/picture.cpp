@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "data/dates.h"
+#include "data/utf8.h"
 
 namespace mg::picture {
 namespace {
@@ -301,14 +302,7 @@ std::optional<Decimal> parseNumber(std::string_view typed, std::string_view pict
 
 std::string cutToCharacters(std::string_view text, int characters) {
     if (characters <= 0) return {};
-    int count = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) == 0x80) continue;  // inside a UTF-8 sequence
-        if (count == characters) return std::string(text.substr(0, i));
-        ++count;
-    }
-    return std::string(text);
+    return std::string(utf8::cut(text, static_cast<size_t>(characters)));
 }
 
 std::string formatText(std::string_view text, std::string_view picture) {
