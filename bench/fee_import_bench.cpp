@@ -161,13 +161,14 @@ struct FeeStatements {
         return selectOf(t, where, order, limit);
     }
     sqlite3* db;
-    Stmt mapping{db, "Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = ?"};
-    Stmt matter{db, byKey(mg::TableId::Matters, "\"CODE\" = ?", "\"CODE\", rowid").c_str()};
-    Stmt contact{db, byKey(mg::TableId::Contacts, "\"CODE\" = ?", "\"CODE\", rowid").c_str()};
-    Stmt matrix{db, byKey(mg::TableId::ChargingMatrix, "\"ARRANGEMENTCODE\" = ? AND \"CHARGECODE\" = ?",
-                          "\"ARRANGEMENTCODE\", \"CHARGECODE\", rowid").c_str()};
-    Stmt task{db, byKey(mg::TableId::TasksCodes, "\"CODE\" = ?", "\"CODE\", rowid").c_str()};
-    Stmt handler{db, byKey(mg::TableId::Handlers, "\"CODE\" = ?", "\"CODE\", rowid").c_str()};
+    // Text keys compare without their trailing blanks, as the import's statements compare them.
+    Stmt mapping{db, "Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where rtrim(DocumentName) COLLATE NOCASE = ?"};
+    Stmt matter{db, byKey(mg::TableId::Matters, "rtrim(\"CODE\") COLLATE NOCASE = ?", "rowid").c_str()};
+    Stmt contact{db, byKey(mg::TableId::Contacts, "rtrim(\"CODE\") COLLATE NOCASE = ?", "rowid").c_str()};
+    Stmt matrix{db, byKey(mg::TableId::ChargingMatrix,
+                          "rtrim(\"ARRANGEMENTCODE\") COLLATE NOCASE = ? AND rtrim(\"CHARGECODE\") COLLATE NOCASE = ?", "rowid").c_str()};
+    Stmt task{db, byKey(mg::TableId::TasksCodes, "rtrim(\"CODE\") COLLATE NOCASE = ?", "rowid").c_str()};
+    Stmt handler{db, byKey(mg::TableId::Handlers, "rtrim(\"CODE\") COLLATE NOCASE = ?", "rowid").c_str()};
     Stmt trackRef{db, "Select   TrackReference from DiaryAttachments Where DiaryID = ? order by TrackReference LIMIT 1"};
     Stmt control{db, byKey(mg::TableId::Control, "\"NEXT_DOC_NO\" >= ?", "\"NEXT_DOC_NO\", rowid", 4).c_str()};
     Stmt begin{db, "BEGIN IMMEDIATE"};

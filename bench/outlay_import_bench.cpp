@@ -36,9 +36,11 @@ using Clock = std::chrono::steady_clock;
 
 
 
+enum class Mix { Half, OneLine, TwoLine };
+
 // A practice with `attachments` waiting attachments and `lines` existing batch lines in
-// older batches.
-void seed(const std::string& path, int attachments, int lines) {
+// older batches; half the attachments have one charge row and half two, or all one or two.
+void seed(const std::string& path, int attachments, int lines, Mix mix = Mix::Half) {
     if (mg::Error e = mg::db::createDatabase(path)) {
         std::fprintf(stderr, "%s\n", e.driverText.c_str());
         std::exit(1);
@@ -67,7 +69,8 @@ void seed(const std::string& path, int attachments, int lines) {
     }
     exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(attachments) +
                  ") INSERT INTO DiaryAttachments (DIARYID, TRACKREFERENCE, CASECODE, NAME, FEES) "
-                 "SELECT 1 + i % 500, i, printf('M%05d', 1 + i % 500), 'DOC' || (i % 40), 1 FROM n");
+                 "SELECT 1 + i % 500, i, printf('M%05d', 1 + i % 500), 'DOC' || " +
+                 std::string(mix == Mix::Half ? "(i % 40)" : mix == Mix::OneLine ? "((i % 20) * 2)" : "((i % 20) * 2 + 1)") + ", 1 FROM n");
     // Existing, posted history.
     exec(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + std::to_string(lines / 20 + 1) +
                  ") INSERT INTO BatchH (BATCHNO, CODE, PREF, REF, DATE, POSTED, VALUE) "
@@ -113,44 +116,79 @@ struct Replay {
     }
 };
 
-double runReplay(const std::string& path, const std::string& ini, bool writeIni) {
-    Replay r;
-    sqlite3_open_v2(path.c_str(), &r.db, SQLITE_OPEN_READWRITE, nullptr);
-    exec(r.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
-    sqlite3_stmt* page = r.prep("SELECT rowid, * FROM DiaryAttachments WHERE TRACKREFERENCE > ?1 ORDER BY TRACKREFERENCE LIMIT 256");
-    sqlite3_stmt* count = r.prep("SELECT count(*) FROM DocumentCharges WHERE DocumentName = ?1");
-    sqlite3_stmt* rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE (DOCUMENTNAME, rowid) >= (?1, 0) ORDER BY DOCUMENTNAME, rowid LIMIT 4");
-    sqlite3_stmt* batch = r.prep("SELECT BatchNo FROM BatchH WHERE (Code = ?1) AND (Posted <> 'Y') AND (Ref = 'AutoOutlay') AND (DATE = ?2)");
-    sqlite3_stmt* ctl = r.prep("SELECT rowid, * FROM control ORDER BY NEXT_DOC_NO LIMIT 4");
-    sqlite3_stmt* ctlPut = r.prep("UPDATE control SET LASTBATCH = ?1, LASTPREF = ?2 WHERE rowid = ?3");
-    sqlite3_stmt* header = r.prep("INSERT INTO BatchH (BATCHNO, POSTFWD, TYPE, CODE, PREF, REF, DATE, NARR, VALUE, POSTED, CLIENTAC, PERNO, "
-                                  "YEAR, USERCODE, ENTRYDATE, CURRENCY) VALUES (?1, 'N', 'P', ?2, ?3, 'AutoOutlay', ?4, ?5, '0.00', 'N', "
-                                  "'N', 12, 2026, 'AUTO', ?4, 'E')");
-    sqlite3_stmt* fee = r.prep("SELECT FnCode FROM Diary WHERE ActionID = ?1");
-    sqlite3_stmt* outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE CODE = ?1 LIMIT 1");
-    sqlite3_stmt* matter = r.prep("SELECT rowid, * FROM Matters WHERE CODE = ?1 LIMIT 1");
-    sqlite3_stmt* line = r.prep("INSERT INTO BatchDetails (BATCHNO, TYPE, CODE, PREF, REF, DATE, FEE, NARR, MATTER, VALUE, VATCODE, VATVAL, "
-                                "OUTLAY, YEAR, PERNO, ENTRYCURRENCY, CURRENCYVALUE, OUTLAYCODE) VALUES (?1, 'P', '7100', ?2, 'Doc Outlay', "
-                                "?3, ?4, ?5, ?6, ?7, 'E', '0.00', 'O', 2026, 12, 'E', ?8, ?9)");
-    sqlite3_stmt* getH = r.prep("SELECT rowid, VALUE FROM BatchH WHERE BATCHNO = ?1 LIMIT 1");
-    sqlite3_stmt* putH = r.prep("UPDATE BatchH SET VALUE = ?1, CURRENCYVALUE = ?2 WHERE rowid = ?3");
-    sqlite3_stmt* maxRef = r.prep("SELECT max(TrackReference) FROM DiaryAttachments");
-    const std::string today = mg::dates::toIsoDate(mg::dates::today());
+// The replay as a run that posts a given number of attachments per turn, so that it can take
+// turns with the import.
+class ReplayRun {
+public:
+    ReplayRun(const std::string& path, std::string ini, bool writeIni) : ini_(std::move(ini)), writeIni_(writeIni) {
+        sqlite3_open_v2(path.c_str(), &r.db, SQLITE_OPEN_READWRITE, nullptr);
+        exec(r.db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+        // Text compares without its trailing blanks, as the import's statements compare it.
+        page = r.prep("SELECT rowid, * FROM DiaryAttachments WHERE TRACKREFERENCE > ?1 ORDER BY TRACKREFERENCE LIMIT 256");
+        count = r.prep("SELECT count(*) FROM DocumentCharges WHERE rtrim(DocumentName) COLLATE NOCASE = ?1");
+        rows = r.prep("SELECT rowid, * FROM DocumentCharges WHERE rtrim(DOCUMENTNAME) COLLATE NOCASE = ?1 AND RECORDID >= 0 "
+                     "ORDER BY RECORDID, rowid LIMIT 4");
+        batch = r.prep("SELECT BatchNo FROM BatchH WHERE (rtrim(Code) COLLATE NOCASE = ?1) AND (rtrim(Posted) COLLATE NOCASE <> 'Y') "
+                      "AND (rtrim(Ref) COLLATE NOCASE = 'AutoOutlay') AND (DATE = ?2)");
+        ctl = r.prep("SELECT rowid, * FROM control ORDER BY NEXT_DOC_NO LIMIT 4");
+        ctlPut = r.prep("UPDATE control SET LASTBATCH = ?1, LASTPREF = ?2 WHERE rowid = ?3");
+        header = r.prep("INSERT INTO BatchH (BATCHNO, POSTFWD, TYPE, CODE, PREF, REF, DATE, NARR, VALUE, POSTED, CLIENTAC, PERNO, "
+                        "YEAR, USERCODE, ENTRYDATE, CURRENCY) VALUES (?1, 'N', 'P', ?2, ?3, 'AutoOutlay', ?4, ?5, '0.00', 'N', "
+                        "'N', 12, 2026, 'AUTO', ?4, 'E')");
+        fee = r.prep("SELECT FnCode FROM Diary WHERE ActionID = ?1");
+        outlay = r.prep("SELECT rowid, * FROM OutlayCode WHERE rtrim(CODE) COLLATE NOCASE = ?1 ORDER BY rowid LIMIT 1");
+        matter = r.prep("SELECT rowid, * FROM Matters WHERE rtrim(CODE) COLLATE NOCASE = ?1 ORDER BY rowid LIMIT 1");
+        line = r.prep("INSERT INTO BatchDetails (BATCHNO, TYPE, CODE, PREF, REF, DATE, FEE, NARR, MATTER, VALUE, VATCODE, VATVAL, "
+                      "OUTLAY, YEAR, PERNO, ENTRYCURRENCY, CURRENCYVALUE, OUTLAYCODE) VALUES (?1, 'P', '7100', ?2, 'Doc Outlay', "
+                      "?3, ?4, ?5, ?6, ?7, 'E', '0.00', 'O', 2026, 12, 'E', ?8, ?9)");
+        getH = r.prep("SELECT rowid, VALUE FROM BatchH WHERE BATCHNO = ?1 LIMIT 1");
+        putH = r.prep("UPDATE BatchH SET VALUE = ?1, CURRENCYVALUE = ?2 WHERE rowid = ?3");
+        maxRef = r.prep("SELECT max(TrackReference) FROM DiaryAttachments");
+        today = mg::dates::toIsoDate(mg::dates::today());
+    }
+    ~ReplayRun() {
+        for (sqlite3_stmt* st : {page, count, rows, batch, ctl, ctlPut, header, fee, outlay, matter, line, getH, putH, maxRef})
+            sqlite3_finalize(st);
+        sqlite3_close(r.db);
+    }
+    double seconds = 0;
 
-    auto t0 = Clock::now();
-    long long last = 0;
-    for (;;) {
-        sqlite3_bind_int64(page, 1, last);
-        struct Att { long long ref, diary; std::string cas, doc; };
-        std::vector<Att> atts;
+    // Posts up to n attachments; false once none are left (the closing query has then run).
+    bool turn(int n) {
+        auto t0 = Clock::now();
+        bool more = true;
+        for (int i = 0; i < n && more; ++i) {
+            if (next_ == atts_.size()) {
+                readPage();
+                if (atts_.empty()) {
+                    sqlite3_step(maxRef);
+                    sqlite3_reset(maxRef);
+                    more = false;
+                    break;
+                }
+            }
+            post(atts_[next_++]);
+        }
+        seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+        return more;
+    }
+
+private:
+    struct Att { long long ref, diary; std::string cas, doc; };
+
+    void readPage() {
+        atts_.clear();
+        next_ = 0;
+        sqlite3_bind_int64(page, 1, last_);
         while (sqlite3_step(page) == SQLITE_ROW)
-            atts.push_back({sqlite3_column_int64(page, 2), sqlite3_column_int64(page, 1),
-                            reinterpret_cast<const char*>(sqlite3_column_text(page, 3)),
-                            reinterpret_cast<const char*>(sqlite3_column_text(page, 4))});
+            atts_.push_back({sqlite3_column_int64(page, 2), sqlite3_column_int64(page, 1),
+                             reinterpret_cast<const char*>(sqlite3_column_text(page, 3)),
+                             reinterpret_cast<const char*>(sqlite3_column_text(page, 4))});
         sqlite3_reset(page);
-        if (atts.empty()) break;
-        for (const Att& a : atts) {
-            last = a.ref;
+    }
+
+    void post(const Att& a) {
+            last_ = a.ref;
             sqlite3_bind_text(count, 1, a.doc.c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_step(count);
             int n = sqlite3_column_int(count, 0);
@@ -232,16 +270,59 @@ double runReplay(const std::string& path, const std::string& ini, bool writeIni)
                 }
                 exec(r.db, "COMMIT");
             }
-            if (writeIni) mg::ini::put(ini, "DocumentOutlays", "LastTrackRef", std::to_string(a.ref));
-        }
+            if (writeIni_) mg::ini::put(ini_, "DocumentOutlays", "LastTrackRef", std::to_string(a.ref));
     }
-    sqlite3_step(maxRef);
-    sqlite3_reset(maxRef);
-    double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-    for (sqlite3_stmt* st : {page, count, rows, batch, ctl, ctlPut, header, fee, outlay, matter, line, getH, putH, maxRef}) sqlite3_finalize(st);
-    sqlite3_close(r.db);
-    return seconds;
-}
+
+    Replay r;
+    std::string ini_;
+    bool writeIni_;
+    std::string today;
+    long long last_ = 0;
+    std::vector<Att> atts_;
+    size_t next_ = 0;
+    sqlite3_stmt *page, *count, *rows, *batch, *ctl, *ctlPut, *header, *fee, *outlay, *matter, *line, *getH, *putH, *maxRef;
+};
+
+// The import as a run that does one timer event's share per turn.
+class ImportRun {
+public:
+    ImportRun(const std::string& path, const std::string& ini)
+        : ctx_(settings(path)), s_{ctx_, ui_}, import_(s_, ui_, 0, ini) {
+        auto t0 = Clock::now();
+        if (!import_.prepare()) {
+            std::fprintf(stderr, "the import did not start\n");
+            std::exit(1);
+        }
+        import_.opened();
+        seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    double seconds = 0;
+    uint64_t statements() const { return ctx_.statementsSent(); }
+    bool turn() {
+        auto t0 = Clock::now();
+        const bool more = !import_.ended();
+        if (more) import_.cycle();
+        if (import_.ended() && !finished_) {
+            import_.finish();
+            finished_ = true;
+        }
+        seconds += std::chrono::duration<double>(Clock::now() - t0).count();
+        return more;
+    }
+
+private:
+    static mg::db::Settings settings(const std::string& path) {
+        mg::db::Settings s;
+        s.driver = "sqlite";
+        s.database = path;
+        return s;
+    }
+    mg::Context ctx_;
+    QuietUi ui_;
+    mg::Session s_;
+    mg::outlays::OutlayImport import_;
+    bool finished_ = false;
+};
 
 }  // namespace
 
@@ -309,7 +390,29 @@ int main(int argc, char** argv) {
     const auto dir = std::filesystem::temp_directory_path() / "mg-outlay-bench";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::printf("outlay import of %d attachments (half with one charge row, half with two), WAL, synchronous=FULL\n", attachments);
+    // The statements one attachment costs (each a round trip on a server), by its charge rows:
+    // runs over attachments of one kind, less a run with nothing to post.
+    {
+        const int n = 400;
+        uint64_t per[3] = {};
+        for (Mix mix : {Mix::OneLine, Mix::TwoLine}) {
+            std::string p = (dir / "count.db").string(), q = (dir / "count0.db").string();
+            std::filesystem::remove(p);
+            std::filesystem::remove(q);
+            seed(p, n, 1000, mix);
+            seed(q, 0, 1000, mix);
+            std::filesystem::remove(dir / "count.ini");
+            std::filesystem::remove(dir / "count0.ini");
+            const uint64_t all = runImport(p, (dir / "count.ini").string()).statements;
+            const uint64_t none = runImport(q, (dir / "count0.ini").string()).statements;
+            per[static_cast<int>(mix)] = all - none;
+        }
+        std::printf("statements per attachment: one charge row %.2f, two charge rows %.2f (the day's batches exist; begin and commit "
+                    "included)\n",
+                    double(per[1]) / n, double(per[2]) / n);
+    }
     std::printf("%-16s %14s %14s %14s %10s %12s\n", "existing lines", "import att/s", "replay att/s", "replay+ini", "ratio", "stmts/att");
     for (int lines : {1000, 100000}) {
         std::string a = (dir / ("import-" + std::to_string(lines) + ".db")).string();
@@ -318,17 +421,19 @@ int main(int argc, char** argv) {
         seed(a, attachments, lines);
         seed(b, attachments, lines);
         seed(c, attachments, lines);
-        const char* only = std::getenv("MG_BENCH_ONLY");  // "import" or "replay", for profiling one side
-        Run imp{1, 0};
-        double rep = 1, repIni = 1;
-        if (!only || std::string(only) == "import") imp = runImport(a, (dir / "import.ini").string());
-        if (!only || std::string(only) == "replay") {
-            rep = runReplay(b, (dir / "replay.ini").string(), false);
-            repIni = runReplay(c, (dir / "replayini.ini").string(), true);
+        // The three take turns, one timer event's share of attachments each, so that the disk's
+        // moods weigh on all alike.
+        ImportRun imp(a, (dir / "import.ini").string());
+        ReplayRun rep(b, (dir / "replay.ini").string(), false), repIni(c, (dir / "replayini.ini").string(), true);
+        for (bool more = true; more;) {
+            more = imp.turn();
+            more = rep.turn(25) || more;
+            more = repIni.turn(25) || more;
         }
-        std::printf("%-16d %14.0f %14.0f %14.0f %10.2f %12.1f\n", lines, attachments / imp.seconds, attachments / rep,
-                    attachments / repIni, rep / imp.seconds, double(imp.statements) / attachments);
-        std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", repIni / imp.seconds);
+        std::printf("%-16d %14.0f %14.0f %14.0f %10.2f %12.1f\n", lines, attachments / imp.seconds, attachments / rep.seconds,
+                    attachments / repIni.seconds, rep.seconds / imp.seconds, double(imp.statements()) / attachments);
+        std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", repIni.seconds / imp.seconds);
+        std::fflush(stdout);
     }
     if (mg::bench::serverAtHand()) benchServer(std::min(attachments, 2000), dir);
     if (!std::getenv("MG_BENCH_KEEP")) std::filesystem::remove_all(dir);

@@ -67,6 +67,8 @@ public:
 struct Dialect;
 enum class SqlDialect { SqlServer, Sqlite, PostgreSql };
 
+struct LockHolder;  // data/lock_file.h
+
 struct ObjectInfo {
     bool exists = false;
     bool isView = false;
@@ -104,6 +106,20 @@ public:
     virtual void setBusyTimeout(int milliseconds) = 0;
 
     virtual const Dialect& dialect() const = 0;
+
+    // An application lock named `name` on this database, held by this connection until it
+    // is released, the connection closes or the process ends. `granted` false: another
+    // connection holds it, and `holder` says where that one runs, as far as can be told.
+    // An embedded database keeps it in a lock file beside the database file; a server
+    // backend takes it from the server (sp_getapplock on SQL Server, pg_try_advisory_lock on
+    // PostgreSQL). A backend without one grants every lock.
+    virtual Error tryApplicationLock(std::string_view name, bool& granted, LockHolder& holder) {
+        (void)name;
+        (void)holder;
+        granted = true;
+        return Error::ok();
+    }
+    virtual void releaseApplicationLock(std::string_view name) { (void)name; }
 
     // Statements sent to the database so far (each is one round trip on a server).
     uint64_t statementsSent = 0;

@@ -48,7 +48,9 @@ int Context::commit() {
         // A commit that fails has rolled the transaction back: it is over either way.
         Error e = c->commit();
         depth_ = 0;
-        return e ? setError(e) : ok();
+        if (e) return setError(e);
+        ++commits_;
+        return ok();
     }
     // A nested transaction that cannot be released stays open for the caller to roll back.
     if (Error e = c->release(depth_ - 1)) return setError(e);

@@ -80,6 +80,9 @@ public:
     int commit();
     int rollback();
     int transactionDepth() const { return depth_; }
+    // Outermost transactions committed on this context so far: work that went through
+    // (the command line tells one lock wait from the next by it).
+    uint64_t commitsMade() const { return commits_; }
 
     // ---- the connection ---------------------------------------------------------------
     // Connects on first use; leaves the error (and returns nullptr) when it cannot.
@@ -94,6 +97,7 @@ private:
     std::array<int, kTableCount> used_{};
     Error error_;
     int depth_ = 0;
+    uint64_t commits_ = 0;
 };
 
 }  // namespace mg

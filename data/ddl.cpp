@@ -4,6 +4,8 @@
 
 namespace mg::ddl {
 
+std::string keyTerm(const ColumnDecl& c, db::SqlDialect d) { return db::dialectOf(d).keyTerm(c); }
+
 bool keyIsRowKey(const TableDecl& t, int key) {
     const KeyDecl& k = t.keys[key];
     return k.components.size() == 1 && t.columns[k.components[0].column].numbered;

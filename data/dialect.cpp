@@ -60,8 +60,14 @@ struct SqliteDialect final : Dialect {
         return s;
     }
     bool rowValues() const override { return true; }
+    // Decimals with places are stored as text: they compare as numbers. Texts compare
+    // without their trailing blanks, as keys do.
     std::string filterOperand(const ColumnDecl& c) const override {
         if (c.type == ColType::Decimal && c.scale > 0) return "CAST(" + quoteName(c.name) + " AS REAL)";
+        return keyTerm(c);
+    }
+    std::string keyTerm(const ColumnDecl& c) const override {
+        if (c.type == ColType::Text || c.type == ColType::ZText) return "rtrim(" + quoteName(c.name) + ") COLLATE NOCASE";
         return quoteName(c.name);
     }
     std::string columnType(const ColumnDecl& c) const override {
@@ -307,7 +313,7 @@ std::vector<std::string> Dialect::createIndexes(const TableDecl& t, bool ifMissi
         s += create + quoteName(t.indexName(static_cast<int>(k))) + " ON " + tableName(t) + " (";
         for (size_t i = 0; i < key.components.size(); ++i) {
             if (i) s += ", ";
-            s += quoteName(t.columns[key.components[i].column].name);
+            s += keyTerm(t.columns[key.components[i].column]);
             if (key.components[i].descending) s += " DESC";
         }
         s += ")";
@@ -317,7 +323,7 @@ std::vector<std::string> Dialect::createIndexes(const TableDecl& t, bool ifMissi
     // their cost does not grow with the table: the outlay import looks for the day's open
     // automatic batch of a nominal code by code and date.
     if (t.id == TableId::BatchH)
-        out.push_back("CREATE " + create + quoteName("BatchH_CodeDate") + " ON " + tableName(t) + " (" + quoteName("CODE") + ", " +
+        out.push_back("CREATE " + create + quoteName("BatchH_CodeDate") + " ON " + tableName(t) + " (" + keyTerm(t.columns[t.columnIndex("CODE")]) + ", " +
                       quoteName("DATE") + ")");
     return out;
 }

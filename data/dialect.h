@@ -43,6 +43,10 @@ struct Dialect {
     // A column of the filter of a view, as it compares: decimals with places are text in
     // the embedded database and compare as numbers.
     virtual std::string filterOperand(const ColumnDecl& c) const;
+    // A key column as indexes hold it and statements compare and order it. The embedded
+    // database compares text without its trailing blanks and without regard to case, as the
+    // practice's server does, through the expression rtrim(column) COLLATE NOCASE.
+    virtual std::string keyTerm(const ColumnDecl& c) const { return quoteName(c.name); }
 
     // ---- writes ----
     // INSERT of the given columns; with `numbered` >= 0 the statement gives back the value

@@ -1,16 +1,20 @@
 // INI files: reads go through SimpleIni (case-insensitive names, one value per key, the first
 // one in the file when a key is repeated); writes are a line edit of the file's own text, so
 // everything the write does not touch stays byte for byte as it was, line ends included.
+// A file is read in its own encoding (plain bytes, UTF-8 with a signature, UTF-16 in either
+// byte order with its mark) as UTF-8 text, and written back in that same encoding.
 
 #include "data/ini.h"
+#include "data/ini_encoding.h"
 
-#define SI_NO_CONVERSION  // the store is plain bytes; no UTF conversion library is needed
+#define SI_NO_CONVERSION  // the text handed to it is plain bytes; files are decoded here
 #ifndef SI_IMPLEMENTATION
 #define SI_IMPLEMENTATION
 #endif
 #include <SimpleIni.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -22,11 +26,20 @@
 #include <vector>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
+#include <sys/stat.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -41,9 +54,12 @@ constexpr std::uintmax_t kMaxIniBytes = 8u * 1024u * 1024u;
 
 enum class FileState { Missing, Ok, Garbled, Unreadable };
 
+// Everything below works on `text`: UTF-8 for the files with a signature, the file's own
+// bytes otherwise.
 struct FileText {
     FileState state = FileState::Missing;
-    std::string bytes;
+    Encoding encoding = Encoding::Bytes;
+    std::string text;  // without the signature
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -65,8 +81,8 @@ bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-// A file with NUL bytes or other control characters (a binary file, a UTF-16 file, a file
-// overwritten with garbage) is not an INI file; it reads as missing.
+// Text with NUL bytes or other control characters (a binary file, UTF-16 without its mark, a
+// file overwritten with garbage) is not an INI file.
 bool looksGarbled(std::string_view bytes) {
     for (char ch : bytes) {
         const auto c = static_cast<unsigned char>(ch);
@@ -112,8 +128,14 @@ FileText readFile(const fs::path& path) {
         result.state = FileState::Unreadable;
         return result;
     }
-    result.bytes = std::move(buffer).str();
-    result.state = looksGarbled(result.bytes) ? FileState::Garbled : FileState::Ok;
+    auto decoded = decode(std::move(buffer).str());
+    if (!decoded) {
+        result.state = FileState::Garbled;
+        return result;
+    }
+    result.encoding = decoded->encoding;
+    result.text = std::move(decoded->text);
+    result.state = looksGarbled(result.text) ? FileState::Garbled : FileState::Ok;
     return result;
 }
 
@@ -134,10 +156,9 @@ struct Line {
 
 // Classifies a line the way SimpleIni reads it: blanks skipped, ';' and '#' start a comment,
 // "[name]" opens a section, "name=value" is a key, everything else is ignored.
-// `from` skips a UTF-8 signature at the start of the file.
-void classify(Line& line, size_t from) {
+void classify(Line& line) {
     std::string_view t = line.text;
-    size_t i = from;
+    size_t i = 0;
     while (i < t.size() && isBlank(t[i])) ++i;
     if (i == t.size() || t[i] == ';' || t[i] == '#') return;
     if (t[i] == '[') {
@@ -173,8 +194,7 @@ std::vector<Line> splitLines(const std::string& bytes) {
                 line.end = std::string(1, bytes[i]);
             }
         }
-        const bool signature = start == 0 && line.text.rfind("\xEF\xBB\xBF", 0) == 0;
-        classify(line, signature ? 3 : 0);
+        classify(line);
         start = i + line.end.size();
         lines.push_back(std::move(line));
     }
@@ -299,11 +319,65 @@ void syncFolder(const fs::path& folder) {
 #endif
 }
 
+// Whether a process of that id runs on this computer. When that cannot be told, it is taken
+// to run: its file is left alone.
+bool processRunning(long long pid) {
+    if (pid <= 0 || pid > INT_MAX) return true;
+#ifdef _WIN32
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!h) return ::GetLastError() != ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool ended = ::GetExitCodeProcess(h, &code) && code != STILL_ACTIVE;
+    ::CloseHandle(h);
+    return !ended;
+#else
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+#endif
+}
+
+// The temporary of a write is named after its file and the writing process:
+// "Quillerton.ini.tmp-<process id>".
+constexpr std::string_view kTempInfix = ".tmp-";
+
+fs::path tempPathOf(const fs::path& target) {
+    fs::path temp = target;
+    temp += std::string(kTempInfix) + std::to_string(processId());
+    return temp;
+}
+
+// A temporary of a process that is no longer running (killed or crashed while it wrote or
+// held a staged write) is removed by the next write of the same file. A temporary is left
+// alone while its process runs, and for a minute after it was last written even when no
+// such process runs here: the folder may be shared with a computer where it does.
+constexpr auto kStaleAfter = std::chrono::minutes(1);
+
+void removeStaleTemporaries(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = target.filename().string() + std::string(kTempInfix);
+    const auto now = fs::file_time_type::clock::now();
+    std::vector<fs::path> stale;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= prefix.size() || name.size() > prefix.size() + 10 || !name.starts_with(prefix)) continue;
+        const std::string_view digits = std::string_view(name).substr(prefix.size());
+        if (digits.find_first_not_of("0123456789") != std::string_view::npos) continue;
+        const long long pid = std::stoll(std::string(digits));
+        if (pid == processId()) continue;  // this process's own, reused by its writes
+        std::error_code fileEc;
+        if (!it->is_regular_file(fileEc) || it->is_symlink(fileEc)) continue;
+        const auto written = it->last_write_time(fileEc);
+        if (fileEc || now - written < kStaleAfter) continue;
+        if (processRunning(pid)) continue;
+        stale.push_back(it->path());
+    }
+    for (const fs::path& p : stale) fs::remove(p, ec);
+}
+
 // Writes `text` to a temporary file beside `target` and flushes it to disk. On failure the
 // temporary is removed and an empty path returned; `target` is never touched.
 fs::path stageFile(const fs::path& target, const std::string& text, std::optional<fs::perms> keepPerms) {
-    fs::path temp = target;
-    temp += ".tmp-" + std::to_string(processId());
+    const fs::path temp = tempPathOf(target);
     std::error_code ec;
 
 #ifdef _WIN32
@@ -362,32 +436,69 @@ std::string defaultIniPath() {
 #endif
 }
 
-std::string get(std::string_view file, std::string_view section, std::string_view key,
-                std::string_view defaultValue) {
+FileStatus fileStatus(std::string_view file) {
+    switch (readFile(resolve(file)).state) {
+    case FileState::Ok:
+        return FileStatus::Read;
+    case FileState::Missing:
+        return FileStatus::Missing;
+    case FileState::Garbled:
+        return FileStatus::Garbled;
+    case FileState::Unreadable:
+        return FileStatus::Unreadable;
+    }
+    return FileStatus::Unreadable;
+}
+
+Lookup lookup(std::string_view file, std::string_view section, std::string_view key) {
+    Lookup result;
+    const FileText text = readFile(resolve(file));
+    switch (text.state) {
+    case FileState::Ok:
+        result.file = FileStatus::Read;
+        break;
+    case FileState::Missing:
+        result.file = FileStatus::Missing;
+        return result;
+    case FileState::Garbled:
+        result.file = FileStatus::Garbled;
+        return result;
+    case FileState::Unreadable:
+        result.file = FileStatus::Unreadable;
+        return result;
+    }
+
     const std::string sectionName(trimBlanks(section));
     const std::string keyName(trimBlanks(key));
-    if (sectionName.empty() || keyName.empty()) return std::string(defaultValue);
-
-    const FileText text = readFile(resolve(file));
-    if (text.state != FileState::Ok) return std::string(defaultValue);
+    if (sectionName.empty() || keyName.empty()) return result;
 
     CSimpleIniA ini(/*utf8*/ false, /*multiKey*/ true, /*multiLine*/ false);
-    if (ini.LoadData(text.bytes.data(), text.bytes.size()) < 0) return std::string(defaultValue);
+    if (ini.LoadData(text.text.data(), text.text.size()) < 0) {
+        result.file = FileStatus::Garbled;
+        return result;
+    }
     CSimpleIniA::TNamesDepend values;
-    if (!ini.GetAllValues(sectionName.c_str(), keyName.c_str(), values) || values.empty())
-        return std::string(defaultValue);
+    if (!ini.GetAllValues(sectionName.c_str(), keyName.c_str(), values) || values.empty()) return result;
     // A repeated key (or a key repeated in a repeated section) reads as its first occurrence.
     const CSimpleIniA::Entry* first = &values.front();
     for (const auto& e : values)
         if (e.nOrder < first->nOrder) first = &e;
-    return std::string(trimBlanks(first->pItem ? first->pItem : ""));
+    std::string_view value = trimBlanks(first->pItem ? first->pItem : "");
+    // A value between double quotes is read without them; what is inside stays as written.
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    result.value = std::string(value);
+    return result;
 }
 
-long long getInt(std::string_view file, std::string_view section, std::string_view key,
-                 long long defaultValue) {
-    const std::string value = get(file, section, key, {});
-    const std::string_view t = trimBlanks(value);
-    if (t.empty()) return defaultValue;
+std::string get(std::string_view file, std::string_view section, std::string_view key,
+                std::string_view defaultValue) {
+    Lookup found = lookup(file, section, key);
+    return found.value ? std::move(*found.value) : std::string(defaultValue);
+}
+
+long long wholeNumber(std::string_view text, long long blankValue) {
+    const std::string_view t = trimBlanks(text);
+    if (t.empty()) return blankValue;
     size_t i = 0;
     bool negative = false;
     if (t[i] == '+' || t[i] == '-') {
@@ -406,6 +517,11 @@ long long getInt(std::string_view file, std::string_view section, std::string_vi
     }
     if (negative) return n;
     return n == LLONG_MIN ? LLONG_MAX : -n;
+}
+
+long long getInt(std::string_view file, std::string_view section, std::string_view key,
+                 long long defaultValue) {
+    return wholeNumber(get(file, section, key, {}), defaultValue);
 }
 
 StagedWrite stage(std::string_view file, std::string_view section, std::string_view key,
@@ -438,7 +554,11 @@ StagedWrite stage(std::string_view file, std::string_view section, std::string_v
         const fs::file_status st = fs::status(path, ec);
         if (!ec) perms = st.permissions();
     }
-    fs::path temp = stageFile(path, edited(current.bytes, sectionName, keyName, value), perms);
+    // The file keeps its encoding; a value it cannot hold is not written.
+    const std::optional<std::string> bytes = encode(edited(current.text, sectionName, keyName, value), current.encoding);
+    if (!bytes) return {};
+    removeStaleTemporaries(path);
+    fs::path temp = stageFile(path, *bytes, perms);
     if (temp.empty()) return {};
     StagedWrite w;
     w.temp_ = temp.string();

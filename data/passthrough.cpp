@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "data/dates.h"
+#include "data/schema.h"
 
 namespace mg::db {
 namespace {
@@ -114,6 +115,39 @@ std::string isoFromDateTimeLiteral(const std::string& v) {
     return out;
 }
 
+// The tables a statement names: the words after FROM, JOIN, UPDATE and INTO.
+std::vector<const TableDecl*> namedTables(const std::vector<Token>& t) {
+    std::vector<const TableDecl*> out;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].kind != Tok::Word) continue;
+        const std::string& w = t[i].text;
+        if (!eqNoCase(w, "from") && !eqNoCase(w, "join") && !eqNoCase(w, "update") && !eqNoCase(w, "into")) continue;
+        size_t n = skipSpace(t, i + 1);
+        if (n < t.size() && (t[n].kind == Tok::Word || t[n].kind == Tok::Bracketed))
+            if (const TableDecl* d = findTable(t[n].text)) out.push_back(d);
+    }
+    return out;
+}
+
+// Whether a name of a statement is a text column of the tables it names: text in one of
+// them and nothing else in any. A qualified name ("a.Code") is looked up by its last part.
+bool isTextColumn(std::string_view name, const std::vector<const TableDecl*>& tables) {
+    if (size_t dot = name.rfind('.'); dot != std::string_view::npos) name.remove_prefix(dot + 1);
+    bool text = false;
+    for (const TableDecl* t : tables) {
+        int c = t->columnIndex(name);
+        if (c < 0) continue;
+        if (t->columns[c].type != ColType::Text && t->columns[c].type != ColType::ZText) return false;
+        text = true;
+    }
+    return text;
+}
+
+bool isComparison(const Token& tok) {
+    return tok.kind == Tok::Punct && (tok.text == "=" || tok.text == "<>" || tok.text == "!=" || tok.text == "<" || tok.text == ">" ||
+                                      tok.text == "<=" || tok.text == ">=");
+}
+
 Param numberParam(const std::string& text) {
     if (text.find('.') == std::string::npos && text.size() <= 18) return Param::integer(std::stoll(text));
     return Param::str(text);
@@ -135,12 +169,26 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
     std::string prevWord;      // the last word seen, upper case ("" after anything else)
     std::string prevSig;       // the last token that is not blank space
     bool inByList = false;
+    // Fixed-width text is blank-padded: the server compares 'TB1' and 'TB1   ' as one value.
+    // A text column compared with a text literal compares without its trailing blanks
+    // (and without regard to case, as the column does), except where SET assigns it.
+    const std::vector<const TableDecl*> tables = lite ? namedTables(t) : std::vector<const TableDecl*>{};
+    bool inSet = false;
+    bool trimNextString = false;  // the literal a rewritten column is compared with
+    auto comparedWithText = [&](size_t i) {
+        size_t op = skipSpace(t, i + 1);
+        if (op >= t.size() || !isComparison(t[op])) return false;
+        size_t value = skipSpace(t, op + 1);
+        return value < t.size() && t[value].kind == Tok::String && !inSet && isTextColumn(t[i].text, tables);
+    };
     for (size_t i = 0; i < t.size(); ++i) {
         Token& tok = t[i];
         if (tok.kind != Tok::Space) {
             std::string upper;
             if (tok.kind == Tok::Word)
                 for (char ch : tok.text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            if (upper == "SET") inSet = true;
+            else if (upper == "WHERE" || upper == "FROM") inSet = false;
             if (upper == "BY" && (prevWord == "ORDER" || prevWord == "GROUP")) inByList = true;
             else if (upper == "HAVING" || upper == "LIMIT" || upper == "UNION" || upper == "WHERE" || upper == "FROM" || upper == "SELECT" ||
                      upper == "OFFSET" || upper == "EXCEPT" || upper == "INTERSECT" || upper == "FOR" || upper == "OPTION")
@@ -160,6 +208,10 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             break;
         case Tok::String:
             out.sql += '?';
+            if (trimNextString) {
+                tok.text.resize(tok.text.find_last_not_of(' ') + 1);  // npos + 1 is 0
+                trimNextString = false;
+            }
             out.params.push_back(Param::str(tok.text));
             break;
         case Tok::Number:
@@ -168,7 +220,10 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             out.params.push_back(numberParam(tok.text));
             break;
         case Tok::Bracketed:
-            if (lite) {
+            if (lite && comparedWithText(i)) {
+                out.sql += "rtrim(\"" + tok.text + "\") COLLATE NOCASE";
+                trimNextString = true;
+            } else if (lite) {
                 out.sql += '"' + tok.text + '"';
             } else if (pg) {
                 // Names are made in lower case there.
@@ -217,7 +272,12 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             }
             std::string_view w = tok.text;
             if (rewrite && w.size() > 4 && eqNoCase(w.substr(0, 4), "dbo.")) w.remove_prefix(4);
-            out.sql += w;
+            if (lite && comparedWithText(i)) {
+                out.sql += "rtrim(" + std::string(w) + ") COLLATE NOCASE";
+                trimNextString = true;
+            } else {
+                out.sql += w;
+            }
             break;
         }
         }

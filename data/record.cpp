@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "data/utf8.h"
+
 namespace mg {
 
 Record::Record(const TableDecl& decl) : decl_(&decl), slots_(decl.columns.size()) { clear(); }
@@ -48,13 +50,12 @@ void Record::set(TextCol c, std::string_view value) {
 void Record::setText(int column, std::string_view value) {
     const ColumnDecl& col = decl_->columns[column];
     std::string& t = slots_[column].text;
+    // Sizes count characters: a text is never cut inside a UTF-8 sequence.
     if (col.type == ColType::Text) {
-        size_t n = static_cast<size_t>(col.size);
-        t.assign(value.substr(0, n));
-        t.resize(n, ' ');
+        t = utf8::padded(value, static_cast<size_t>(col.size));
     } else {
         size_t n = col.size > 0 ? static_cast<size_t>(col.size - 1) : 0;
-        t.assign(value.substr(0, n));
+        t.assign(utf8::cut(value, n));
     }
 }
 

@@ -3,6 +3,7 @@
 // values from, with the declared semantics of each column:
 //  - text n holds exactly n characters: a longer value is cut, a shorter one blank-padded;
 //  - ztext n holds at most n - 1 characters;
+//    (characters, not bytes: a UTF-8 text is never cut inside a character);
 //  - integers hold any 64-bit value, so that a value outside the column's range is not
 //    silently changed: the write that would store it fails with a clear text instead;
 //  - decimal p.s holds an exact decimal rounded to s places, half away from zero;

@@ -11,11 +11,13 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <unordered_map>
 
 #include "data/backend.h"
 #include "data/dialect.h"
+#include "data/lock_file.h"
 
 namespace mg::db {
 namespace {
@@ -198,8 +200,33 @@ public:
 
     const Dialect& dialect() const override { return dialectOf(SqlDialect::Sqlite); }
 
+    // The lock file "<database file>.<name>.lock" beside the database.
+    Error tryApplicationLock(std::string_view name, bool& granted, LockHolder& holder) override {
+        granted = false;
+        const std::string key(name);
+        if (locks_.count(key)) {
+            granted = true;
+            return Error::ok();
+        }
+        const char* file = sqlite3_db_filename(db_, "main");
+        if (!file || !*file) {  // a database in memory is this connection's alone
+            granted = true;
+            return Error::ok();
+        }
+        Error err;
+        std::unique_ptr<LockFile> lock = LockFile::tryTake(std::string(file) + "." + key + ".lock", holder, err);
+        if (err) return err;
+        if (lock) {
+            locks_[key] = std::move(lock);
+            granted = true;
+        }
+        return Error::ok();
+    }
+    void releaseApplicationLock(std::string_view name) override { locks_.erase(std::string(name)); }
+
 private:
     sqlite3* db_;
+    std::map<std::string, std::unique_ptr<LockFile>> locks_;
     std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
 };
 
@@ -226,6 +253,11 @@ std::unique_ptr<Connection> connect(const Settings& settings, Error& err) {
         return nullptr;
     }
     sqlite3_extended_result_codes(db, 1);
+    // A double-quoted name is always a name: without this SQLite takes a quoted name that
+    // matches no column for a string literal, and "CREATE INDEX ... ("LOGON")" on a table
+    // without that column would index a constant instead of failing.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, static_cast<int*>(nullptr));
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, static_cast<int*>(nullptr));
     // A file that is not a database shows itself at the first read. The journal mode is
     // set without waiting: a database another program holds locked just stays as it is
     // (the first table open then reports the lock), instead of holding up the connect.

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <charconv>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 #include "data/context.h"
@@ -11,6 +12,7 @@
 #include "data/dialect.h"
 #include "data/passthrough.h"
 #include "data/dates.h"
+#include "data/utf8.h"
 
 namespace mg {
 namespace {
@@ -37,8 +39,53 @@ bool eqNoCase(std::string_view a, std::string_view b) {
            });
 }
 
-// The leading integer of a text ("12abc" is 12).
-int64_t leadingInteger(const std::string& s) { return std::strtoll(s.c_str(), nullptr, 10); }
+// Stored values that another program wrote in another form than ours read exactly when
+// they are the same value ("12", " 12 ", "12.0" and 12.0 in an integer column); a value that
+// is not one ("12abc", "1,200.00", 12.5 in an integer column) does not convert, and the read
+// fails instead of taking some other value. Blank text reads as NULL does.
+std::optional<int64_t> wholeFromText(std::string_view text) {
+    std::optional<Decimal> d = Decimal::parse(text);
+    if (!d || !(d->roundTo(0) == *d) || !d->fits(18, 0)) return std::nullopt;
+    return d->toInt64();
+}
+
+std::optional<int64_t> wholeFromReal(double v) {
+    if (!std::isfinite(v) || v != std::trunc(v) || std::fabs(v) >= 9.2e18) return std::nullopt;
+    return static_cast<int64_t>(v);
+}
+
+std::optional<double> realFromText(std::string_view text) {
+    size_t b = text.find_first_not_of(' '), e = text.find_last_not_of(' ');
+    if (b == std::string_view::npos) return 0.0;
+    double v = 0;
+    auto r = std::from_chars(text.data() + b, text.data() + e + 1, v);
+    if (r.ec != std::errc() || r.ptr != text.data() + e + 1) return std::nullopt;
+    return v;
+}
+
+// What a column's values are, for the text of a value that does not convert.
+std::string typeWords(const ColumnDecl& col) {
+    switch (col.type) {
+    case ColType::Decimal: return "decimal " + std::to_string(col.size) + "." + std::to_string(col.scale);
+    case ColType::Float64: return "a number";
+    case ColType::Date: return "a date";
+    case ColType::Time: return "a time";
+    case ColType::DateTime: return "a date-time";
+    case ColType::Text:
+    case ColType::ZText: return "text";
+    default: return "a whole number";
+    }
+}
+
+// A stored value that cannot be taken into its column: a driver error naming the table,
+// the column and the value.
+Error notConvertible(const TableDecl& t, int column, std::string_view value) {
+    const ColumnDecl& col = t.columns[column];
+    std::string shown(utf8::cut(value, 60));
+    if (shown.size() < value.size()) shown += "...";
+    return Error::driver("conversion", "The value '" + shown + "' in column " + std::string(col.name) + " of table " +
+                                           std::string(t.storageName()) + " cannot be read as " + typeWords(col));
+}
 
 Param toParam(const ColumnDecl& col, const Slot& s) {
     switch (col.type) {
@@ -73,25 +120,30 @@ Param toParam(const ColumnDecl& col, const Slot& s) {
 
 // Reads one stored value into a slot. A NULL reads as blank, zero or no date, and a value
 // stored in another form than ours (a REAL or an INTEGER in a decimal column, "12.5",
-// a text with trailing blanks) reads exactly.
-void fromStored(Record& r, int c, const ColumnDecl& col, db::Statement& st, int sc) {
+// a text with trailing blanks) reads exactly. false when the value does not convert.
+bool fromStored(Record& r, int c, const ColumnDecl& col, db::Statement& st, int sc) {
     ValueKind k = st.kind(sc);
     Slot& s = r.slot(c);
     switch (col.type) {
     case ColType::Text:
     case ColType::ZText:
         r.setText(c, k == ValueKind::Null ? std::string() : st.text(sc));
-        break;
+        return true;
     case ColType::Int32:
     case ColType::Int16:
     case ColType::UInt16:
-    case ColType::UInt8:
-        s.i = k == ValueKind::Null ? 0 : k == ValueKind::Integer ? st.integer(sc)
-            : k == ValueKind::Real ? static_cast<int64_t>(st.real(sc)) : leadingInteger(st.text(sc));
-        break;
-    case ColType::Float64:
-        s.f = k == ValueKind::Null ? 0 : k == ValueKind::Text ? std::strtod(st.text(sc).c_str(), nullptr) : st.real(sc);
-        break;
+    case ColType::UInt8: {
+        std::optional<int64_t> v = k == ValueKind::Null ? 0 : k == ValueKind::Integer ? st.integer(sc)
+                                 : k == ValueKind::Real ? wholeFromReal(st.real(sc)) : wholeFromText(st.text(sc));
+        s.i = v.value_or(0);
+        return v.has_value();
+    }
+    case ColType::Float64: {
+        std::optional<double> v = k == ValueKind::Null ? 0.0 : k == ValueKind::Text || k == ValueKind::Blob ? realFromText(st.text(sc))
+                                : k == ValueKind::Integer ? static_cast<double>(st.integer(sc)) : st.real(sc);
+        s.f = v.value_or(0);
+        return v.has_value();
+    }
     case ColType::Decimal:
         if (k == ValueKind::Null) {
             s.dec = Decimal();
@@ -100,34 +152,39 @@ void fromStored(Record& r, int c, const ColumnDecl& col, db::Statement& st, int 
         } else {
             auto d = Decimal::parse(st.text(sc));
             r.setDecimal(c, d ? *d : Decimal());
+            return d.has_value();
         }
-        break;
-    case ColType::Date:
-        if (k == ValueKind::Null) s.date = 0;
-        else if (k == ValueKind::Integer) s.date = static_cast<int32_t>(st.integer(sc));
-        else s.date = dates::parseIsoDate(st.text(sc)).value_or(0);
-        break;
-    case ColType::Time:
-        if (k == ValueKind::Null) s.time = 0;
-        else if (k == ValueKind::Integer) s.time = static_cast<int32_t>(st.integer(sc));
-        else s.time = dates::parseIsoTime(st.text(sc)).value_or(0);
-        break;
-    case ColType::DateTime:
-        if (k == ValueKind::Null) {
-            s.date = 0;
-            s.time = 0;
-        } else {
-            std::string t = st.text(sc);
-            s.date = dates::parseIsoDate(t).value_or(0);
-            s.time = s.date ? dates::parseIsoTime(t).value_or(0) : 0;
-        }
-        break;
+        return true;
+    case ColType::Date: {
+        std::optional<int32_t> v = k == ValueKind::Null ? 0 : k == ValueKind::Integer ? static_cast<int32_t>(st.integer(sc))
+                                 : dates::parseIsoDate(st.text(sc));
+        s.date = v.value_or(0);
+        return v.has_value();
     }
+    case ColType::Time: {
+        std::optional<int32_t> v = k == ValueKind::Null ? 0 : k == ValueKind::Integer ? static_cast<int32_t>(st.integer(sc))
+                                 : dates::parseIsoTime(st.text(sc));
+        s.time = v.value_or(0);
+        return v.has_value();
+    }
+    case ColType::DateTime:
+        s.date = 0;
+        s.time = 0;
+        if (k != ValueKind::Null) {
+            std::string t = st.text(sc);
+            std::optional<int32_t> date = dates::parseIsoDate(t), time = dates::parseIsoTime(t);
+            if (!date || !time) return false;
+            s.date = *date;
+            s.time = s.date ? *time : 0;
+        }
+        return true;
+    }
+    return true;
 }
 
 // Reads one value held outside the database (a pass-through row, a value as it would be
-// stored) into a slot, by the same rules as fromStored.
-void fromParam(Record& r, int c, const ColumnDecl& col, const Param& p) {
+// stored) into a slot, by the same rules as fromStored; false when it does not convert.
+bool fromParam(Record& r, int c, const ColumnDecl& col, const Param& p) {
     Slot& s = r.slot(c);
     const bool null = p.kind == ValueKind::Null;
     std::string text;
@@ -142,31 +199,64 @@ void fromParam(Record& r, int c, const ColumnDecl& col, const Param& p) {
     }
     switch (col.type) {
     case ColType::Text:
-    case ColType::ZText: r.setText(c, text); break;
+    case ColType::ZText: r.setText(c, text); return true;
     case ColType::Int32:
     case ColType::Int16:
     case ColType::UInt16:
-    case ColType::UInt8:
-        s.i = null ? 0 : p.kind == ValueKind::Integer ? p.i : p.kind == ValueKind::Real ? static_cast<int64_t>(p.f) : leadingInteger(text);
-        break;
-    case ColType::Float64:
-        s.f = null ? 0 : p.kind == ValueKind::Real ? p.f : p.kind == ValueKind::Integer ? static_cast<double>(p.i) : std::strtod(text.c_str(), nullptr);
-        break;
+    case ColType::UInt8: {
+        std::optional<int64_t> v = null ? 0 : p.kind == ValueKind::Integer ? p.i : p.kind == ValueKind::Real ? wholeFromReal(p.f)
+                                 : wholeFromText(text);
+        s.i = v.value_or(0);
+        return v.has_value();
+    }
+    case ColType::Float64: {
+        std::optional<double> v = null ? 0.0 : p.kind == ValueKind::Real ? p.f : p.kind == ValueKind::Integer ? static_cast<double>(p.i)
+                                : realFromText(text);
+        s.f = v.value_or(0);
+        return v.has_value();
+    }
     case ColType::Decimal:
-        if (null) s.dec = Decimal();
-        else if (p.kind == ValueKind::Integer) s.dec = Decimal(p.i);
-        else r.setDecimal(c, Decimal::parse(text).value_or(Decimal()));
-        break;
-    case ColType::Date:
-        s.date = null ? 0 : p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoDate(text).value_or(0);
-        break;
-    case ColType::Time:
-        s.time = null ? 0 : p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoTime(text).value_or(0);
-        break;
-    case ColType::DateTime:
-        s.date = null ? 0 : dates::parseIsoDate(text).value_or(0);
-        s.time = s.date ? dates::parseIsoTime(text).value_or(0) : 0;
-        break;
+        if (null) {
+            s.dec = Decimal();
+        } else if (p.kind == ValueKind::Integer) {
+            s.dec = Decimal(p.i);
+        } else {
+            auto d = Decimal::parse(text);
+            r.setDecimal(c, d.value_or(Decimal()));
+            return d.has_value();
+        }
+        return true;
+    case ColType::Date: {
+        std::optional<int32_t> v = null ? 0 : p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoDate(text);
+        s.date = v.value_or(0);
+        return v.has_value();
+    }
+    case ColType::Time: {
+        std::optional<int32_t> v = null ? 0 : p.kind == ValueKind::Integer ? static_cast<int32_t>(p.i) : dates::parseIsoTime(text);
+        s.time = v.value_or(0);
+        return v.has_value();
+    }
+    case ColType::DateTime: {
+        std::optional<int32_t> date = null ? 0 : dates::parseIsoDate(text), time = null ? 0 : dates::parseIsoTime(text);
+        s.date = date.value_or(0);
+        s.time = s.date ? time.value_or(0) : 0;
+        return date && time;
+    }
+    }
+    return true;
+}
+
+// The text of a value for a message.
+std::string textOf(const Param& p) {
+    switch (p.kind) {
+    case ValueKind::Null: return "NULL";
+    case ValueKind::Integer: return std::to_string(p.i);
+    case ValueKind::Real: {
+        char buf[64];
+        auto res = std::to_chars(buf, buf + sizeof buf, p.f);
+        return std::string(buf, res.ptr);
+    }
+    default: return p.text;
     }
 }
 
@@ -201,6 +291,14 @@ Param copyOf(db::Statement& st, int sc) {
     case ValueKind::Real: return Param::real(st.real(sc));
     default: return Param::str(st.text(sc));
     }
+}
+
+// A key value of a row as the key compares it: a text without its trailing blanks, which
+// the comparisons ignore (what is left of it is kept as stored, case and length included).
+Param keyValueOf(const ColumnDecl& col, Param p) {
+    if ((col.type == ColType::Text || col.type == ColType::ZText) && p.kind == ValueKind::Text)
+        p.text.resize(rtrim(p.text).size());
+    return p;
 }
 
 // Positions: "<row identity>" then each key value as "|<kind><text>", '|' and '\' escaped.
@@ -320,6 +418,19 @@ int Table::open(int mode) {
     c->setBusyTimeout(recoverSeconds_ > 0 ? recoverSeconds_ * recoverUnitMs.load() : openWaitMs.load());
     db::ObjectInfo info;
     Error err = c->describe(decl_->storageName(), info);
+    if (!err && info.exists) {
+        // The columns come first: a table that lacks a declared column is invalid (47),
+        // whatever its keys, and its keys are never rebuilt over a column it does not have.
+        for (const ColumnDecl& col : decl_->columns) {
+            bool found = std::any_of(info.columns.begin(), info.columns.end(),
+                                     [&](const std::string& n) { return eqNoCase(n, col.name); });
+            if (!found) {
+                err = Error::of(BadFileErr, "Invalid File Declaration: " + std::string(decl_->storageName()) + " has no column " +
+                                                std::string(col.name));
+                break;
+            }
+        }
+    }
     if (!err && info.exists && !decl_->isView()) {
         for (size_t k = 0; k < decl_->keys.size() && !err; ++k) {
             if (!c->dialect().checksIndex(*decl_, static_cast<int>(k))) continue;
@@ -332,13 +443,6 @@ int Table::open(int mode) {
     recoverSeconds_ = 0;
     if (err) return fail(err);
     if (!info.exists) return fail(Error::of(NoFileError));
-    for (const ColumnDecl& col : decl_->columns) {
-        bool found = std::any_of(info.columns.begin(), info.columns.end(),
-                                 [&](const std::string& n) { return eqNoCase(n, col.name); });
-        if (!found)
-            return fail(Error::of(BadFileErr, "Invalid File Declaration: " + std::string(decl_->storageName()) +
-                                                  " has no column " + std::string(col.name)));
-    }
     open_ = true;
     mode_ = mode;
     return okay();
@@ -358,6 +462,15 @@ int Table::close() {
     watchNext_ = false;
     quickScan_ = false;
     return okay();
+}
+
+void Table::forgetRow() {
+    current_.reset();
+    currentRaw_.clear();
+    asRead_.reset();
+    watched_.reset();
+    watchedRow_.reset();
+    watchNext_ = false;
 }
 
 int Table::sendOption(std::string_view option) {
@@ -401,6 +514,17 @@ int Table::create() {
 int Table::buildKeys() {
     db::Connection* c = conn();
     if (!c) return ctx_.errorCode();
+    // A key is never rebuilt over a column the table does not have.
+    db::ObjectInfo info;
+    if (Error e = c->describe(decl_->storageName(), info)) return fail(e);
+    if (!info.exists) return fail(Error::of(NoFileError));
+    for (const KeyDecl& k : decl_->keys)
+        for (const KeyComponent& kc : k.components) {
+            std::string_view name = decl_->columns[kc.column].name;
+            if (std::none_of(info.columns.begin(), info.columns.end(), [&](const std::string& n) { return eqNoCase(n, name); }))
+                return fail(Error::of(BadFileErr, "Invalid File Declaration: " + std::string(decl_->storageName()) + " has no column " +
+                                                      std::string(name)));
+        }
     for (const std::string& s : c->dialect().createIndexes(*decl_, true))
         if (Error e = c->exec(s)) return fail(e);
     if (c->dialect().kind() == db::SqlDialect::Sqlite)
@@ -410,11 +534,16 @@ int Table::buildKeys() {
 
 // ---- reading ------------------------------------------------------------------------------
 
-void Table::fillRecord(PageRow& row, db::Statement& st, int first) const {
-    for (size_t c = 0; c < decl_->columns.size(); ++c) fromStored(row.rec, static_cast<int>(c), decl_->columns[c], st, first + static_cast<int>(c));
+Error Table::fillRecord(PageRow& row, db::Statement& st, int first) const {
+    for (size_t c = 0; c < decl_->columns.size(); ++c) {
+        const int sc = first + static_cast<int>(c);
+        if (!fromStored(row.rec, static_cast<int>(c), decl_->columns[c], st, sc))
+            return notConvertible(*decl_, static_cast<int>(c), st.text(sc));
+    }
     row.raw.clear();
     row.raw.reserve(keyColumns_.size());
-    for (int c : keyColumns_) row.raw.push_back(copyOf(st, first + c));
+    for (int c : keyColumns_) row.raw.push_back(keyValueOf(decl_->columns[c], copyOf(st, first + c)));
+    return Error::ok();
 }
 
 Param Table::positionParam(int column) const {
@@ -430,14 +559,19 @@ Param Table::positionParam(int column) const {
 
 Param Table::paramOf(int column) const { return toParam(decl_->columns[column], rec_.slot(column)); }
 
-std::string Table::orderBy(int key, bool forward) const {
+std::string Table::keyTerm(int column) const {
+    return ddl::keyTerm(decl_->columns[column], ctx_.connection()->dialect().kind());
+}
+
+std::string Table::orderBy(int key, bool forward, size_t pinned) const {
     const db::Dialect& d = ctx_.connection()->dialect();
     std::string s;
     if (key >= 0) {
-        for (const KeyComponent& k : decl_->keys[key].components) {
+        const auto& comps = decl_->keys[key].components;
+        for (size_t i = pinned; i < comps.size(); ++i) {
             if (!s.empty()) s += ", ";
-            s += d.quoteName(decl_->columns[k.column].name);
-            if (k.descending == forward) s += " DESC";
+            s += keyTerm(comps[i].column);
+            if (comps[i].descending == forward) s += " DESC";
         }
     }
     if (const std::string id = rowIdentity(); !id.empty()) {
@@ -463,11 +597,14 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     };
     std::vector<Part> parts;
     bool unique = false;
+    bool expressions = false;  // a key term that is not the bare column
     if (key >= 0) {
         const auto& comps = decl_->keys[key].components;
         unique = decl_->keys[key].unique && anchorValues_.size() >= comps.size();
-        for (size_t i = 0; i < comps.size() && i < anchorValues_.size(); ++i)
-            parts.push_back({d.quoteName(decl_->columns[comps[i].column].name), comps[i].descending == forward, true, anchorValues_[i]});
+        for (size_t i = 0; i < comps.size() && i < anchorValues_.size(); ++i) {
+            parts.push_back({keyTerm(comps[i].column), comps[i].descending == forward, true, anchorValues_[i]});
+            expressions = expressions || parts.back().name != d.quoteName(decl_->columns[comps[i].column].name);
+        }
     }
     const bool noNulls = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.value.kind == ValueKind::Null; });
     // In a unique key no other row has the same values (none of them NULL): the row
@@ -482,9 +619,10 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     }
     // Toward larger values in every component with no NULL at the anchor: one row-value
     // comparison says it all (a NULL in a row compares as unknown and is left out, which
-    // is right: it sorts before the anchor).
+    // is right: it sorts before the anchor). SQLite seeks a row value only over bare
+    // columns: a key of expressions takes the bands below, each one seek.
     const bool allUp = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.down; });
-    if (allUp && noNulls && (parts.size() == 1 || d.rowValues())) {
+    if (allUp && noNulls && (parts.size() == 1 || (d.rowValues() && !expressions))) {
         Band b;
         std::string l, r;
         for (size_t i = 0; i < parts.size(); ++i) {
@@ -496,7 +634,9 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
         bands.push_back(std::move(b));
         return bands;
     }
+    const size_t keyParts = static_cast<size_t>(std::count_if(parts.begin(), parts.end(), [](const Part& p) { return p.nullable; }));
     auto prefix = [&](size_t upTo, Band& b) {
+        b.pinned = std::min(upTo, keyParts);
         for (size_t j = 0; j < upTo; ++j) {
             if (!b.where.empty()) b.where += " AND ";
             if (parts[j].value.kind == ValueKind::Null) {
@@ -543,9 +683,10 @@ int Table::fetchPage(bool forward) {
     db::Connection* c = conn();
     if (!c) return ctx_.errorCode();
     std::vector<Band> bands = anchor_ == Anchor::None ? std::vector<Band>{Band{}} : anchorBands(key_, forward);
-    const std::string order = orderBy(key_, forward);
     // Fast scanning reads full pages from the start; a view is read whole whatever the scan.
-    const int n = quickScan_ ? std::max(pageSize_, kMaxPage) : pageSize_;
+    const int n = exactRows_ > 0 ? exactRows_ : quickScan_ ? std::max(pageSize_, kMaxPage) : pageSize_;
+    const bool exact = exactRows_ > 0;
+    exactRows_ = 0;
     // One query per band; the limit is the page's size in every band (the rows beyond the
     // page are not read), so that each band has one prepared statement per page size.
     struct Query {
@@ -560,6 +701,9 @@ int Table::fetchPage(bool forward) {
             band.params.insert(band.params.end(), filterParams_.begin(), filterParams_.end());
         }
         std::string rest = where.empty() ? std::string() : "WHERE " + where;
+        // The components a band holds equal are left out of its order: the order is the
+        // same, and a key of expressions is then read straight from its index.
+        const std::string order = orderBy(key_, forward, band.pinned);
         if (!order.empty()) rest += (rest.empty() ? "" : " ") + std::string("ORDER BY ") + order;
         queries.push_back({c->dialect().limited(selectList(), c->dialect().tableName(*decl_), rest, n, lockReads()), std::move(band.params)});
     }
@@ -574,7 +718,7 @@ int Table::fetchPage(bool forward) {
         queries.assign(1, std::move(all));
     }
     page_.clear();
-    Error err;
+    Error err, unreadable;
     for (const Query& q : queries) {
         if (static_cast<int>(page_.size()) >= n) break;
         db::trace(q.sql);
@@ -583,17 +727,24 @@ int Table::fetchPage(bool forward) {
         for (size_t i = 0; i < q.params.size(); ++i) st->bind(static_cast<int>(i + 1), q.params[i]);
         while (static_cast<int>(page_.size()) < n && st->step(err)) {
             PageRow row{st->integer(0), Record(*decl_), {}};
-            fillRecord(row, *st, 1);
+            if ((unreadable = fillRecord(row, *st, 1))) break;
             page_.push_back(std::move(row));
+            ++rowsRead_;
         }
         st->reset();
-        if (err) break;
+        if (err || unreadable) break;
     }
     if (err) return fail(err);
+    // A row whose values do not convert ends the page: the rows before it are read, and
+    // the read fails when it comes to that row (a view, read in one go, fails whole).
+    if (unreadable && (page_.empty() || decl_->isView())) {
+        page_.clear();
+        return fail(unreadable);
+    }
     pageForward_ = forward;
     pageFresh_ = true;
-    pageEnd_ = static_cast<int>(page_.size()) < n;
-    if (pageSize_ < kMaxPage) pageSize_ = std::min(pageSize_ * 4, kMaxPage);
+    pageEnd_ = !unreadable && static_cast<int>(page_.size()) < n;
+    if (!exact && pageSize_ < kMaxPage) pageSize_ = std::min(pageSize_ * 4, kMaxPage);
     return okay();
 }
 
@@ -641,6 +792,7 @@ int Table::startFiltered(int key, std::string condition, std::vector<Param> para
     invalidatePage();
     pageEnd_ = false;
     pageSize_ = kFirstPage;
+    exactRows_ = 0;
     snapshot_.clear();
     snapshotLoaded_ = false;
     snapshotPos_ = -1;
@@ -666,7 +818,8 @@ int Table::next() {
         sqlRows_.pop_front();
         // The rows land in the columns in declared order.
         for (size_t c = 0; c < decl_->columns.size() && c < row.size(); ++c)
-            fromParam(rec_, static_cast<int>(c), decl_->columns[c], row[c]);
+            if (!fromParam(rec_, static_cast<int>(c), decl_->columns[c], row[c]))
+                return fail(notConvertible(*decl_, static_cast<int>(c), textOf(row[c])));
         current_.reset();
         return okay();
     }
@@ -769,8 +922,10 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
         return fail(err ? err : Error::of(NoRecErr));
     }
     PageRow row{st->integer(0), Record(*decl_), {}};
-    fillRecord(row, *st, 1);
+    Error unreadable = fillRecord(row, *st, 1);
+    ++rowsRead_;
     st->reset();
+    if (unreadable) return fail(unreadable);
     // A read by key does not move the sequential read, but it makes this row current.
     becomeCurrent(std::move(row));
     return okay();
@@ -779,12 +934,11 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
 // "k1 = ? AND k2 IS NULL ..." for the key's components at the given values; the values
 // that are not NULL are added to `params`.
 std::string Table::keyEquals(int key, const std::vector<Param>& values, std::vector<Param>& params) const {
-    const db::Dialect& d = ctx_.connection()->dialect();
     const auto& comps = decl_->keys[key].components;
     std::string where;
     for (size_t i = 0; i < comps.size() && i < values.size(); ++i) {
         if (!where.empty()) where += " AND ";
-        const std::string name = d.quoteName(decl_->columns[comps[i].column].name);
+        const std::string name = keyTerm(comps[i].column);
         if (values[i].kind == ValueKind::Null) {
             where += name + " IS NULL";
         } else {
@@ -806,7 +960,7 @@ int Table::get(Key key) {
     if (!conn()) return ctx_.errorCode();
     std::vector<Param> params;
     const std::string where = keyEquals(key.index, keyValues(key.index), params);
-    return readWhere(where, params, orderBy(key.index, true).c_str());
+    return readWhere(where, params, orderBy(key.index, true, decl_->keys[key.index].components.size()).c_str());
 }
 
 std::string Table::position(Key key) const {
@@ -825,7 +979,7 @@ int Table::reget(Key key, std::string_view pos) {
         if (values.size() < decl_->keys[key.index].components.size()) return fail(Error::of(NoRecErr));
         std::vector<Param> params;
         const std::string where = keyEquals(key.index, values, params);
-        return readWhere(where, params, orderBy(key.index, true).c_str());
+        return readWhere(where, params, orderBy(key.index, true, decl_->keys[key.index].components.size()).c_str());
     }
     return readWhere(rowIdentity() + " = ?", {Param::integer(rowid)}, nullptr);
 }
@@ -853,7 +1007,7 @@ int Table::reset(Key key, std::string_view pos) {
             return fail(err ? err : Error::of(NoRecErr));
         }
         values.clear();
-        for (size_t i = 0; i < comps.size(); ++i) values.push_back(copyOf(*st, static_cast<int>(i)));
+        for (size_t i = 0; i < comps.size(); ++i) values.push_back(keyValueOf(decl_->columns[comps[i].column], copyOf(*st, static_cast<int>(i))));
         st->reset();
     }
     anchor_ = Anchor::Row;
@@ -1164,7 +1318,7 @@ int View::open() {
                     v += f[i++];
                 }
                 sql += "?";
-                params.push_back(Param::str(v));
+                params.push_back(Param::str(std::string(rtrim(v))));  // texts compare without trailing blanks
                 return 0;
             }
             size_t start = i;

@@ -86,6 +86,9 @@ public:
     // The next read is watched: a later put or remove of that row fails with 89 when
     // the row in the database no longer matches what was read.
     void watch() { watchNext_ = true; }
+    // The buffer no longer stands for a row (another station deleted it): the watch ends
+    // and a put or remove fails with 33 until the next read. The values stay.
+    void forgetRow();
 
     int create();
     int buildKeys();
@@ -101,6 +104,12 @@ public:
 
     // The rows a read would see in natural order (the size the data layer reports).
     int64_t records();
+
+    // The next page of the read in progress takes exactly `rows` rows (a list that knows
+    // how many rows it needs reads no more); the pages after it grow as usual again.
+    void readExactly(int rows) { exactRows_ = rows > 0 ? rows : 0; }
+    // Rows this table has read from the database so far (pages and single-row reads).
+    uint64_t rowsRead() const { return rowsRead_; }
 
     // Row identity of the current row (for the data layer and views).
     std::optional<int64_t> currentRow() const { return current_; }
@@ -124,7 +133,9 @@ private:
     std::string keyEquals(int key, const std::vector<db::Param>& values, std::vector<db::Param>& params) const;
     std::vector<db::Param> keyValues(int key) const;
     int readWhere(const std::string& where, const std::vector<db::Param>& params, const char* orderBy);
-    void fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
+    // Fills the row from a statement's columns; a driver error when a stored value does
+    // not convert to its column's type.
+    Error fillRecord(PageRow& row, db::Statement& st, int firstColumn) const;
     // A key value of the current row for a position: the value as the database holds it
     // (a NULL, a REAL, a text with trailing blanks) while the buffer still holds what it
     // was read as, else the buffer's value.
@@ -143,10 +154,14 @@ private:
     bool hasRowIdentity() const { return !rowIdentity().empty(); }
     // Reads inside a transaction of a table open for writing keep their rows locked.
     bool lockReads() const;
-    std::string orderBy(int key, bool forward) const;
+    // A key column as statements compare and order it.
+    std::string keyTerm(int column) const;
+    // The key's order, without its first `pinned` components.
+    std::string orderBy(int key, bool forward, size_t pinned = 0) const;
     struct Band {
         std::string where;
         std::vector<db::Param> params;
+        size_t pinned = 0;  // the key's first components that the band holds equal
     };
     std::vector<Band> anchorBands(int key, bool forward) const;
     bool writable() const;
@@ -184,6 +199,8 @@ private:
     bool pageFresh_ = false;
     bool pageEnd_ = false;
     int pageSize_ = 4;
+    int exactRows_ = 0;
+    uint64_t rowsRead_ = 0;
     // a view of the database has no row identity: its rows are read in one go
     std::vector<PageRow> snapshot_;
     long snapshotPos_ = -1;

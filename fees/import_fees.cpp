@@ -3,6 +3,7 @@
 #include "data/dates.h"
 #include "data/passthrough.h"
 #include "data/table.h"
+#include "data/utf8.h"
 
 namespace mg::fees {
 namespace {
@@ -17,6 +18,9 @@ constexpr DecimalCol kBandRate[] = {CMA::BAND1RATE, CMA::BAND2RATE, CMA::BAND3RA
 constexpr const char* kWaitingFees = "Select CaseCode,DiaryID,Name,FnCode from DiaryAttFees";
 
 bool blank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+// A read that found no row, as opposed to a read the database failed.
+bool noRow(int rc) { return rc == NotFoundErr || rc == NoRecErr; }
 
 }  // namespace
 
@@ -179,11 +183,17 @@ bool FeeImport::processDocument() {
     // The document's task charge codes, in the order the server returns them.
     if (dchf.setSql("Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = " +
                     db::quoted(ctx.trimmed(DAF::NAME))) != NoError) {
-        standardWarning(s_, WarnRecordFetchError, "DocumentChargesFees");
-        return true;
+        // Not a document without mapping: the database failed, and the entry waits whole.
+        failRead("DocumentChargesFees");
+        return false;
     }
-    while (dchf.next() == NoError) {
+    int rc;
+    while ((rc = dchf.next()) == NoError) {
         if (!processMappingRow()) return false;
+    }
+    if (!noRow(rc)) {
+        failRead("DocumentChargesFees");
+        return false;
     }
     if (entriesThisUnit_ > entriesBefore) ++feesThisUnit_;
     return true;
@@ -196,7 +206,10 @@ bool FeeImport::processMappingRow() {
     ctx.set(TID::FEEEARN, ctx.get(DAF::FNCODE));
     ctx.set(TID::DATE, dates::today());
     ctx.set(MAT::CODE, ctx.get(DAF::CASECODE));
-    if (ctx.table(TableId::Matters).get(MAT::MATTERKEY) != NoError) {
+    const int rc = ctx.table(TableId::Matters).get(MAT::MATTERKEY);
+    if (rc == NoError) {
+        if (!priceFee()) return false;
+    } else if (noRow(rc)) {
         say("Matter Code Not found in the OPEN Matters...." + ctx.get(DAF::CASECODE));
         ctx.set(TID::MATTER, "NOMATTER");
         ctx.set(TID::RATE, Decimal());
@@ -204,22 +217,27 @@ bool FeeImport::processMappingRow() {
         ctx.set(TID::CHARGED, Decimal());
         ctx.set(TID::UNITS, Decimal());
     } else {
-        priceFee();
+        failRead("Matters");
+        return false;
     }
-    setCommonFields();
+    if (!setCommonFields()) return false;
     if (ctx.trimmed(TID::MATTER) == "NOMATTER") return true;  // nothing is written for it
     return writeFee();
 }
 
-void FeeImport::priceFee() {
+bool FeeImport::priceFee() {
     Context& ctx = s_.ctx;
     // Arrangement: the matter's, else its client's.
     ctx.set(CMA::ARRANGEMENTCODE, ctx.get(MAT::CHARGEARRANGEMENT));
     if (blank(ctx.get(CMA::ARRANGEMENTCODE))) {
         ctx.set(CNT::CODE, ctx.get(MAT::CLIENTCODE));
-        if (ctx.table(TableId::Contacts).get(CNT::KEYCODE) != NoError) {
+        const int rc = ctx.table(TableId::Contacts).get(CNT::KEYCODE);
+        if (noRow(rc)) {
             // No other client's arrangement may price this fee.
             ctx.rec(TableId::Contacts).clear();
+        } else if (rc != NoError) {
+            failRead("Contacts");
+            return false;
         }
         ctx.set(CMA::ARRANGEMENTCODE, ctx.get(CNT::CHARGEARRANGEMENT));
     }
@@ -227,7 +245,13 @@ void FeeImport::priceFee() {
         say("Matter " + ctx.get(DAF::CASECODE) + " has no Charge Type. It MUST for fees..");
 
     ctx.set(CMA::CHARGECODE, ctx.trimmed(DCHF::TASKCHARGECODE));
-    const bool matrixFound = ctx.table(TableId::ChargingMatrix).get(CMA::KEYARRANGEMENTCODE) == NoError;
+    const int matrixRc = ctx.table(TableId::ChargingMatrix).get(CMA::KEYARRANGEMENTCODE);
+    if (matrixRc != NoError && !noRow(matrixRc)) {
+        // A matrix that cannot be read must not price the fee as no band.
+        failRead("ChargingMatrix");
+        return false;
+    }
+    const bool matrixFound = matrixRc == NoError;
     if (!matrixFound) {
         // A missing matrix row prices as no band, with a blank description and stage.
         std::string arrangement = ctx.get(CMA::ARRANGEMENTCODE), charge = ctx.get(CMA::CHARGECODE);
@@ -246,9 +270,10 @@ void FeeImport::priceFee() {
     ctx.set(TID::RATE, charge);
     ctx.set(TID::CHARGE, charge);
     ctx.set(TID::CHARGED, charge);
+    return true;
 }
 
-void FeeImport::setCommonFields() {
+bool FeeImport::setCommonFields() {
     Context& ctx = s_.ctx;
     ctx.set(TID::UNITS, Decimal());
     ctx.set(TID::TASK, ctx.get(DCHF::TASKCHARGECODE));
@@ -256,32 +281,47 @@ void FeeImport::setCommonFields() {
 
     // Task
     ctx.set(TAS::CODE, ctx.get(DCHF::TASKCHARGECODE));
-    if (ctx.table(TableId::TasksCodes).get(TAS::TASKS) == NoError)
+    int rc = ctx.table(TableId::TasksCodes).get(TAS::TASKS);
+    if (rc == NoError) {
         ctx.set(TID::COMMENT, ctx.get(TAS::DESC));
-    else
+    } else if (noRow(rc)) {
         ctx.set(TID::COMMENT, ctx.get(CMA::DESCRIPTION));
+    } else {
+        failRead("TasksCodes");
+        return false;
+    }
     ctx.set(TID::NCCCODE, "");
 
     // Fee earner
     ctx.set(HAN::CODE, ctx.get(TID::FEEEARN));
-    if (ctx.table(TableId::Handlers).get(HAN::FEEEARN) == NoError)
+    rc = ctx.table(TableId::Handlers).get(HAN::FEEEARN);
+    if (rc == NoError) {
         ctx.set(TID::TEAM, ctx.get(HAN::TEAM));
-    else
+    } else if (noRow(rc)) {
         ctx.set(TID::TEAM, "");
+    } else {
+        failRead("Handlers");
+        return false;
+    }
 
     // Tracking reference: the lowest of the diary entry's attachments.
     Table& sqld = ctx.table(TableId::SQLResultD);
     const std::string diaryId = std::to_string(ctx.get(DAF::DIARYID));
-    int rc = sqld.setSql("Select Top 1  TrackReference from DiaryAttachments Where DiaryID = " + diaryId + " order by TrackReference");
+    rc = sqld.setSql("Select Top 1  TrackReference from DiaryAttachments Where DiaryID = " + diaryId + " order by TrackReference");
     s_.ui.setClipboard(sqld.sql());
-    if (rc == NoError && sqld.next() == NoError)
+    if (rc == NoError) rc = sqld.next();
+    if (rc == NoError) {
         ctx.set(TID::TRACKREF, Decimal(ctx.get(SQLD::RESULTFIELD).toInt64()));
-    else
+    } else if (noRow(rc)) {
         ctx.set(TID::TRACKREF, Decimal());
+    } else {
+        failRead("DiaryAttachments");
+        return false;
+    }
 
     ctx.set(TID::DOCKET, 0);
     ctx.set(TID::REC_IRR, "C");
-    readControlRow();
+    if (!readControlRow()) return false;
 
     ctx.set(TID::ACTIONID, ctx.get(DAF::DIARYID));
     ctx.set(TID::LEAVE, "");
@@ -295,16 +335,21 @@ void FeeImport::setCommonFields() {
     ctx.set(TID::TASKLEVEL, "");
     ctx.set(TID::ENTRYDATE, dates::kNoDate);
     ctx.set(TID::MODIFYDATE, dates::kNoDate);
+    return true;
 }
 
-// Period and year from the control row, read at the document number held in its buffer.
-void FeeImport::readControlRow() {
+// Period and year from the control row, read from the start of the table whatever its key holds.
+bool FeeImport::readControlRow() {
     Context& ctx = s_.ctx;
     Table& con = ctx.table(TableId::Control);
-    if (con.set(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
+    if (con.setStart(CON::KEYDOCNUM) == NoError && con.next() == NoError) {
         ctx.set(TID::PERIOD, ctx.get(CON::CURPER));
         ctx.set(TID::YEAR, ctx.get(CON::YEAR));
-        return;
+        return true;
+    }
+    if (!noRow(ctx.errorCode())) {
+        failRead("control");
+        return false;
     }
     ctx.set(TID::PERIOD, 0);
     ctx.set(TID::YEAR, 0);
@@ -312,6 +357,7 @@ void FeeImport::readControlRow() {
         controlWarned_ = true;
         say("Control Record Not Found. The fees of this run are entered with Period 0 and Year 0.");
     }
+    return true;
 }
 
 // The time entry and its log row, inside the diary entry's transaction.
@@ -323,6 +369,7 @@ bool FeeImport::writeFee() {
             return false;
         }
         inTransaction_ = true;
+        if (!claimEntry(ctx.get(DAF::DIARYID))) return false;
     }
     ctx.set(TID::RECORDID, Decimal());  // the database numbers each entry
     if (ctx.table(TableId::TimeDayBook).add() != NoError) {
@@ -336,7 +383,7 @@ bool FeeImport::writeFee() {
     ctx.set(FIMP::FE, ctx.get(TID::FEEEARN));
     ctx.set(FIMP::CHARGE, ctx.get(TID::CHARGE));
     ctx.set(FIMP::TASK, ctx.get(TID::TASK));
-    ctx.set(FIMP::COMMENT, std::string_view(ctx.get(TID::COMMENT)).substr(0, 100));
+    ctx.set(FIMP::COMMENT, utf8::cut(ctx.get(TID::COMMENT), 100));
     ctx.set(FIMP::TRACKREF, ctx.get(TID::TRACKREF).toInt64());
     if (ctx.table(TableId::FeesImported).add() != NoError) {
         failFee();
@@ -344,6 +391,38 @@ bool FeeImport::writeFee() {
     }
     ++entriesThisUnit_;
     return true;
+}
+
+// Another import may have entered this diary entry since this run read its list. The entry's
+// waiting attachments are therefore claimed as the first write of its transaction: of two
+// imports that meet on one entry, the second waits for the first's commit (the rows are
+// locked by the first's update) and then finds nothing waiting, rolls back and goes on, so
+// every fee is entered once. (The count of rows an update changed is the database's own; a
+// view whose updates run through a trigger reports none, and reads as taken.)
+bool FeeImport::claimEntry(int64_t diaryId) {
+    Context& ctx = s_.ctx;
+    if (ctx.table(TableId::DiaryAttachments)
+            .setSql("Update DiaryAttachments Set Fees = 1 Where DiaryId = " + std::to_string(diaryId) +
+                    " and (Fees = 0 or Fees is null)") != NoError) {
+        failFee();
+        return false;
+    }
+    if (ctx.connection()->changes() > 0) return true;
+    // Nothing waiting: either another import entered the entry, or its attachments are gone
+    // (deleted by another station), in which case the fees are entered as before, with
+    // tracking reference 0.
+    Table& sqld = ctx.table(TableId::SQLResultD);
+    int rc = sqld.setSql("Select count(*) from DiaryAttachments Where DiaryID = " + std::to_string(diaryId));
+    if (rc == NoError) rc = sqld.next();
+    if (rc != NoError) {
+        failFee();
+        return false;
+    }
+    if (ctx.get(SQLD::RESULTFIELD).toInt64() == 0) return true;
+    inTransaction_ = false;
+    ctx.rollback();
+    ++entriesTaken_;
+    return false;
 }
 
 // Every attachment of the diary entry is marked, once, as the last write of its transaction.
@@ -375,12 +454,44 @@ void FeeImport::reportFailure() {
     ++feesFailed_;
 }
 
-void FeeImport::say(std::string text) { pending_.push_back(std::move(text)); }
+// A read inside the entry's unit failed: the database failed, not the data, so nothing of
+// the entry may be committed. The transaction is rolled back, all the entry's fees wait for
+// the next run, and the retrieval error naming the table is shown once the transaction has
+// ended.
+void FeeImport::failRead(std::string table) {
+    Context& ctx = s_.ctx;
+    Pending p;
+    p.text = std::move(table);
+    p.warning = WarnRecordFetchError;
+    p.error = ctx.lastError();
+    if (inTransaction_) {
+        inTransaction_ = false;
+        ctx.rollback();
+    }
+    ctx.setError(p.error);
+    pending_.push_back(std::move(p));
+    ++feesFailed_;
+}
+
+void FeeImport::say(std::string text) {
+    Pending p;
+    p.text = std::move(text);
+    pending_.push_back(std::move(p));
+}
 
 void FeeImport::showMessages() {
-    std::vector<std::string> texts;
-    texts.swap(pending_);
-    for (const std::string& t : texts) s_.ui.message(t);
+    std::vector<Pending> messages;
+    messages.swap(pending_);
+    for (const Pending& m : messages) {
+        if (m.warning == 0) {
+            s_.ui.message(m.text);
+            continue;
+        }
+        // The warning reports the error as it was when the read failed.
+        s_.ctx.saved = SavedError{};
+        s_.ctx.setError(m.error);
+        standardWarning(s_, m.warning, m.text);
+    }
 }
 
 }  // namespace mg::fees

@@ -15,8 +15,12 @@
 // transaction, marks the entry once at the end and commits. The time entries, log rows and
 // mark of all the entry's documents are committed together or not at all: a fee is never
 // entered in the time day book while it still waits to be entered again, and no document
-// is marked before its own fee is entered. The later list rows of an entry already handled
-// are passed over. A Cancel is seen only between two entries, never inside one.
+// is marked before its own fee is entered. A read that the database fails (as opposed to
+// one that finds no row: a document without mapping, an unknown matter) fails the entry as
+// a failed write does: it is rolled back, all its fees wait for the next run, and the
+// retrieval error is shown once the transaction has ended. The later list rows of an entry
+// already handled are passed over. A Cancel is seen only between two entries, never inside
+// one.
 
 #include <cstdint>
 #include <memory>
@@ -61,6 +65,8 @@ public:
     int64_t timeEntriesAdded() const { return entriesAdded_; }
     int64_t feesEntered() const { return feesEntered_; }
     int64_t feesFailed() const { return feesFailed_; }
+    // Diary entries another import entered after this run read its list.
+    int64_t entriesTakenElsewhere() const { return entriesTaken_; }
     const ui::ProgressMeasure& progress() const { return measure_; }
 
     // Seconds a diary entry's transaction waits for the database's write lock.
@@ -79,15 +85,20 @@ private:
     // Steps 3 to 8 for one mapping row of the current fee; false when the entry's writes
     // failed and were rolled back (the rest of its rows are then left alone).
     bool processMappingRow();
-    void priceFee();
-    void setCommonFields();
-    void readControlRow();
+    // Each false when a read failed and the entry's transaction was rolled back.
+    bool priceFee();
+    bool setCommonFields();
+    bool readControlRow();
     bool writeFee();
     // The mark of the diary entry, once all its fees are written; false when it failed.
+    bool claimEntry(int64_t diaryId);
     bool markEntry(int64_t diaryId);
     // A write failed: the entry's transaction is rolled back and the failure reported.
     void failFee();
     void reportFailure();
+    // A read of the entry's unit failed (the database, not a missing row): the entry is
+    // rolled back and the retrieval error naming `table` is shown after the transaction.
+    void failRead(std::string table);
     // A message of the import itself: a plain box with OK and no caption. Messages raised
     // while a diary entry is being written are shown once its transaction has ended, so
     // that no box waits for the user while the entry holds the database's write lock.
@@ -106,7 +117,14 @@ private:
     bool controlWarned_ = false;
     int64_t entriesThisUnit_ = 0;
     int64_t feesThisUnit_ = 0;
-    std::vector<std::string> pending_;
+    // A message waiting for the entry's transaction to end: a plain text, or a standard
+    // warning (`warning` not 0) naming `text` with the error that caused it.
+    struct Pending {
+        std::string text;
+        int warning = 0;
+        Error error;
+    };
+    std::vector<Pending> pending_;
     // The waiting fees as read at the start, the next one to take, and the diary entries
     // already handled (written, failed or left waiting) in this run.
     std::vector<Record> list_;
@@ -119,6 +137,7 @@ private:
     int64_t entriesAdded_ = 0;
     int64_t feesEntered_ = 0;
     int64_t feesFailed_ = 0;
+    int64_t entriesTaken_ = 0;
 };
 
 }  // namespace mg::fees

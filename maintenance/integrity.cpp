@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "data/utf8.h"
+
 namespace mg {
 namespace {
 
@@ -57,6 +59,10 @@ constexpr WarningDef kWarnings[] = {
     {38, "Record Was Not Updated",
      "This record was changed by another station. Those changes will now be displayed. Use the Ditto Button or Ctrl+' to recall your changes.",
      kWarn, ButtonOk, ButtonOk, nullptr},
+    {39, "Record Was Not Updated",
+     "This record was deleted by another station. Your changes could not be saved; they are still displayed. To keep them, insert the "
+     "record again.",
+     kWarn, ButtonOk, ButtonOk, nullptr},
 };
 
 std::string_view rtrim(std::string_view s) {
@@ -105,7 +111,7 @@ std::string warningErrorText(const Context& ctx, int* codeUsed) {
             s = std::string(rtrim(ctx.errorText())) + " (" + std::to_string(code) + ")";
     }
     if (codeUsed) *codeUsed = code;
-    if (s.size() > 150) s.resize(150);
+    s = std::string(utf8::cut(s, 150));
     return s;
 }
 
@@ -185,7 +191,9 @@ bool checkOpen(Session s, TableId id, bool overrideCreate, int openMode) {
     return false;
 }
 
-TableUse::TableUse(Session s, std::initializer_list<TableId> tables) : s_(s) {
+TableUse::TableUse(Session s, std::initializer_list<TableId> tables) : TableUse(s, std::vector<TableId>(tables)) {}
+
+TableUse::TableUse(Session s, const std::vector<TableId>& tables) : s_(s) {
     for (TableId id : tables) {
         if (s_.ctx.used(id) == 0 && !checkOpen(s_, id, mayCreate(id))) {
             ok_ = false;
@@ -204,6 +212,14 @@ TableUse::~TableUse() {
 
 namespace {
 
+// Another station deleted the row: the buffer keeps the user's values but stands for no
+// row any more, so no retry can write them over a row that has since taken its place.
+int rowDeleted(Session s, Table& t, bool fromForm) {
+    t.forgetRow();
+    if (fromForm) standardWarning(s, WarnRecordDeleted);
+    return RiDeleted;
+}
+
 int riUpdate(Session s, TableId id, Key primary, const char* name, bool fromForm) {
     Table& t = s.ctx.table(id);
     if (s.ctx.begin(2)) {
@@ -217,13 +233,27 @@ int riUpdate(Session s, TableId id, Key primary, const char* name, bool fromForm
     }
     riSaveError(s.ctx);
     if (s.ctx.saved.code == RecordChangedErr) {
-        if (fromForm) standardWarning(s, WarnRecordChanged);
         s.ctx.saved = SavedError{};
         // The buffer takes the other station's values, and a later write is checked
         // against them.
         t.watch();
-        t.reget(primary, s.ctx.holdPosition);
-        return RiChanged;
+        const int rc = t.reget(primary, s.ctx.holdPosition);
+        if (rc == NoError) {
+            if (fromForm) standardWarning(s, WarnRecordChanged);
+            return RiChanged;
+        }
+        if (rc == NoRecErr) return rowDeleted(s, t, fromForm);
+        // The row could not be read again: the write stays checked against the row as
+        // first read, so a retry compares again.
+        riSaveError(s.ctx);
+        standardWarning(s, WarnUpdateError, name);
+        return RiError;
+    }
+    // No row to write to: it went while the buffer was not watched, or it was reported
+    // gone before and a retry found the buffer standing for no row.
+    if (s.ctx.saved.code == NotFoundErr && t.isOpen()) {
+        s.ctx.saved = SavedError{};
+        return rowDeleted(s, t, fromForm);
     }
     standardWarning(s, WarnUpdateError, name);
     return RiError;

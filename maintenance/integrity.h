@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/context.h"
 #include "data/table.h"
@@ -39,6 +40,7 @@ enum Warning : int {
     WarnRecordFetchError = 35,
     WarnViewOpenError = 36,
     WarnRecordChanged = 38,
+    WarnRecordDeleted = 39,
 };
 
 // The error text a standard warning shows: the saved error when there is one, else the
@@ -69,6 +71,7 @@ bool mayCreate(TableId table);
 class TableUse {
 public:
     TableUse(Session s, std::initializer_list<TableId> tables);
+    TableUse(Session s, const std::vector<TableId>& tables);
     ~TableUse();
     TableUse(const TableUse&) = delete;
     TableUse& operator=(const TableUse&) = delete;
@@ -84,12 +87,14 @@ private:
 // ---- guarded update and delete of the charge tables -----------------------------------------
 
 // Results of riUpdate: written, error, changed by another station (the buffer now holds
-// the other station's row).
-enum RiResult : int { RiWritten = 0, RiError = 1, RiChanged = 2 };
+// the other station's row), deleted by another station (the buffer keeps the user's values
+// and stands for no row: every later update of it gives RiDeleted again, without writing,
+// until a row is read into it; a form keeps the values on show and offers no retry).
+enum RiResult : int { RiWritten = 0, RiError = 1, RiChanged = 2, RiDeleted = 3 };
 
 // Writes the buffer of dbo.DocumentCharges / dbo.DocumentChargesFees to its row inside a
 // transaction of 2 seconds; a row changed by another station since its watched read is
-// reported and read again.
+// reported and read again; a row deleted meanwhile is reported as deleted.
 int riUpdateDocumentCharges(Session s, bool fromForm = true);
 int riUpdateDocumentChargesFees(Session s, bool fromForm = true);
 int riDeleteDocumentCharges(Session s);

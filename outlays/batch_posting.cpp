@@ -3,16 +3,14 @@
 #include "data/dates.h"
 #include "data/passthrough.h"
 #include "data/table.h"
+#include "data/utf8.h"
 
 namespace mg::outlays {
 namespace {
 
 std::string digits(const Decimal& d) { return d.toString(0); }
 
-std::string padded(std::string s, size_t n) {
-    s.resize(n, ' ');
-    return s;
-}
+std::string padded(const std::string& s, size_t n) { return utf8::padded(s, n); }
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -41,10 +39,11 @@ std::string batchNumberQuery(std::string_view nominalCode, int32_t day) { return
 
 // ---- one attachment -----------------------------------------------------------------------
 
-BatchPosting::Outcome BatchPosting::postAttachment(const std::function<void()>& committed) {
+BatchPosting::Outcome BatchPosting::postAttachment(const BeforeCommit& beforeCommit) {
     for (;;) {
         addBatchNo_ = 0;
-        Step step = tryPostAttachment(committed);
+        att_ = Attachment{};
+        Step step = tryPostAttachment(beforeCommit);
         showMessages();
         if (step == Retry) continue;  // the whole attachment again, with fresh numbers
         if (step == Stop) return Stopped;
@@ -52,7 +51,7 @@ BatchPosting::Outcome BatchPosting::postAttachment(const std::function<void()>& 
     }
 }
 
-BatchPosting::Step BatchPosting::tryPostAttachment(const std::function<void()>& committed) {
+BatchPosting::Step BatchPosting::tryPostAttachment(const BeforeCommit& beforeCommit) {
     Context& ctx = s_.ctx;
     Table& sqld = ctx.table(TableId::SQLResultD);
     Table& dch = ctx.table(TableId::DocumentCharges);
@@ -67,6 +66,8 @@ BatchPosting::Step BatchPosting::tryPostAttachment(const std::function<void()>& 
     // Everything the attachment writes is one transaction; the control row is taken inside it.
     if (ctx.begin(2)) return lockFailed("Locking Control ");
 
+    att_.written.trackRef = ctx.get(DAT::TRACKREFERENCE).toInt64();
+    att_.written.matter = std::string(ctx.trimmed(DAT::CASECODE));
     ctx.set(DCH::DOCUMENTNAME, name);
     ctx.set(DCH::RECORDID, 0);
     dch.set(DCH::KEYDOCUMENTNAME);
@@ -77,8 +78,15 @@ BatchPosting::Step BatchPosting::tryPostAttachment(const std::function<void()>& 
         if (!sameName(ctx.trimmed(DCH::DOCUMENTNAME), name)) break;  // the rows of this document only
         if (Step step = postOutlayLine(); step != Done) return step;
     }
+    if (Step step = putControl(); step != Done) return step;
+    // What the attachment wrote is recorded before it commits, so that whatever happens
+    // next it can be told whether the commit took place.
+    if (beforeCommit && !att_.written.empty() && !beforeCommit(att_.written)) {
+        while (ctx.transactionDepth() > 0) ctx.rollback();
+        dropMessages();
+        return Stop;
+    }
     if (ctx.commit()) return databaseFailed("Committing the attachment");
-    if (committed) committed();
     return Done;
 }
 
@@ -86,13 +94,9 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     Context& ctx = s_.ctx;
     Table& bad = ctx.table(TableId::BatchDetails);
     Table& bah = ctx.table(TableId::BatchH);
-    Table& sql = ctx.table(TableId::SQLResult);
-    Table& mat = ctx.table(TableId::Matters);
 
     if (Step step = findOrAddBatch(); step != Done) return step;
 
-    // The line and the reference it takes stand or fall together.
-    if (ctx.begin(2)) return lockFailed("Locking Control ");
     bad.clear();
     ctx.set(BAD::BATCHNO, batchNo_);
     if (Step step = takeControlNumbers(false); step != Done) return step;
@@ -101,18 +105,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     ctx.set(BAD::REF, "Doc Outlays");  // the column keeps its first 10 characters: "Doc Outlay"
     ctx.set(BAD::DATE, dates::today());
 
-    // The fee earner of the attachment's diary entry.
-    const std::string diaryId = digits(ctx.get(DAT::DIARYID));
-    if (sql.setSql("Select FnCode From Diary Where ActionID = " + diaryId)) return databaseFailed("Reading the diary entry " + diaryId);
-    int rc = sql.next();
-    if (rc == NotFoundErr) {
-        say(ui::Message{"No Diary record found for Action ID " + diaryId, ""});
-        ctx.set(BAD::FEE, "ADM");
-    } else if (rc) {
-        return databaseFailed("Reading the diary entry " + diaryId);
-    } else {
-        ctx.set(BAD::FEE, ctx.trimmed(SQL::FIELDRESULT));
-    }
+    if (Step step = feeEarner(); step != Done) return step;
 
     Step step = Done;
     ctx.set(BAD::NARR, narrativeOf(ctx.get(DCH::OUTLAYCODE), step));
@@ -120,16 +113,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
 
     // The amount, by the outstanding debt of the attachment's matter.
     ctx.set(BAD::MATTER, ctx.get(DAT::CASECODE));
-    ctx.set(MAT::CODE, ctx.get(DAT::CASECODE));
-    rc = mat.get(MAT::MATTERKEY);
-    if (rc == NoRecErr) {
-        say(ui::Message{"Matter " + ctx.get(DAT::CASECODE) + " not found!!!", ""});
-    } else if (rc) {
-        return databaseFailed("Reading the matter " + std::string(ctx.trimmed(DAT::CASECODE)));
-    } else {
-        debtBalanceNow_ = ctx.get(MAT::ORIGINALDEBT) + ctx.get(MAT::DEBTINTEREST) - ctx.get(MAT::DEBTCOLLECTED);
-        ctx.set(BAD::VALUE, selectBandAmount(debtBalanceNow_));
-    }
+    if (step = matterAmount(); step != Done) return step;
 
     ctx.set(BAD::OUTLAYCODE, ctx.get(DCH::OUTLAYCODE));
     ctx.set(BAD::VATCODE, "E");
@@ -140,23 +124,70 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     ctx.set(BAD::ENTRYCURRENCY, "E");
     ctx.set(BAD::CURRENCYVALUE, ctx.get(BAD::VALUE) * conversionFactor());
 
+    // A failed insert changes nothing (a statement is undone whole), so the line needs no
+    // savepoint of its own: it stays out of the header's total and its reference goes back
+    // to the control row.
     if (bad.add()) {
-        // The line is not in the batch: its value stays out of the header's total and its
-        // reference goes back to the control row.
         const std::string caption = std::to_string(ctx.errorCode());
-        ctx.rollback();
+        ctx.set(CON::LASTPREF, ctx.get(CON::LASTPREF) - 1);
         say(ui::Message{"Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption});
         return Done;
     }
+    att_.written.lines.push_back({static_cast<int32_t>(ctx.get(BAD::PREF)), batchNo_});
 
-    // The header's total, and its currency value recomputed from the new total.
-    ctx.set(BAH::BATCHNO, batchNo_);
-    if (bah.get(BAH::BATCHH)) return databaseFailed("Reading batch header " + std::to_string(batchNo_) + " for its total");
+    // The header's total, and its currency value recomputed from the new total. A header this
+    // attachment created or already totalled is in the buffer as the database now holds it.
+    if (att_.headerInBuffer != batchNo_) {
+        ctx.set(BAH::BATCHNO, batchNo_);
+        if (bah.get(BAH::BATCHH)) return databaseFailed("Reading batch header " + std::to_string(batchNo_) + " for its total");
+        att_.headerInBuffer = batchNo_;
+    }
     ctx.set(BAH::VALUE, ctx.get(BAH::VALUE) + ctx.get(BAD::VALUE));
     ctx.set(BAH::CURRENCYVALUE, ctx.get(BAH::VALUE) * conversionFactor());
-    if (bah.put())
+    if (bah.put()) {
+        att_.headerInBuffer = 0;
         return databaseFailed("Error putting Batch Header " + ctx.get(DCH::OUTLAYCODE) + " No:  " + std::to_string(ctx.get(BAH::BATCHNO)));
-    if (ctx.commit()) return databaseFailed("Posting the line");
+    }
+    return Done;
+}
+
+// The fee earner of the attachment's diary entry, read at its first line.
+BatchPosting::Step BatchPosting::feeEarner() {
+    Context& ctx = s_.ctx;
+    const std::string diaryId = digits(ctx.get(DAT::DIARYID));
+    if (!att_.diaryFound) {
+        Table& sql = ctx.table(TableId::SQLResult);
+        if (sql.setSql("Select FnCode From Diary Where ActionID = " + diaryId)) return databaseFailed("Reading the diary entry " + diaryId);
+        int rc = sql.next();
+        if (rc && rc != NotFoundErr) return databaseFailed("Reading the diary entry " + diaryId);
+        att_.diaryFound = rc == NoError;
+        if (rc == NoError) att_.fee = std::string(ctx.trimmed(SQL::FIELDRESULT));
+    }
+    if (*att_.diaryFound) {
+        ctx.set(BAD::FEE, att_.fee);
+    } else {
+        say(ui::Message{"No Diary record found for Action ID " + diaryId, ""});
+        ctx.set(BAD::FEE, "ADM");
+    }
+    return Done;
+}
+
+// The line's amount by the outstanding debt of the attachment's matter, read at its first line.
+BatchPosting::Step BatchPosting::matterAmount() {
+    Context& ctx = s_.ctx;
+    if (!att_.matterRc) {
+        ctx.set(MAT::CODE, ctx.get(DAT::CASECODE));
+        int rc = ctx.table(TableId::Matters).get(MAT::MATTERKEY);
+        if (rc && rc != NoRecErr) return databaseFailed("Reading the matter " + std::string(ctx.trimmed(DAT::CASECODE)));
+        att_.matterRc = rc;
+        if (rc == NoError) att_.amountDebt = ctx.get(MAT::ORIGINALDEBT) + ctx.get(MAT::DEBTINTEREST) - ctx.get(MAT::DEBTCOLLECTED);
+    }
+    if (*att_.matterRc == NoRecErr) {
+        say(ui::Message{"Matter " + ctx.get(DAT::CASECODE) + " not found!!!", ""});
+        return Done;
+    }
+    debtBalanceNow_ = att_.amountDebt;
+    ctx.set(BAD::VALUE, selectBandAmount(debtBalanceNow_));
     return Done;
 }
 
@@ -165,11 +196,17 @@ BatchPosting::Step BatchPosting::findOrAddBatch() {
     Context& ctx = s_.ctx;
     Table& sqld = ctx.table(TableId::SQLResultD);
     nominalCode_ = std::string(ctx.trimmed(DCH::NOMINALCODE));
+    // A code whose batch this attachment already found or made is not looked up again.
+    if (auto known = att_.openBatches.find(nominalCode_); known != att_.openBatches.end()) {
+        batchNo_ = known->second;
+        return Done;
+    }
     if (sqld.setSql(batchNumberQuery(nominalCode_, dates::today())))
         return databaseFailed("Looking for the open batch of nominal code " + nominalCode_);
     int rc = sqld.next();
     if (rc == NoError) {
         batchNo_ = static_cast<int32_t>(ctx.get(SQLD::RESULTFIELD).toInt64());
+        att_.openBatches[nominalCode_] = batchNo_;
         return Done;
     }
     if (rc != NotFoundErr) return databaseFailed("Looking for the open batch of nominal code " + nominalCode_);
@@ -177,17 +214,23 @@ BatchPosting::Step BatchPosting::findOrAddBatch() {
     Step step = Done;
     narr_ = narrativeOf(ctx.get(DCH::OUTLAYCODE), step);
     if (step != Done) return step;
-    return addBatchHeader();
+    if (step = addBatchHeader(); step != Done) return step;
+    att_.openBatches[nominalCode_] = batchNo_;
+    att_.headerInBuffer = batchNo_;
+    att_.written.headers.push_back({batchNo_, pref_});
+    return Done;
 }
 
 BatchPosting::Step BatchPosting::takeControlNumbers(bool forBatch) {
     Context& ctx = s_.ctx;
     Table& con = ctx.table(TableId::Control);
-    if (ctx.begin(2)) return lockFailed("Locking Control ");
-    con.set(CON::KEYDOCNUM);
-    // On a server the row lock is taken by this read: a row another station holds past the
-    // wait is the locked control row of the wait/retry message, as a begin refused is.
-    if (int rc = con.next()) return rc == IsLockedErr ? lockFailed("Locking Control ") : databaseFailed("Reading the control row");
+    // Read once per attachment: once written, the row is this transaction's until it ends. On
+    // a server the row lock is taken by this read: a row another station holds past the wait
+    // is the locked control row of the wait/retry message, as a begin refused is.
+    if (!att_.controlHeld) {
+        con.setStart(CON::KEYDOCNUM);  // the one control row, whatever its key holds
+        if (int rc = con.next()) return rc == IsLockedErr ? lockFailed("Locking Control ") : databaseFailed("Reading the control row");
+    }
     if (forBatch) {
         batchNo_ = static_cast<int32_t>(ctx.get(CON::LASTBATCH) + 1);
         ctx.set(CON::LASTBATCH, batchNo_);
@@ -199,8 +242,21 @@ BatchPosting::Step BatchPosting::takeControlNumbers(bool forBatch) {
         ctx.set(BAD::PREF, ctx.get(CON::LASTPREF) + 1);
         ctx.set(CON::LASTPREF, ctx.get(BAD::PREF));
     }
-    if (con.put()) return lockFailed("Updating Control ");
-    if (ctx.commit()) return databaseFailed("Updating the control row");
+    if (att_.controlHeld) return Done;
+    att_.controlHeld = true;
+    return putControl();
+}
+
+// Writes the numbers taken since the control row was last written.
+BatchPosting::Step BatchPosting::putControl() {
+    Context& ctx = s_.ctx;
+    if (!att_.controlHeld) return Done;
+    const auto batch = static_cast<int32_t>(ctx.get(CON::LASTBATCH));
+    const auto pref = static_cast<int32_t>(ctx.get(CON::LASTPREF));
+    if (batch == att_.putBatch && pref == att_.putPref) return Done;
+    if (ctx.table(TableId::Control).put()) return lockFailed("Updating Control ");
+    att_.putBatch = batch;
+    att_.putPref = pref;
     return Done;
 }
 
@@ -229,14 +285,26 @@ BatchPosting::Step BatchPosting::addBatchHeader() {
     return Done;
 }
 
+// The narrative of an outlay code, read once per attachment.
 std::string BatchPosting::narrativeOf(std::string_view outlayCode, Step& step) {
     Context& ctx = s_.ctx;
+    const std::string key(outlayCode);
+    if (auto known = att_.narratives.find(key); known != att_.narratives.end()) return known->second;
     ctx.set(OUT::CODE, outlayCode);
     int rc = ctx.table(TableId::OutlayCode).get(OUT::KEYCODE);
-    if (rc == NoError) return std::string(ctx.trimmed(OUT::DESCRIPTION));
-    std::string code(ctx.trimmed(OUT::CODE));
-    if (rc != NoRecErr) step = databaseFailed("Reading the outlay code " + code);
-    return code + " Outlay Charge";
+    std::string narrative;
+    if (rc == NoError) {
+        narrative = std::string(ctx.trimmed(OUT::DESCRIPTION));
+    } else {
+        std::string code(ctx.trimmed(OUT::CODE));
+        if (rc != NoRecErr) {
+            step = databaseFailed("Reading the outlay code " + code);
+            return code + " Outlay Charge";
+        }
+        narrative = code + " Outlay Charge";
+    }
+    att_.narratives.emplace(key, narrative);
+    return narrative;
 }
 
 Decimal BatchPosting::selectBandAmount(const Decimal& d) const {

@@ -10,11 +10,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/decimal.h"
 #include "maintenance/integrity.h"
+#include "outlays/posting_journal.h"
 
 namespace mg::outlays {
 
@@ -40,9 +43,13 @@ public:
 
     explicit BatchPosting(Session s) : s_(s) {}
 
-    // Posts the attachment in the dbo.DiaryAttachments record buffer. `committed` is called
-    // the moment its transaction has committed, before anything else happens.
-    Outcome postAttachment(const std::function<void()>& committed = {});
+    // What an attachment wrote, handed over right before its commit. Returning false stops
+    // the posting: the attachment is rolled back and the outcome is Stopped (the caller says
+    // why).
+    using BeforeCommit = std::function<bool(const JournalEntry&)>;
+
+    // Posts the attachment in the dbo.DiaryAttachments record buffer.
+    Outcome postAttachment(const BeforeCommit& beforeCommit = {});
 
     // The amount of the current charge row for an outstanding debt.
     Decimal selectBandAmount(const Decimal& debt) const;
@@ -50,11 +57,14 @@ public:
 private:
     enum Step { Done, Retry, Stop };
 
-    Step tryPostAttachment(const std::function<void()>& committed);
+    Step tryPostAttachment(const BeforeCommit& beforeCommit);
     Step postOutlayLine();
     Step findOrAddBatch();
     Step takeControlNumbers(bool forBatch);
+    Step putControl();
     Step addBatchHeader();
+    Step feeEarner();
+    Step matterAmount();
     Step lockFailed(const char* what);
     Step databaseFailed(const std::string& what);
     std::string narrativeOf(std::string_view outlayCode, Step& step);
@@ -79,6 +89,23 @@ private:
     Decimal debtBalanceNow_;      // LOC:DEBTBALANCENOW
     std::string error_;           // LOC:ERROR
     std::vector<ui::Message> pending_;
+
+    // What the attachment being posted has read and written so far. It holds nothing from
+    // one attachment to the next: every attachment reads afresh what it needs, once.
+    struct Attachment {
+        // The control row is read at the attachment's first number and written with it, which
+        // locks it until the commit; the numbers taken after that are written once, at the end.
+        bool controlHeld = false;
+        int32_t putBatch = 0, putPref = 0;     // CON:LASTBATCH and CON:LASTPREF as last written
+        std::map<std::string, std::string> narratives;  // outlay code -> narrative
+        std::map<std::string, int32_t> openBatches;     // nominal code -> the day's open batch
+        int32_t headerInBuffer = 0;  // the batch whose header the BatchH buffer holds, 0 none
+        std::optional<bool> diaryFound;
+        std::string fee;
+        std::optional<int> matterRc;
+        Decimal amountDebt;
+        JournalEntry written;
+    } att_;
 };
 
 }  // namespace mg::outlays

@@ -1,16 +1,19 @@
 #include "outlays/import_details.h"
 
 #include <algorithm>
+#include <climits>
+#include <filesystem>
 
 #include "data/ini.h"
+#include "data/lock_file.h"
 
 namespace mg::outlays {
 
 OutlayImport::OutlayImport(Session s, ui::ProgressView& view, int32_t lastTrackRef, std::string productIni)
     : Process(s.ui, view), s_(s), productIni_(std::move(productIni)), lastTrackRef_(lastTrackRef), lastProcessed_(lastTrackRef),
-      posting_(s) {}
+      posting_(s), journal_(productIni_ + kJournalSuffix) {}
 
-OutlayImport::~OutlayImport() = default;
+OutlayImport::~OutlayImport() { releaseImportLock(); }
 
 bool OutlayImport::prepare() {
     Context& ctx = s_.ctx;
@@ -20,7 +23,9 @@ bool OutlayImport::prepare() {
         s_, std::initializer_list<TableId>{TableId::BatchDetails, TableId::BatchH, TableId::Control, TableId::DocumentCharges,
                                            TableId::Diary, TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
                                            TableId::SQLResult, TableId::SQLResultD});
-    if (!tables_->ok()) {
+    if (!tables_->ok() || !takeImportLock() || !settleJournal()) {
+        releaseImportLock();
+        journal_.close();
         tables_.reset();
         ctx.globalResponse = RequestCancelled;
         return false;
@@ -68,24 +73,19 @@ void OutlayImport::cycle() {
     while (!measure_.cycleDone()) {
         const Decimal trackRef = ctx.get(DAT::TRACKREFERENCE);
         if (trackRef > Decimal(lastTrackRef_)) {
-            // The new tracking reference is written ahead and put in place the moment the
-            // attachment's transaction commits: a crash can fall between the two only during
-            // one rename, and then at worst this one attachment is posted again.
             const int64_t ref = trackRef.toInt64();
-            ini::StagedWrite mark = ini::stage(productIni_, kOutlaysSection, kLastTrackRefKey, std::to_string(ref));
-            bool stored = false;
-            BatchPosting::Outcome outcome = posting_.postAttachment([&] { stored = mark.publish(); });
+            BatchPosting::Outcome outcome = posting_.postAttachment([this](const JournalEntry& e) { return recordIntent(e); });
             if (outcome == BatchPosting::Stopped) {
                 // Nothing of this attachment was written: the run ends as a confirmed Cancel
                 // does, and the next run starts with it.
-                mark.abandon();
-                cancelConfirmed();
+                if (!journalError_.empty())
+                    s_.ui.message("Track Ref: " + std::to_string(ref) + " was not posted: the record of its posting cannot be written.|" +
+                                      journalError_ + "|The import stops here; the next import starts with this attachment.",
+                                  "Outlay Import", ui::Icon::Warning);
+                stopRun();
                 return;
             }
             if (outcome == BatchPosting::Posted) ++posted_;
-            // An attachment without charges commits nothing; and when the staged write could
-            // not be made, a plain write is tried.
-            if (!stored) storeLastTrackRef(ref);
             lastProcessed_ = ref;
         }
         do {
@@ -98,6 +98,19 @@ void OutlayImport::cycle() {
         }
         localResponse_ = RequestCancelled;
     }
+    // Every few cycles the INI file catches up with what is committed, and the journal starts
+    // afresh (in between the journal holds what the INI file lacks; every write of the INI
+    // file costs two flushes). A tracking reference that cannot be stored ends the run before
+    // another attachment is posted.
+    if (++cyclesSinceStored_ >= kCyclesPerStore && lastProcessed_ != stored_) {
+        cyclesSinceStored_ = 0;
+        if (!storeLastTrackRef(lastProcessed_)) {
+            stopRun();
+            return;
+        }
+        std::string error;
+        journal_.clear(error);  // what it holds is committed and counted: it may stay
+    }
     if (atEnd) {
         view_.setPercentText("Process Completed");
         endLoop();
@@ -109,8 +122,116 @@ void OutlayImport::cancelConfirmed() {
     endLoop();
 }
 
-void OutlayImport::storeLastTrackRef(int64_t value) {
-    ini::put(productIni_, kOutlaysSection, kLastTrackRefKey, std::to_string(value));
+void OutlayImport::stopRun() {
+    localResponse_ = RequestCancelled;
+    endLoop();
+}
+
+void OutlayImport::refuse(const std::string& text) { s_.ui.message(text, "Outlay Import", ui::Icon::Warning); }
+
+// ---- one import per database --------------------------------------------------------------
+
+bool OutlayImport::takeImportLock() {
+    db::Connection* c = s_.ctx.connection();
+    if (!c) return false;
+    bool granted = false;
+    db::LockHolder holder;
+    if (Error e = c->tryApplicationLock(kImportLockName, granted, holder)) {
+        refuse("The outlay import cannot make sure that it is the only one on this database: " + e.driverText +
+               "|The import does not start.");
+        return false;
+    }
+    if (!granted) {
+        refuse("Another outlay import is running on this database, " + holder.describe() +
+               ".|Two imports at once would post the same attachments twice: this one does not start. Run it again when the "
+               "other has finished.");
+        return false;
+    }
+    locked_ = true;
+    return true;
+}
+
+void OutlayImport::releaseImportLock() {
+    if (!locked_) return;
+    locked_ = false;
+    if (db::Connection* c = s_.ctx.connected() ? s_.ctx.connection() : nullptr) c->releaseApplicationLock(kImportLockName);
+}
+
+// ---- the journal ----------------------------------------------------------------------------
+
+// The highest tracking reference the journal shows committed: every entry but the last was
+// appended after the commit before it returned; the last is committed when what it wrote is
+// in the database. Nothing when the journal is empty.
+std::optional<int64_t> OutlayImport::committedTrackRef(std::string& error) {
+    std::vector<JournalEntry> entries;
+    if (!journal_.read(entries, error)) return std::nullopt;
+    std::optional<int64_t> best;
+    for (size_t i = 0; i + 1 < entries.size(); ++i) best = std::max(best.value_or(INT64_MIN), entries[i].trackRef);
+    if (!entries.empty()) {
+        std::optional<bool> committed = committedInDatabase(s_.ctx, entries.back(), error);
+        if (!committed) return std::nullopt;
+        if (*committed) best = std::max(best.value_or(INT64_MIN), entries.back().trackRef);
+    }
+    return best;
+}
+
+// What an earlier run left in the journal is settled before anything is posted: the INI file
+// takes the highest committed tracking reference, and the journal is emptied.
+bool OutlayImport::settleJournal() {
+    std::string error;
+    if (!journal_.open(error)) {
+        refuse("The outlay import cannot keep the record of its postings: " + error + "|The import does not start.");
+        return false;
+    }
+    std::optional<int64_t> committed = committedTrackRef(error);
+    if (!error.empty()) {
+        refuse("The record of the last outlay import cannot be settled: " + error + "|The import does not start.");
+        return false;
+    }
+    int64_t start = std::max<int64_t>(lastTrackRef_, committed.value_or(INT64_MIN));
+    lastTrackRef_ = static_cast<int32_t>(std::clamp<int64_t>(start, INT32_MIN, INT32_MAX));
+    lastProcessed_ = start;
+    // Written now, whether it changed or not: an INI file that cannot take it stops the import
+    // before anything is posted.
+    if (!storeLastTrackRef(start)) return false;
+    if (!journal_.clear(error)) {
+        refuse("The record of the last outlay import cannot be emptied: " + error + "|The import does not start.");
+        return false;
+    }
+    return true;
+}
+
+bool OutlayImport::recordIntent(const JournalEntry& e) {
+    journalError_.clear();
+    return journal_.append(e, journalError_);
+}
+
+// Writes the tracking reference to the product INI file, durably. A file that cannot take it
+// (read-only, a folder in its place, a full disk) is said, and the caller ends the run.
+bool OutlayImport::storeLastTrackRef(int64_t value) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(productIni_, ec);
+    std::string why;
+    if (fs::is_directory(st)) {
+        why = "a folder of that name is in the way";
+    } else if (fs::exists(st) && (st.permissions() & fs::perms::owner_write) == fs::perms::none) {
+        why = "the file is read-only";
+    } else if (!ini::put(productIni_, kOutlaysSection, kLastTrackRefKey, std::to_string(value))) {
+        why = "the disk is full, or the file or its folder cannot be written";
+    }
+    if (why.empty()) {
+        stored_ = value;
+        return true;
+    }
+    if (!iniFailed_) {
+        iniFailed_ = true;
+        const fs::path shown = fs::absolute(productIni_, ec);
+        refuse("LastTrackRef " + std::to_string(value) + " cannot be written to " + (ec ? productIni_ : shown.string()) + ": " + why +
+               ".|The import stops here. What it posted is recorded in " + journal_.path() +
+               "; the next import takes that into account.");
+    }
+    return false;
 }
 
 void OutlayImport::finish() {
@@ -120,16 +241,27 @@ void OutlayImport::finish() {
 
     // The next run starts after the last attachment this run handled, but never above the
     // table's highest tracking reference (a value typed too high is brought back to it).
+    // The last attachment's commit may have failed without saying whether it took place:
+    // the journal tells.
+    std::string error;
+    int64_t last = lastProcessed_;
+    std::optional<int64_t> committed = committedTrackRef(error);
+    const bool settled = error.empty();
+    if (committed) last = std::max(last, *committed);
+
     Table& sqld = ctx.table(TableId::SQLResultD);
-    int64_t stored = lastProcessed_;
+    int64_t stored = last;
     if (sqld.setSql("Select max(TrackReference) from DiaryAttachments") == NoError && sqld.next() == NoError)
-        stored = std::min<int64_t>(lastProcessed_, ctx.get(SQLD::RESULTFIELD).toInt64());
-    storeLastTrackRef(stored);
+        stored = std::min<int64_t>(last, ctx.get(SQLD::RESULTFIELD).toInt64());
+    // When the INI file cannot take it, the journal keeps what it holds for the next run.
+    if (!iniFailed_ && storeLastTrackRef(stored) && settled) journal_.clear(error);
+    journal_.close();
 
     s_.ui.message("Import Complete!");
 
     if (reader_) reader_->close();
     reader_.reset();
+    releaseImportLock();
     tables_.reset();
     ctx.globalResponse = localResponse_ == 0 ? RequestCancelled : localResponse_;
 }

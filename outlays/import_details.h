@@ -5,6 +5,13 @@
 //
 // It runs as a ui::Process: in a progress window on the desktop, or without windows on the
 // command line, with up to 25 attachments per timer event.
+//
+// Every attachment is posted exactly once, whenever the process dies: right before an
+// attachment commits, what it wrote is appended to the posting journal and flushed to disk;
+// the last tracking reference is stored in the product INI file after each cycle and at the
+// end; and each run starts by settling what the journal holds (see posting_journal.h). Only
+// one outlay import at a time runs on a database: a second one is refused with a message
+// that says where the first one runs and since when.
 
 #include <cstdint>
 #include <memory>
@@ -14,6 +21,7 @@
 #include "data/table.h"
 #include "maintenance/integrity.h"
 #include "outlays/batch_posting.h"
+#include "outlays/posting_journal.h"
 #include "ui/process.h"
 #include "ui/progress_measure.h"
 
@@ -24,6 +32,10 @@ namespace mg::outlays {
 inline constexpr const char* kProductIni = "Quillerton.ini";
 inline constexpr const char* kOutlaysSection = "DocumentOutlays";
 inline constexpr const char* kLastTrackRefKey = "LastTrackRef";
+// The record of postings about to commit, beside the product INI file.
+inline constexpr const char* kJournalSuffix = ".journal";
+// The application lock that lets one outlay import at a time post to a database.
+inline constexpr const char* kImportLockName = "outlay-import";
 
 class OutlayImport : public ui::Process {
 public:
@@ -47,7 +59,14 @@ private:
 
     void getNextRecord();
     int validateRecord() const;
-    void storeLastTrackRef(int64_t value);
+    bool takeImportLock();
+    void releaseImportLock();
+    bool settleJournal();
+    std::optional<int64_t> committedTrackRef(std::string& error);
+    bool recordIntent(const JournalEntry& e);
+    bool storeLastTrackRef(int64_t value);
+    void stopRun();
+    void refuse(const std::string& text);
 
     Session s_;
     std::string productIni_;
@@ -56,9 +75,17 @@ private:
     std::unique_ptr<TableUse> tables_;
     std::unique_ptr<View> reader_;
     BatchPosting posting_;
+    PostingJournal journal_;
+    std::string journalError_;  // why the last record could not be written
+    int64_t stored_ = -1;       // the tracking reference the INI file holds, as last written
+    bool locked_ = false;
+    bool iniFailed_ = false;    // the INI file could not be written: the journal is kept
 
     static constexpr int kRecordsToProcess = 1000;
     static constexpr int kRecordsPerCycle = 25;
+    // The INI file is written after this many cycles (and at the end).
+    static constexpr int kCyclesPerStore = 8;
+    int cyclesSinceStored_ = 0;
     // The progress counts rows read against a fixed total: the bar reaches 100 after 1000
     // rows, whatever the number really waiting, and stays there.
     ui::ProgressMeasure measure_;

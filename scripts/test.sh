@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds Marrowgate and runs every test, on the embedded database and on a PostgreSQL server. With --sanitize the build uses AddressSanitizer and
-# UndefinedBehaviorSanitizer (in build-asan/).
+# Builds Marrowgate and runs every test (on the embedded database and on a throw-away PostgreSQL
+# server), after checking that the Windows code paths compile
+# (scripts/windows-check.sh). With --sanitize the build uses AddressSanitizer and
+# UndefinedBehaviorSanitizer (in build-asan/) and the Windows check is left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -11,6 +13,9 @@ if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   flags=(-DCMAKE_BUILD_TYPE=Debug -DMG_SANITIZE=ON -DMG_BUILD_BENCH=OFF)
   export ASAN_OPTIONS=detect_leaks=0
+fi
+if [ "$dir" = build ]; then
+  bash scripts/windows-check.sh
 fi
 cmake -S . -B "$dir" "${flags[@]}"
 cmake --build "$dir" -j"$(nproc)"

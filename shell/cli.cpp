@@ -12,6 +12,7 @@
 #include "data/ddl.h"
 #include "data/dialect.h"
 #include "shell/demo.h"
+#include "shell/demo_style.h"
 #include "shell/settings.h"
 
 #ifndef _WIN32
@@ -111,6 +112,9 @@ int initDb(const std::vector<std::string>& args) {
     }
     std::filesystem::path full = std::filesystem::absolute(file, ec);
     std::printf("Created %s %s.\n", demo ? "the demo database" : "the database", (ec ? file : full.string()).c_str());
+    // The demo's look goes beside it: the program reads Style.Ini from its working folder.
+    if (demo && !writeDemoStyle(std::filesystem::path(file).parent_path().string()))
+        errorLine(stderr, "init-db: could not write the demo style Style.Ini beside " + file);
     std::printf("To work on it, put in vorn.ini of the working folder:\n[database]\ndriver=sqlite\ndatabase=%s\n",
                 (ec ? file : full.string()).c_str());
     return ExitOk;
@@ -186,6 +190,9 @@ int runImport(std::string_view what, const ProcessFactory& make, const db::Setti
         return ExitFailed;
     }
     CommandLineUserInterface ui(err);
+    // The retries of the wait/retry message are bounded per wait: a commit on the job's
+    // context means the work it waited for went through.
+    ui.countWaitsBy([&ctx] { return ctx.commitsMade(); });
     RunOutcome outcome;
     {
         std::unique_ptr<ui::Process> process = make(Session{ctx, ui}, ui);

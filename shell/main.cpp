@@ -2,6 +2,7 @@
 // windows with one (shell/cli.h).
 
 #include <memory>
+#include <string>
 
 #include "shell/cli.h"
 #include "shell/desktop.h"
@@ -13,6 +14,13 @@
 int main(int argc, char** argv) {
     mg::shell::ImportJobs jobs;
     jobs.outlays = [](mg::Session s, mg::ui::ProgressView& view) -> std::unique_ptr<mg::ui::Process> {
+        // A product INI file that is there but unusable would read as "nothing processed yet":
+        // the run does not start rather than post every attachment again.
+        if (const std::string trouble = mg::shell::productIniTrouble(mg::shell::productIniPath()); !trouble.empty()) {
+            s.ui.message(trouble + "|The import does not start, so that no attachment is posted twice.", "Outlay Import",
+                         mg::ui::Icon::Error);
+            return nullptr;
+        }
         // The import writes the last tracking reference back itself.
         return std::make_unique<mg::outlays::OutlayImport>(s, view, mg::shell::lastTrackRefArgument());
     };

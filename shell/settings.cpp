@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "data/ini.h"
+#include "data/utf8.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -72,8 +73,7 @@ std::string makeDbOwner(std::string_view server, std::string_view database, std:
     // Each step assigns to a text of 200 characters, so each intermediate value is cut
     // there before the next step trims it and appends.
     auto cut = [](std::string s) {
-        if (s.size() > kDbOwnerLength) s.resize(kDbOwnerLength);
-        return s;
+        return std::string(utf8::cut(s, kDbOwnerLength));
     };
     std::string owner = cut(std::string(server));
     owner = cut(std::string(rtrimBlanks(owner)) + "," + std::string(database));
@@ -118,8 +118,23 @@ long long readLastTrackRef(const std::string& iniPath) {
 
 long long readLastTrackRef() { return readLastTrackRef(productIniPath()); }
 
-int32_t lastTrackRefArgument() {
-    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(), INT32_MIN, INT32_MAX));
+int32_t lastTrackRefArgument(const std::string& iniPath) {
+    return static_cast<int32_t>(std::clamp<long long>(readLastTrackRef(iniPath), INT32_MIN, INT32_MAX));
+}
+
+int32_t lastTrackRefArgument() { return lastTrackRefArgument(productIniPath()); }
+
+std::string productIniTrouble(const std::string& iniPath) {
+    switch (ini::fileStatus(iniPath)) {
+    case ini::FileStatus::Read:
+    case ini::FileStatus::Missing:
+        return {};
+    case ini::FileStatus::Unreadable:
+        return iniPath + " cannot be read, so the last tracking reference processed is not known.";
+    case ini::FileStatus::Garbled:
+        return iniPath + " is not a settings file the program can read, so the last tracking reference processed is not known.";
+    }
+    return {};
 }
 
 bool writeLastTrackRef(const std::string& iniPath, long long value) {

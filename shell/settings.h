@@ -49,9 +49,15 @@ std::string makeDbOwner(std::string_view server, std::string_view database, std:
 // key "LastTrackRef" of the product INI file; 0 when the file or key is missing.
 long long readLastTrackRef(const std::string& iniPath);
 long long readLastTrackRef();
-// The last tracking reference processed, as the outlay import takes it: the product INI's
-// value (0 when missing), kept within the import's 32-bit range.
+// The last tracking reference processed, as the outlay import and the setup window take it:
+// the product INI's value (0 when missing), kept within the import's 32-bit range (a value
+// above it is 2147483647, never wrapped).
+int32_t lastTrackRefArgument(const std::string& iniPath);
 int32_t lastTrackRefArgument();
+// Why the product INI file cannot be trusted for the last tracking reference: it is there but
+// cannot be read, or is not an INI file (a missing key would then read as 0 and every
+// attachment would be posted again). Empty when it can be read or is missing altogether.
+std::string productIniTrouble(const std::string& iniPath);
 // Writes it as a whole number in decimal digits; false when the file could not be written.
 bool writeLastTrackRef(const std::string& iniPath, long long value);
 bool writeLastTrackRef(long long value);

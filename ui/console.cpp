@@ -32,6 +32,12 @@ int ConsoleUserInterface::message(const Message& m) {
 
 int ConsoleUserInterface::waitRetry(std::string_view text, int ticks) {
     std::fprintf(out_, "Wait Message: Process is waiting for files to unlock: %s\n", oneLine(text).c_str());
+    if (workDone_) {
+        // Work went through since the last message: the wait it belonged to is over.
+        const uint64_t work = workDone_();
+        if (work != workAtLastWait_) resetRetries();
+        workAtLastWait_ = work;
+    }
     if (retries_ >= maxRetries_) {
         std::fprintf(out_, "Wait Message: giving up after %d retries\n", retries_);
         std::fflush(out_);

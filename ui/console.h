@@ -3,8 +3,13 @@
 // (caption first when there is one); a question takes its default answer, since nobody
 // is there to answer it; the wait/retry message counts down on standard error and retries
 // by itself a bounded number of times before it gives up, so an unattended run never hangs.
+// The bound is per wait, not per run: a wait is the wait/retry messages that follow one
+// another while no work goes through, so a long run that meets many short lock conflicts
+// gets the full number of retries for each of them.
 
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "ui/port.h"
 
@@ -27,6 +32,10 @@ public:
 
     // The retry count starts again (after a retry that succeeded).
     void resetRetries() { retries_ = 0; }
+    // A count of the work that went through (the job's committed transactions): when it has
+    // moved since the last wait/retry message, the next one starts a new wait. Without it
+    // every message of the run counts towards the one bound.
+    void countWaitsBy(std::function<uint64_t()> workDone) { workDone_ = std::move(workDone); }
     // Seconds a countdown tick lasts (tests shorten it).
     void setTickMilliseconds(int ms) { tickMs_ = ms; }
 
@@ -35,6 +44,8 @@ private:
     int maxRetries_;
     int retries_ = 0;
     int tickMs_ = 1000;
+    std::function<uint64_t()> workDone_;
+    uint64_t workAtLastWait_ = 0;
 };
 
 }  // namespace mg::ui

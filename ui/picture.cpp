@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "data/dates.h"
+#include "data/utf8.h"
 
 namespace mg::picture {
 namespace {
@@ -82,9 +83,10 @@ std::string formatPlainNumber(const Decimal& value, const Picture& p) {
         return negative ? "-" + body : body;
     };
 
+    // A picture that groups always groups: a value whose grouped text does not fit shows
+    // '#' rather than an ungrouped text that a column of grouped amounts would mix with.
     const size_t width = static_cast<size_t>(p.width);
     std::string shown = build(p.grouping && !p.zeroPad);
-    if (shown.size() > width && p.grouping) shown = build(false);
     if (shown.size() > width) return std::string(width, '#');
     shown.insert(0, width - shown.size(), ' ');
     return shown;
@@ -281,12 +283,11 @@ std::optional<Decimal> parseNumber(std::string_view typed, const Picture& pictur
     if (!parsed) return std::nullopt;
     const Decimal value = parsed->roundTo(picture.kind == Kind::Number ? picture.decimals : 0);
 
-    // The value must be one the picture can show.
+    // The value must be one the picture can show, thousands separators included.
     if (picture.kind == Kind::Number) {
-        Picture plain = picture;
-        plain.grouping = false;
-        plain.blankWhenZero = false;
-        if (formatPlainNumber(value, plain).find('#') != std::string::npos) return std::nullopt;
+        Picture shown = picture;
+        shown.blankWhenZero = false;
+        if (formatPlainNumber(value, shown).find('#') != std::string::npos) return std::nullopt;
     } else if (value.toString(0).size() > static_cast<size_t>(picture.width)) {
         return std::nullopt;
     }
@@ -301,14 +302,7 @@ std::optional<Decimal> parseNumber(std::string_view typed, std::string_view pict
 
 std::string cutToCharacters(std::string_view text, int characters) {
     if (characters <= 0) return {};
-    int count = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) == 0x80) continue;  // inside a UTF-8 sequence
-        if (count == characters) return std::string(text.substr(0, i));
-        ++count;
-    }
-    return std::string(text);
+    return std::string(utf8::cut(text, static_cast<size_t>(characters)));
 }
 
 std::string formatText(std::string_view text, std::string_view picture) {

@@ -13,9 +13,10 @@
 //       well: a money amount that silently lost its sign would be worse than a wide field.
 //       The flag is kept in Picture::minus for callers that care.
 //   grouping: pictures with decimals ("n8.2", "n-26.2") separate thousands with ','
-//       ("1,234.56"); whole-number pictures ("n-14", "n20", "n4") do not, because they hold
-//       counts and tracking references ("104233"). When the grouped text does not fit but
-//       the plain one does, the plain one is shown rather than losing the value.
+//       ("1,234.56", "-1,234.56"), whatever the value's sign; whole-number pictures ("n-14",
+//       "n20", "n4") never do, because they hold counts and tracking references ("104233").
+//       A picture never switches between the two: a value whose text (separators included)
+//       does not fit shows '#', so a column of amounts is either all grouped or all plain.
 //   N   (upper case) pads with leading zeros instead of blanks ("N2": 7 shows "07"); such a
 //       picture never groups.
 //   b   blank when zero: a zero value shows as "". Without it zero shows as "0" or "0.00".
@@ -23,7 +24,8 @@
 //   Typed text is taken back with blanks around it, a leading or trailing minus, a leading
 //   '+', ',' between thousand groups (each group after the first exactly three digits, so
 //   "1,5" is refused rather than read as 15) and one decimal point. More places than D are
-//   rounded to D; a value that would not fit W, letters and anything else are refused.
+//   rounded to D; a value that would not fit W as the picture shows it (separators
+//   included), letters and anything else are refused.
 //   Empty text is zero.
 //
 // Texts:    s W [b]   (also S) — the text cut to W characters (UTF-8 sequences count as one

@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QStatusBar>
 
+#include "maintenance/windows/browse_window.h"
 #include "shell/settings.h"
 #include "shell/windows/main_setup.h"
 #include "ui/widgets/printer.h"
@@ -36,11 +38,11 @@ const ui::WindowDef& mainFrameDef() {
                 {.kind = K::Menu, .name = "?EDITMENU", .text = "&Outlays"},
                 {.kind = K::Item, .name = "?ITEM7", .text = "Last Docment TrackRef"},
                 {.kind = K::Separator},
-                {.kind = K::Item, .name = "?SETUPDOCUMENTOUTLAYS", .text = "Document Outlays", .flags = ui::Disabled},
+                {.kind = K::Item, .name = "?SETUPDOCUMENTOUTLAYS", .text = "Document Outlays"},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?OUTLAYSIMPORTOUTLAYS", .text = "Import Outlays"},
                 {.kind = K::Menu, .name = "?FEES", .text = "Fees"},
-                {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees", .flags = ui::Disabled},
+                {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees"},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?FEESITEM14", .text = "Fees to Import", .flags = ui::Disabled},
                 {.kind = K::Separator},
@@ -68,7 +70,9 @@ MainFrame::MainFrame(db::Settings settings, QWidget* parent)
     on("?PRINTSETUP", &MainFrame::printSetup);
     if (QAction* a = controls_.action("?EXIT")) connect(a, &QAction::triggered, this, &QWidget::close);
     on("?ITEM7", &MainFrame::lastTrackRef);
+    on("?SETUPDOCUMENTOUTLAYS", &MainFrame::documentOutlays);
     on("?OUTLAYSIMPORTOUTLAYS", &MainFrame::importOutlays);
+    on("?FEESDOCUMENTFEES", &MainFrame::documentFees);
     on("?FEESIMPORTFEES", &MainFrame::importFees);
 }
 
@@ -78,14 +82,25 @@ void MainFrame::printSetup() { ui::printerSetup(this); }
 
 void MainFrame::lastTrackRef() { MainSetup::start(settings_, this); }
 
+// Each choice starts a list of its own on a context of its own.
+void MainFrame::documentOutlays() { browse::BrowseWindow::start(browse::ListWindow::DocOutlays, settings_, this); }
+
+void MainFrame::documentFees() { browse::BrowseWindow::start(browse::ListWindow::DocFees, settings_, this); }
+
 void MainFrame::importOutlays() {
     if (importing_) return;
     importing_ = true;
+    // The import runs on the frame's context inside this command: the frame serves no other
+    // command (and does not close) until it has ended. Every other window stays usable.
+    menuBar()->setEnabled(false);
     // LOC:LASTTRACKREF: where the last run stopped (0 without the key).
     const int32_t last = lastTrackRefArgument();
-    ui::runProcessWindow(this, true, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+    ui::runProcessWindow(this, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+        importWindow_ = &window;
         return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIniPath());
     });
+    importWindow_ = nullptr;
+    menuBar()->setEnabled(true);
     importing_ = false;
 }
 
@@ -97,7 +112,18 @@ void MainFrame::importFees() {
     });
 }
 
+void MainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // The frame brought forward during the outlay import brings the import's window with it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && importWindow_) importWindow_->raise();
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (importing_) {
+        // The outlay import runs on the frame's context: the frame stays until it has ended.
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (event->isAccepted()) {
         words_.leave();

@@ -2,9 +2,10 @@
 // MAIN: the main frame, a window with a menu bar and nothing else. Each menu command starts
 // one procedure: on a context of its own (as the system starts a procedure on a new
 // thread), except "Import Outlays", which runs on the frame's own context while the frame
-// waits for it.
+// waits for it: its menu is disabled meanwhile, while every other window stays usable.
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include "data/backend.h"
 #include "data/context.h"
@@ -31,6 +32,8 @@ public:
     // The commands of the menu.
     void printSetup();
     void lastTrackRef();
+    void documentOutlays();
+    void documentFees();
     void importOutlays();
     void importFees();
 
@@ -39,6 +42,7 @@ signals:
     void closed();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -48,6 +52,7 @@ private:
     ui::Controls controls_;
     ui::WindowProcedure procedure_;
     bool importing_ = false;
+    QPointer<QWidget> importWindow_;  // the outlay import's progress window while it runs
 };
 
 }  // namespace mg::shell

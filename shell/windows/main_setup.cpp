@@ -54,7 +54,8 @@ MainSetup::MainSetup(std::unique_ptr<Owned> owned, Context& ctx, ui::UserInterfa
     connect(controls_.get<QPushButton>("?OKBUTTON"), &QPushButton::clicked, this, &MainSetup::okPressed);
     connect(controls_.get<QPushButton>("?CANCELBUTTON"), &QPushButton::clicked, this, &MainSetup::closePressed);
     procedure_.onInit = [this] {
-        lastTrackRef_ = static_cast<int32_t>(readLastTrackRef(productIni_));
+        // Read as the import reads it: a value beyond 32 bits is held at the limit, not wrapped.
+        lastTrackRef_ = lastTrackRefArgument(productIni_);
         controls_.setNumber("?LOC:LASTTRACKREF", Decimal(lastTrackRef_));
     };
 }

@@ -1,6 +1,7 @@
 #include "shell/windows/wait_retry.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPushButton>
 
 #include "ui/picture.h"
@@ -46,6 +47,7 @@ WaitRetryMessage::WaitRetryMessage(std::string_view message, std::optional<int32
       procedure_(*this, controls_, ui::StyleWindow, &resizer_) {
     if (ctx) words_.emplace(*ctx);
     controls_.setText("?LOC:MESSAGE", message_);
+    fitMessage();
     ticker_.setTimerType(Qt::PreciseTimer);
     connect(&ticker_, &QTimer::timeout, this, &WaitRetryMessage::tick);
     connect(okButton(), &QPushButton::clicked, this, &WaitRetryMessage::okPressed);
@@ -58,6 +60,19 @@ WaitRetryMessage::~WaitRetryMessage() { ticker_.stop(); }
 
 QPushButton* WaitRetryMessage::okButton() const { return controls_.get<QPushButton>("?OK"); }
 QPushButton* WaitRetryMessage::cancelButton() const { return controls_.get<QPushButton>("?CANCEL"); }
+
+// A message of more lines than its control holds gets them all: the control grows downwards
+// and the window with it, the buttons keeping their place above its bottom edge. The window
+// opens at this size, so it is also its minimum size.
+void WaitRetryMessage::fitMessage() {
+    auto* label = controls_.get<QLabel>("?LOC:MESSAGE");
+    if (!label) return;
+    const int extra = label->heightForWidth(label->width()) - label->height();
+    if (extra <= 0) return;
+    label->resize(label->width(), label->height() + extra);
+    for (QPushButton* b : {okButton(), cancelButton()}) b->move(b->x(), b->y() + extra);
+    resize(width(), height() + extra);
+}
 
 void WaitRetryMessage::opening() {
     showCountdown();

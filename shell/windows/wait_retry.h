@@ -54,6 +54,7 @@ private:
     void okPressed();
     void cancelPressed();
     void showCountdown();
+    void fitMessage();
 
     std::string message_;   // LOC:MESSAGE
     int32_t timer_;         // LOC:TIMER

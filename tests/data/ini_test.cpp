@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,9 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -275,6 +279,139 @@ TEST_F(IniTest, AUtf8SignatureIsNotPartOfTheFirstSection) {
     EXPECT_EQ(read("bom.ini"), "\xEF\xBB\xBF[database]\nserver=B\n");
 }
 
+// UTF-8 text as UTF-16 in the given byte order, with its mark.
+std::string utf16(const std::string& utf8, bool bigEndian) {
+    std::u16string units;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        char32_t cp;
+        int n;
+        if (c < 0x80) { cp = c; n = 1; }
+        else if (c < 0xE0) { cp = c & 0x1F; n = 2; }
+        else if (c < 0xF0) { cp = c & 0x0F; n = 3; }
+        else { cp = c & 0x07; n = 4; }
+        for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += static_cast<size_t>(n);
+        if (cp >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(cp);
+        }
+    }
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t u : units) {
+        const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+
+// The same settings saved by Notepad as ANSI, UTF-8, "Unicode" and "Unicode big endian" read
+// alike, and a write keeps the file's encoding, its mark and its line ends.
+TEST_F(IniTest, EveryEncodingNotepadSavesReadsAndIsWrittenBackInKind) {
+    const std::string before = "; settings\r\n[DocumentOutlays]\r\nLastTrackRef=104233\r\nHandler=Ren\xC3\xA9\r\n";
+    const std::string after = "; settings\r\n[DocumentOutlays]\r\nLastTrackRef=104300\r\nHandler=Ren\xC3\xA9\r\n";
+    struct Case {
+        const char* name;
+        std::string (*encode)(const std::string&);
+    };
+    const Case cases[] = {
+        {"ANSI", [](const std::string& t) { return t; }},
+        {"UTF-8", [](const std::string& t) { return "\xEF\xBB\xBF" + t; }},
+        {"UTF-16LE", [](const std::string& t) { return utf16(t, false); }},
+        {"UTF-16BE", [](const std::string& t) { return utf16(t, true); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write("Quillerton.ini", c.encode(before));
+        const std::string f = path("Quillerton.ini");
+        EXPECT_EQ(mg::ini::getInt(f, "documentoutlays", "lasttrackref"), 104233);
+        EXPECT_EQ(mg::ini::get(f, "DocumentOutlays", "Handler"), "Ren\xC3\xA9");
+        EXPECT_EQ(mg::ini::lookup(f, "DocumentOutlays", "LastTrackRef").file, mg::ini::FileStatus::Read);
+        ASSERT_TRUE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "104300"));
+        EXPECT_EQ(read("Quillerton.ini"), c.encode(after));
+        ASSERT_TRUE(mg::ini::stage(f, "DocumentOutlays", "LastTrackRef", "104301").publish());
+        EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 104301);
+        EXPECT_EQ(entries(), 1);
+    }
+
+    // A new key and section land in the UTF-16 file as UTF-16, characters beyond the first
+    // plane included.
+    write("u.ini", utf16("[a]\r\nk=1\r\n", false));
+    ASSERT_TRUE(mg::ini::put(path("u.ini"), "b", "note", "\xF0\x9F\x93\x8E clip"));
+    EXPECT_EQ(read("u.ini"), utf16("[a]\r\nk=1\r\n\r\n[b]\r\nnote=\xF0\x9F\x93\x8E clip\r\n", false));
+    EXPECT_EQ(mg::ini::get(path("u.ini"), "b", "note"), "\xF0\x9F\x93\x8E clip");
+    // A value that is not UTF-8 cannot go into it unchanged: the write is refused, the file kept.
+    EXPECT_FALSE(mg::ini::put(path("u.ini"), "a", "k", "Ren\xE9"));
+    EXPECT_EQ(mg::ini::get(path("u.ini"), "a", "k"), "1");
+}
+
+// A file that is there but cannot be used is told apart from a missing file or key, so a
+// caller that must not start from a default can stop; get() still gives the default.
+TEST_F(IniTest, LookupTellsAnUnusableFileFromAMissingKey) {
+    using mg::ini::FileStatus;
+    std::string oddUtf16 = utf16("[a]\r\nk=1\r\n", false);
+    oddUtf16.pop_back();
+    std::string loneSurrogate = utf16("[a]\r\nk=1\r\n", false);
+    loneSurrogate += std::string("\x00\xD8", 2);  // a high surrogate with nothing after it
+    std::string noMark = utf16("[a]\r\nk=1\r\n", false).substr(2);
+    struct Case {
+        const char* name;
+        std::optional<std::string> bytes;  // nullopt: no file
+        FileStatus status;
+        std::optional<std::string> value;
+    };
+    const std::vector<Case> cases = {
+        {"no file", std::nullopt, FileStatus::Missing, std::nullopt},
+        {"no key", "[a]\nother=2\n", FileStatus::Read, std::nullopt},
+        {"blank key", "[a]\nk=\n", FileStatus::Read, ""},
+        {"key", "[a]\nk=1\n", FileStatus::Read, "1"},
+        {"UTF-16 odd length", oddUtf16, FileStatus::Garbled, std::nullopt},
+        {"UTF-16 lone surrogate", loneSurrogate, FileStatus::Garbled, std::nullopt},
+        {"UTF-16 without its mark", noMark, FileStatus::Garbled, std::nullopt},
+        {"binary", std::string("MZ\x90\0\x03", 5), FileStatus::Garbled, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(dir_ / "c.ini");
+        if (c.bytes) write("c.ini", *c.bytes);
+        const mg::ini::Lookup l = mg::ini::lookup(path("c.ini"), "A", "K");
+        EXPECT_EQ(l.file, c.status);
+        EXPECT_EQ(l.value, c.value);
+        EXPECT_EQ(l.unusable(), c.status == FileStatus::Garbled);
+        EXPECT_EQ(mg::ini::fileStatus(path("c.ini")), c.status);
+        EXPECT_EQ(mg::ini::getInt(path("c.ini"), "a", "k", -7), c.value && !c.value->empty() ? 1 : -7);
+        if (c.status == FileStatus::Garbled) {
+            EXPECT_FALSE(mg::ini::put(path("c.ini"), "a", "k", "2")) << "an unusable file is never overwritten";
+            EXPECT_EQ(read("c.ini"), *c.bytes);
+        }
+    }
+    fs::create_directory(dir_ / "folder.ini");
+    EXPECT_EQ(mg::ini::lookup(path("folder.ini"), "a", "k").file, FileStatus::Unreadable);
+    EXPECT_TRUE(mg::ini::lookup(path("folder.ini"), "a", "k").unusable());
+    if (::geteuid() != 0) {
+        write("locked.ini", "[a]\nk=1\n");
+        fs::permissions(dir_ / "locked.ini", fs::perms::none);
+        EXPECT_EQ(mg::ini::lookup(path("locked.ini"), "a", "k").file, FileStatus::Unreadable);
+        EXPECT_EQ(mg::ini::get(path("locked.ini"), "a", "k", "d"), "d");
+    }
+}
+
+TEST_F(IniTest, QuotedValuesReadWithoutTheirQuotesAndInlineCommentsStay) {
+    write("q.ini",
+          "[s]\nspaced=\"  two words  \"\nempty=\"\"\nlone=\"\ninner=a \"b\" c\nhalf=\"x\"y\n"
+          "single='kept'\ncomment=sqlite   ; or odbc\nquotedComment=\"sqlite\" ; note\n");
+    const std::string f = path("q.ini");
+    const std::pair<const char*, const char*> cases[] = {
+        {"spaced", "  two words  "}, {"empty", ""},        {"lone", "\""},
+        {"inner", "a \"b\" c"},       {"half", "\"x\"y"},  {"single", "'kept'"},
+        {"comment", "sqlite   ; or odbc"}, {"quotedComment", "\"sqlite\" ; note"},
+    };
+    for (const auto& [key, expected] : cases) EXPECT_EQ(mg::ini::get(f, "s", key, "default"), expected) << key;
+}
+
 TEST_F(IniTest, TheDefaultIniFileHonoursTheOverride) {
     const std::string f = path("defaults.ini");
     EnvGuard guard("MARROWGATE_DEFAULT_INI", f);
@@ -347,6 +484,59 @@ TEST_F(StagedIniTest, AnAbandonedOrDroppedWriteLeavesTheOldFileAndNoTemporary) {
     w.abandon();
     EXPECT_EQ(get(file(), "DocumentOutlays", "LastTrackRef"), "10");
     EXPECT_EQ(entries(), 1);
+}
+
+// The id of a process that has ended.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+void makeOld(const fs::path& p) {
+    fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+}
+
+// Processes killed while they held a staged write leave their temporaries; the next write
+// removes them, but never a temporary of a running process, of another file, or one written
+// moments ago (another computer sharing the folder may be writing it).
+TEST_F(StagedIniTest, TemporariesOfKilledProcessesAreRemovedByTheNextWrite) {
+    ASSERT_TRUE(put(file(), "DocumentOutlays", "LastTrackRef", "10"));
+    for (int i = 0; i < 8; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            StagedWrite w = stage(file(), "DocumentOutlays", "LastTrackRef", std::to_string(20 + i));
+            ::kill(::getpid(), SIGKILL);
+        }
+        ::waitpid(child, nullptr, 0);
+    }
+    EXPECT_EQ(entries(), 9) << "eight killed writers left their temporaries";
+    for (const auto& e : fs::directory_iterator(dir_)) makeOld(e.path());
+
+    const std::string prefix = (dir_ / "Quillerton.ini.tmp-").string();
+    const auto touch = [](const std::string& p) { std::ofstream(p) << "x"; };
+    const std::string live = prefix + std::to_string(::getppid());
+    const std::string fresh = prefix + std::to_string(endedProcess());
+    const std::string other = (dir_ / "vorn.ini.tmp-").string() + std::to_string(endedProcess());
+    const std::string notOurs = prefix + "backup";
+    for (const std::string& p : {live, fresh, other, notOurs}) touch(p);
+    makeOld(live);
+    makeOld(other);
+    makeOld(notOurs);
+
+    ASSERT_TRUE(put(file(), "DocumentOutlays", "LastTrackRef", "11"));
+    EXPECT_EQ(get(file(), "DocumentOutlays", "LastTrackRef"), "11");
+    for (const std::string& p : {live, fresh, other, notOurs}) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_EQ(entries(), 5) << "the eight are gone";
+
+    // A minute on, the fresh one counts as stale too; a staged write cleans up like put.
+    makeOld(fresh);
+    StagedWrite w = stage(file(), "DocumentOutlays", "LastTrackRef", "12");
+    ASSERT_TRUE(w.ready());
+    EXPECT_FALSE(fs::exists(fresh));
+    EXPECT_TRUE(w.publish());
+    EXPECT_EQ(entries(), 4);
 }
 
 TEST_F(StagedIniTest, AWriteThatCannotBePreparedIsNotReady) {

@@ -10,6 +10,7 @@
 
 #include "data/context.h"
 #include "data/dates.h"
+#include "data/ddl.h"
 #include "data/table.h"
 #include "testdb.h"
 
@@ -22,7 +23,7 @@ Decimal D(const char* text) { return *Decimal::parse(text); }
 std::vector<int64_t> expectedOrder(const test::TempDatabase& db, const TableDecl& t, int key) {
     std::string order;
     for (const KeyComponent& k : t.keys[key].components) {
-        order += "\"" + std::string(t.columns[k.column].name) + "\"";
+        order += ddl::keyTerm(t.columns[k.column], db::SqlDialect::Sqlite);
         order += k.descending ? " DESC, " : ", ";
     }
     std::vector<int64_t> out;
@@ -408,6 +409,43 @@ TEST_F(KeyOrder, KeyValuesStoredInAnotherFormByAnotherProgramKeepTheirPlace) {
         EXPECT_EQ(rowOf(t), want[i]) << i;
     }
     randomWalk(t, BAH::BPOSTED, want, 99, 80);
+}
+
+// Codes stored padded or not, in either case, are one value of the key: they take their
+// place by the next component (descending here) and the row identity, in every direction,
+// across pages and from positions.
+TEST_F(KeyOrder, TextKeysStoredPaddedOrNotAreOneValue) {
+    db.exec("INSERT INTO DiaryAttachments (TrackReference, DiaryID, CaseCode) VALUES "
+            "(5, 1, 'TB1'), (7, 1, 'TB1   '), (6, 1, 'tb1'), (4, 1, 'TB1 '), (1, 1, 'TA9  '), (2, 1, 'TB10'), (9, 1, 'TB1  ')");
+    Table& t = ctx->table(TableId::DiaryAttachments);
+    ASSERT_EQ(t.open(), 0);
+    const std::vector<int64_t> want{5, 7, 2, 3, 1, 4, 6};
+    readBothWays(t, DAT::KEYCASECODE, want);
+    ASSERT_EQ(t.setStart(DAT::KEYCASECODE), 0);
+    std::vector<std::string> positions;
+    while (t.next() == 0) positions.push_back(t.position(DAT::KEYCASECODE));
+    ASSERT_EQ(positions.size(), want.size());
+    for (size_t i = 0; i < positions.size(); ++i) {
+        ASSERT_EQ(t.reset(DAT::KEYCASECODE, positions[i]), 0);
+        ASSERT_EQ(t.next(), 0);
+        EXPECT_EQ(rowOf(t), want[i]) << i;
+        ASSERT_EQ(t.reset(DAT::KEYCASECODE, positions[i]), 0);
+        ASSERT_EQ(t.previous(), 0);
+        EXPECT_EQ(rowOf(t), want[i]) << i;
+    }
+    // A start at a code reads its rows whatever their blanks, from the first.
+    t.rec().set(DAT::CASECODE, "tb1");
+    t.rec().set(DAT::TRACKREFERENCE, Decimal(100));
+    ASSERT_EQ(t.set(DAT::KEYCASECODE), 0);
+    ASSERT_EQ(t.next(), 0);
+    EXPECT_EQ(rowOf(t), 7);
+    randomWalk(t, DAT::KEYCASECODE, want, 7, 80);
+
+    // Equal codes and nothing else in the key: the row identity orders them.
+    db.exec("INSERT INTO BatchH (BatchNo, Matter) VALUES (1, 'M1  '), (2, 'M1'), (3, 'm1 '), (4, 'M0'), (5, 'M1 '), (6, 'M10')");
+    Table& b = ctx->table(TableId::BatchH);
+    ASSERT_EQ(b.open(), 0);
+    readBothWays(b, BAH::BHMATTER, {4, 1, 2, 3, 5, 6});
 }
 
 TEST_F(KeyOrder, KeyValuesStoredAsRealsByAnotherProgramKeepTheirPlace) {

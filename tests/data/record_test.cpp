@@ -7,6 +7,7 @@
 #include "data/context.h"
 #include "data/dates.h"
 #include "data/table.h"
+#include "data/utf8.h"
 #include "testdb.h"
 
 namespace mg {
@@ -127,6 +128,64 @@ TEST(RecordRange, ValuesFitNamesTheFirstColumnOutOfRange) {
     EXPECT_NE(why.find("DCH:OUTLAYAMT2"), std::string::npos) << why;
     c.set(DCH::OUTLAYAMT2, D("-99999.995"));  // rounds to -100000.00
     EXPECT_FALSE(c.valuesFit(&why));
+}
+
+// Whether a text is well-formed UTF-8 (what a reader such as Python's sqlite3 needs).
+bool wellFormed(std::string_view s) {
+    for (size_t at = 0; at < s.size();) {
+        size_t n = utf8::charBytes(s, at);
+        if (n == 1 && static_cast<unsigned char>(s[at]) >= 0x80) return false;
+        at += n;
+    }
+    return true;
+}
+
+// Sizes count characters: a text is cut and padded by characters, never inside one, and
+// bytes that are not UTF-8 count one character each without being lost or changed.
+TEST(RecordText, TextsAreCutAndPaddedByCharactersNeverInsideOne) {
+    const std::string e = "\xC3\xA9";          // é, 2 bytes
+    const std::string euro = "\xE2\x82\xAC";  // €, 3 bytes
+    const std::string face = "\xF0\x9F\x98\x80";  // 4 bytes
+    auto times = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += s;
+        return out;
+    };
+    struct Case {
+        const char* what;
+        TextCol column;
+        std::string value;
+        std::string buffer;  // what the record buffer holds
+    };
+    const Case cases[] = {
+        {"30 characters, the last accented, in a text 30", TAS::DESC, std::string(29, 'a') + e, std::string(29, 'a') + e},
+        {"31 characters, the 30th accented, in a text 30", TAS::DESC, std::string(29, 'a') + e + "b", std::string(29, 'a') + e},
+        {"29 characters, 3 accented, padded to 30", TAS::DESC, std::string(26, 'a') + times(e, 3), std::string(26, 'a') + times(e, 3) + " "},
+        {"accented only, cut to a text 10", DCH::DOCUMENTNAME, times(e, 11), times(e, 10)},
+        {"3- and 4-byte characters in a ztext 21 (20 characters)", DAT::SOURCE, times(euro + face, 11), times(euro + face, 10)},
+        {"ztext 101 keeps 100 characters", FIMP::COMMENT, times(e, 150), times(e, 100)},
+        {"stray continuation bytes count one each", DCH::DOCUMENTNAME, std::string(12, '\x80'), std::string(10, '\x80')},
+        {"a lead byte cut off at the end is kept", DCH::DOCUMENTNAME, "abc\xC3", "abc\xC3      "},
+        {"a broken sequence then a character", DCH::DOCUMENTNAME, "\xE2\x82" + std::string(9, 'x'), "\xE2\x82" + std::string(8, 'x')},
+        {"an overlong form is two characters", DCH::DOCUMENTNAME, "\xC0\xAF" + std::string(9, 'x'), "\xC0\xAF" + std::string(8, 'x')},
+        {"empty text is all blanks", DCH::DOCUMENTNAME, "", std::string(10, ' ')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Record r(decl(c.column.table));
+        r.set(c.column, c.value);
+        EXPECT_EQ(r.get(c.column), c.buffer);
+        if (wellFormed(c.value)) {
+            EXPECT_TRUE(wellFormed(r.get(c.column)));
+        }
+    }
+    // The helper itself on the cases a buffer never meets.
+    EXPECT_EQ(utf8::length(""), 0u);
+    EXPECT_EQ(utf8::length("a" + e + euro + face + "\xFF"), 5u);
+    EXPECT_EQ(utf8::cut("a" + e, 0), "");
+    EXPECT_EQ(utf8::padded(euro, 3), euro + "  ");
+    EXPECT_EQ(utf8::charBytes("\xED\xA0\x80", 0), 1u);  // a surrogate is not a character
+    EXPECT_EQ(utf8::charBytes("\xF4\x90\x80\x80", 0), 1u);  // beyond U+10FFFF
 }
 
 class RecordStore : public ::testing::Test {
@@ -292,6 +351,83 @@ TEST_F(RecordStore, TextsAndDatesWrittenByAnotherProgramReadInTheDeclaredForm) {
     ASSERT_EQ(b.get(BAH::BATCHH), 0);
     EXPECT_EQ(b.rec().get(BAH::DATE), dates::dateFromMDY(2, 9, 2015));
     EXPECT_EQ(b.rec().get(BAH::ENTRYDATE), dates::dateFromMDY(2, 9, 2015));
+}
+
+// A stored value that does not convert to its column's type fails the read with 90 and a
+// text naming the table, the column and the value; the same value in a form that does
+// convert reads exactly, and a blank reads as NULL does.
+TEST_F(RecordStore, AStoredValueThatDoesNotConvertFailsTheReadWith90) {
+    struct Case {
+        const char* what;
+        const char* table;
+        const char* column;
+        const char* stored;  // an SQL literal
+        bool reads;
+    };
+    const Case cases[] = {
+        {"thousands separator in a decimal", "Matters", "ORIGINALDEBT", "'1,200.00'", false},
+        {"a currency sign in a decimal", "Matters", "ORIGINALDEBT", "'\xE2\x82\xAC" "12.00'", false},
+        {"letters in a decimal", "Matters", "ORIGINALDEBT", "'n/a'", false},
+        {"blanks around a decimal", "Matters", "ORIGINALDEBT", "' 1200.50 '", true},
+        {"a decimal as REAL", "Matters", "ORIGINALDEBT", "1200.5", true},
+        {"a blank decimal", "Matters", "ORIGINALDEBT", "''", true},
+        {"a number with letters after it in an integer", "Matters", "FILENUM", "'12abc'", false},
+        {"a fraction in an integer", "Matters", "FILENUM", "12.5", false},
+        {"a whole REAL in an integer", "Matters", "FILENUM", "12.0", true},
+        {"a whole number as text in an integer", "Matters", "FILENUM", "' 12 '", true},
+        {"a date that does not exist", "Matters", "STARTED", "'2015-02-30'", false},
+        {"a date written day first", "Matters", "STARTED", "'09/02/2015'", false},
+        {"a date without leading zeros", "Matters", "STARTED", "'2015-2-9'", true},
+        {"a date-time with a broken time", "DiaryAttachments", "DATEENTERED", "'2015-02-09 25:00:00'", false},
+        {"a date-time", "DiaryAttachments", "DATEENTERED", "'2015-02-09 13:45:00'", true},
+        {"words in a number", "TasksCodes", "DEFAULT", "'one and a half'", false},
+        {"a number as text", "TasksCodes", "DEFAULT", "'1.5'", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const TableDecl& t = *findTable(c.table);
+        ASSERT_GE(t.columnIndex(c.column), 0) << c.column;
+        db.exec(std::string("DELETE FROM \"") + c.table + "\"");
+        db.exec(std::string("INSERT INTO \"") + c.table + "\" (\"" + c.column + "\") VALUES (" + c.stored + ")");
+        Table& tab = ctx->table(t.id);
+        if (!tab.isOpen()) {
+            ASSERT_EQ(tab.open(), 0);
+        }
+        // Both ways of reading: a start in natural order and a read of the row by its identity.
+        const int rc = tab.setNatural() ? -1 : tab.next();
+        if (c.reads) {
+            EXPECT_EQ(rc, 0) << ctx->fileError();
+            continue;
+        }
+        EXPECT_EQ(rc, FileSystemErr);
+        EXPECT_EQ(ctx->errorCode(), 90);
+        const std::string text = ctx->fileError();
+        EXPECT_NE(text.find(std::string("column ") + c.column + " of table " + std::string(t.storageName())), std::string::npos) << text;
+        const std::string value = db.scalar(std::string("SELECT \"") + c.column + "\" FROM \"" + c.table + "\"");
+        EXPECT_NE(text.find("'" + value + "'"), std::string::npos) << text;
+        EXPECT_TRUE(wellFormed(text)) << text;
+        EXPECT_EQ(tab.next(), FileSystemErr) << "the read does not skip the row";
+    }
+
+    // In a read across pages the rows before the one that does not convert are read, then
+    // the read stops at it; a key get of it fails the same way, and a pass-through row too.
+    db.exec("DELETE FROM Matters");
+    db.exec("INSERT INTO Matters (CODE, ORIGINALDEBT) VALUES ('M1', '1.00'), ('M2', '2.00'), ('M3', '1,200.00'), ('M4', '4.00')");
+    Table& m = ctx->table(TableId::Matters);
+    ASSERT_EQ(m.setStart(MAT::MATTERKEY), 0);
+    ASSERT_EQ(m.next(), 0);
+    EXPECT_EQ(m.rec().trimmed(MAT::CODE), "M1");
+    ASSERT_EQ(m.next(), 0);
+    EXPECT_EQ(m.rec().get(MAT::ORIGINALDEBT), D("2.00"));
+    EXPECT_EQ(m.next(), FileSystemErr);
+    m.rec().set(MAT::CODE, "M3");
+    EXPECT_EQ(m.get(MAT::MATTERKEY), FileSystemErr);
+    EXPECT_NE(ctx->fileError().find("'1,200.00'"), std::string::npos) << ctx->fileError();
+    Table& r = ctx->table(TableId::SQLResultD);
+    ASSERT_EQ(r.open(), 0);
+    ASSERT_EQ(r.setSql("Select OriginalDebt from Matters Where Code = 'M3'"), 0);
+    EXPECT_EQ(r.next(), FileSystemErr);
+    EXPECT_NE(ctx->fileError().find("'1,200.00'"), std::string::npos) << ctx->fileError();
 }
 
 }  // namespace

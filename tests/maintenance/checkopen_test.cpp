@@ -81,6 +81,50 @@ TEST_F(CheckOpen, ATableWithoutADeclaredColumnIsAnInvalidFile) {
     EXPECT_FALSE(ctx->table(TableId::OutlayCode).isOpen());
 }
 
+// A damaged table is judged by its columns before its keys: a table that lacks a column a
+// missing key uses is an invalid file, and no repair makes an index over a column that is
+// not there (where SQLite would take the quoted name for a text and index a constant).
+TEST_F(CheckOpen, AMissingColumnIsReportedBeforeAMissingKeyAndNeverIndexed) {
+    struct Case {
+        const char* what;
+        TableId table;
+        const char* damage;  // statements run by another program
+        const char* column;  // the column it no longer has
+    };
+    const Case cases[] = {
+        {"the column of a one-column key", TableId::Handlers, "DROP INDEX Handlers_KEYLOGON; ALTER TABLE Handlers DROP COLUMN LOGON",
+         "LOGON"},
+        {"the second column of a key", TableId::DocumentChargesFees,
+         "DROP INDEX DocumentChargesFees_KEYDOCUMENTNAME; DROP INDEX DocumentChargesFees_KEYTASK; "
+         "ALTER TABLE DocumentChargesFees DROP COLUMN TASKCHARGECODE",
+         "TASKCHARGECODE"},
+        {"a numeric key column", TableId::BatchH, "DROP INDEX BatchH_BRECON; ALTER TABLE BatchH DROP COLUMN RECNO", "RECNO"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        db.exec(c.damage);
+        const std::string indexes = "SELECT count(*) FROM sqlite_master WHERE type = 'index'";
+        const long long before = db.count(indexes);
+        ui.messages.clear();
+        ui.halts.clear();
+        ui.answers = {ui::ButtonYes, ui::ButtonYes};  // were the keys offered for a rebuild
+        EXPECT_FALSE(checkOpen(s, c.table, true));
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].caption, "Invalid File");
+        EXPECT_NE(ui.messages[0].text.find(std::string("has no column ") + c.column + " (47)"), std::string::npos) << ui.messages[0].text;
+        EXPECT_EQ(ui.halts, std::vector<std::string>{"Invalid File!"});
+        // Asked directly, a rebuild refuses too.
+        EXPECT_EQ(ctx->table(c.table).buildKeys(), BadFileErr);
+        EXPECT_EQ(db.count(indexes), before);
+        EXPECT_EQ(db.count("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND sql LIKE '%" + std::string(c.column) + "%'"), 0);
+    }
+    // On the program's connections a double-quoted name is a name, never a text.
+    Table& r = ctx->table(TableId::SQLResult);
+    ASSERT_EQ(r.open(), 0);
+    EXPECT_EQ(r.setSql("Select \"LOGON\" from Handlers"), FileSystemErr);
+    EXPECT_NE(ctx->fileError().find("no such column"), std::string::npos) << ctx->fileError();
+}
+
 TEST_F(CheckOpen, AMissingKeyIsRebuiltWhenTheUserSaysYes) {
     db.exec("DROP INDEX DocumentCharges_KEYNOMINALCODE");
     ui.answers = {ui::ButtonYes};

@@ -94,14 +94,60 @@ TEST_F(GuardedWrites, ARowChangedByAnotherStationIsReportedShownAndThenWritable)
     EXPECT_EQ(dch.rec().trimmed(DCH::OUTLAYCODE), "X");
 }
 
-TEST_F(GuardedWrites, ARowDeletedByAnotherStationIsReportedAsChanged) {
-    readForChange(dch, DCH::PK_DOCUMENTCHARGES, DCH::RECORDID, 2);
-    db.exec("DELETE FROM DocumentCharges WHERE RecordID = 2");
-    dch.rec().set(DCH::OUTLAYAMOUNT, D("5.00"));
-    EXPECT_EQ(riUpdateDocumentCharges(s), RiChanged);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].caption, "Record Was Not Updated");
-    EXPECT_EQ(db.count("SELECT count(*) FROM DocumentCharges WHERE RecordID = 2"), 0);  // not written back
+TEST_F(GuardedWrites, ARowDeletedByAnotherStationIsReportedOnceAndNeverWrittenOver) {
+    struct Case {
+        const char* table;
+        Table* t;
+        Key primary;
+        IntCol id;
+        TextCol name;
+        int (*update)(Session, bool);
+    };
+    db.exec("INSERT INTO DocumentChargesFees (DocumentName, TaskChargeCode, RecordID) VALUES ('MEMO', 'T2', 2)");
+    const Case cases[] = {
+        {"DocumentCharges", &dch, DCH::PK_DOCUMENTCHARGES, DCH::RECORDID, DCH::DOCUMENTNAME, &riUpdateDocumentCharges},
+        {"DocumentChargesFees", &dchf, DCHF::PK_DOCUMENTCHARGES, DCHF::RECORDID, DCHF::DOCUMENTNAME, &riUpdateDocumentChargesFees},
+    };
+    const std::string deleted =
+        "This record was deleted by another station. Your changes could not be saved; they are still displayed. To keep them, insert "
+        "the record again.";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.table);
+        ui = ui::ScriptedUserInterface{};
+        const std::string table = c.table;
+        readForChange(*c.t, c.primary, c.id, 2);
+        db.exec("DELETE FROM " + table + " WHERE RecordID = 2");
+        c.t->rec().set(c.name, "MINE");
+        EXPECT_EQ(c.update(s, true), RiDeleted);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].caption, "Record Was Not Updated");
+        EXPECT_EQ(ui.messages[0].text, deleted);
+        // The clerk's values stay in the buffer; nothing was written back.
+        EXPECT_EQ(c.t->rec().trimmed(c.name), "MINE");
+        EXPECT_EQ(db.count("SELECT count(*) FROM " + table + " WHERE RecordID = 2"), 0);
+        EXPECT_EQ(ctx->transactionDepth(), 0);
+        EXPECT_EQ(ctx->saved.code, 0);
+
+        // Another station adds a row that takes the deleted row's place. A retry says the
+        // row is gone again (not that it changed) and leaves the new row alone.
+        db.exec("INSERT INTO " + table + " (DocumentName, RecordID) VALUES ('THEIRS', 2)");
+        EXPECT_EQ(c.update(s, true), RiDeleted);
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_EQ(ui.messages[1].text, deleted);
+        EXPECT_EQ(db.scalar("SELECT DocumentName FROM " + table + " WHERE RecordID = 2"), "THEIRS");
+        EXPECT_EQ(c.t->rec().trimmed(c.name), "MINE");
+        EXPECT_EQ(ctx->transactionDepth(), 0);
+        // Not from a form: the same result, without a message.
+        EXPECT_EQ(c.update(s, false), RiDeleted);
+        EXPECT_EQ(ui.messages.size(), 2u);
+
+        // The watch is over: the next watched read and update of a row go through.
+        readForChange(*c.t, c.primary, c.id, 1);
+        c.t->rec().set(c.name, "AGAIN");
+        EXPECT_EQ(c.update(s, true), RiWritten);
+        EXPECT_EQ(db.scalar("SELECT DocumentName FROM " + table + " WHERE RecordID = 1"), "AGAIN");
+        EXPECT_EQ(ui.messages.size(), 2u);
+    }
 }
 
 TEST_F(GuardedWrites, AnUpdateWhileAnotherStationHoldsTheTableIsCancelledAfterTwoSeconds) {

@@ -1,6 +1,11 @@
 // The outlay import as a process: what it reads, the progress it shows, Cancel, the
 // tracking reference it stores, and the failures that end a run without losing anything.
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
 #include "outlay_fixture.h"
 
 namespace mg::test {
@@ -139,23 +144,23 @@ TEST_F(Import, CtrlCOnTheCommandLineIsAConfirmedCancelAfterTheCycle) {
     EXPECT_EQ(console.texts(), std::vector<std::string>{"Import Complete!"}) << "no question on the command line";
 }
 
-TEST_F(Import, MessagesComeAfterTheAttachmentIsStoredAndHoldNoLock) {
+TEST_F(Import, MessagesComeAfterTheAttachmentIsCommittedAndHoldNoLock) {
     seedPractice(3);
     // The unknown matter of the fourth attachment raises a message: by then the attachment
-    // is committed, its tracking reference stored, and the database free for other stations.
+    // is committed and the database free for other stations.
     attachment(4, 77, "NOSUCH", "DOC1");
     attachment(5, 77, "M0001", "DOC1");
-    long long atMessage = -2;
+    long long committedAtMessage = -1;
     int otherStationWrote = -1;
     auto other = db.context();
     ui.onMessage = [&](const ui::Message& m) {
         if (!m.text.starts_with("Matter")) return;
-        atMessage = iniLastTrackRef();
+        committedAtMessage = count("BatchDetails");
         otherStationWrote = other->begin(0);
         if (otherStationWrote == 0) other->rollback();
     };
     run(0);
-    EXPECT_EQ(atMessage, 4);
+    EXPECT_EQ(committedAtMessage, 4);
     EXPECT_EQ(otherStationWrote, 0) << "the message box waited while the write lock was held";
     EXPECT_EQ(count("BatchDetails"), 5);
 }
@@ -240,28 +245,156 @@ TEST_F(Import, ALineThatCannotBeAddedStaysOutOfTheTotal) {
     expectBooksBalance();
 }
 
-TEST_F(Import, TwoContextsPostingAtOnceNeverShareANumber) {
+// Two contexts posting in turn (as two stations do) each read the control row afresh.
+TEST_F(Import, TwoContextsPostingInTurnNeverShareANumber) {
     seedPractice(0);
     charge("DOC2", "SRCH", "4300", "5.00");
-    for (int i = 1; i <= 120; ++i) attachment(i, 77, "M0001", i % 2 ? "DOC1" : "DOC2");
+    for (int i = 1; i <= 40; ++i) attachment(i, 77, "M0001", i % 2 ? "DOC1" : "DOC2");
+    auto c1 = db.context();
+    auto c2 = db.context();
+    Session s1{*c1, ui}, s2{*c2, ui};
+    const std::initializer_list<TableId> tables{TableId::BatchDetails, TableId::BatchH,   TableId::Control,    TableId::DocumentCharges,
+                                                TableId::Diary,        TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
+                                                TableId::SQLResult,    TableId::SQLResultD};
+    TableUse t1(s1, tables), t2(s2, tables);
+    outlays::BatchPosting p1(s1), p2(s2);
+    for (int i = 1; i <= 40; ++i) {
+        Context& ctx = i % 3 ? *c1 : *c2;
+        ctx.set(DAT::TRACKREFERENCE, i);
+        ASSERT_EQ(ctx.table(TableId::DiaryAttachments).get(DAT::KEYTRACKREF), 0);
+        EXPECT_EQ((i % 3 ? p1 : p2).postAttachment(), outlays::BatchPosting::Posted);
+    }
+    EXPECT_EQ(count("BatchDetails"), 40);
+    EXPECT_EQ(count("BatchH"), 2);
+    expectBooksBalance();
+}
+
+TEST_F(Import, ASecondImportOnTheSameDatabaseIsRefusedAndSaysWhereTheFirstRuns) {
+    seedPractice(30);
     ui::ScriptedUserInterface ui2;
     auto c1 = db.context();
     auto c2 = db.context();
     Session s1{*c1, ui}, s2{*c2, ui2};
-    outlays::OutlayImport a(s1, ui, 0, ini);
-    outlays::OutlayImport b(s2, ui2, 60, (db.folder() / "other.ini").string());
-    ASSERT_TRUE(a.prepare());
-    ASSERT_TRUE(b.prepare());
-    a.opened();
-    b.opened();
-    while (!a.ended() || !b.ended()) {
-        if (!a.ended()) a.cycle();
-        if (!b.ended()) b.cycle();
+    const std::string otherIni = (db.folder() / "other.ini").string();
+    auto first = std::make_unique<outlays::OutlayImport>(s1, ui, 0, ini);
+    ASSERT_TRUE(first->prepare());
+    first->opened();
+    first->cycle();
+
+    outlays::OutlayImport second(s2, ui2, 0, otherIni);
+    EXPECT_FALSE(second.prepare());
+    EXPECT_EQ(c2->globalResponse, RequestCancelled);
+    ASSERT_EQ(ui2.messages.size(), 1u);
+    const ui::Message& m = ui2.messages[0];
+    EXPECT_EQ(m.caption, "Outlay Import");
+    EXPECT_EQ(m.icon, ui::Icon::Warning);
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const std::string where = "Another outlay import is running on this database, on " + std::string(host) + " in " +
+                              std::filesystem::current_path().string() + " (process " + std::to_string(getpid()) + ") since ";
+    EXPECT_TRUE(m.text.starts_with(where)) << m.text;
+    EXPECT_NE(m.text.find("this one does not start"), std::string::npos) << m.text;
+    EXPECT_EQ(ini::getInt(otherIni, "DocumentOutlays", "LastTrackRef", -1), -1) << "the refused import writes nothing";
+
+    while (!first->ended()) first->cycle();
+    first->finish();
+    EXPECT_EQ(count("BatchDetails"), 30);
+    // Once the first has ended the database is free again, and the lock file it leaves is no lock.
+    first.reset();
+    ui2.messages.clear();
+    outlays::OutlayImport third(s2, ui2, 30, otherIni);
+    ASSERT_TRUE(third.prepare());
+    third.opened();
+    while (!third.ended()) third.cycle();
+    third.finish();
+    EXPECT_EQ(ui2.texts(), std::vector<std::string>{"Import Complete!"});
+    EXPECT_EQ(count("BatchDetails"), 30);
+}
+
+// A LastTrackRef that cannot be written stops the run before another attachment is posted;
+// what was posted is in the journal, so once the file is mended nothing is posted twice.
+TEST_F(Import, ALastTrackRefThatCannotBeWrittenStopsTheRun) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* what;
+        std::function<void()> spoil, mend;
+        const char* why;
+    } cases[] = {
+        {"a read-only file", [&] { fs::permissions(ini, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read); },
+         [&] { fs::permissions(ini, fs::perms::owner_read | fs::perms::owner_write); }, "the file is read-only"},
+        {"a folder in the way",
+         [&] {
+             fs::remove(ini);
+             fs::create_directory(ini);
+         },
+         [&] { fs::remove(ini); }, "a folder of that name is in the way"},
+    };
+    seedPractice(0);
+    int next = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (int i = 0; i < 230; ++i, ++next) attachment(next, 77, "M0001", "DOC1");
+        const long long before = count("BatchDetails");
+        const long long start = next - 231;
+        ASSERT_TRUE(ini::put(ini, "DocumentOutlays", "LastTrackRef", std::to_string(start)));
+        // Spoilt at the start: nothing is posted.
+        c.spoil();
+        ui.messages.clear();
+        Result r = run(static_cast<int32_t>(start));
+        EXPECT_EQ(r.response, 0) << "the import does not start";
+        EXPECT_EQ(count("BatchDetails"), before);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].icon, ui::Icon::Warning);
+        EXPECT_EQ(ui.messages[0].text, "LastTrackRef " + std::to_string(start) + " cannot be written to " + ini + ": " + c.why +
+                                           ".|The import stops here. What it posted is recorded in " + ini +
+                                           ".journal; the next import takes that into account.");
+        c.mend();
+        ASSERT_TRUE(ini::put(ini, "DocumentOutlays", "LastTrackRef", std::to_string(start)));
+
+        // Spoilt after the first cycle: the run goes on to the next store of the tracking
+        // reference (after eight cycles) and ends there.
+        ui.messages.clear();
+        {
+            auto ctx = db.context();
+            Session s{*ctx, ui};
+            outlays::OutlayImport import(s, ui, static_cast<int32_t>(start), ini);
+            ASSERT_TRUE(import.prepare());
+            import.opened();
+            import.cycle();
+            c.spoil();
+            for (int cycles = 1; cycles < 8; ++cycles) {
+                ASSERT_FALSE(import.ended());
+                import.cycle();
+            }
+            EXPECT_TRUE(import.ended());
+            import.finish();
+            EXPECT_EQ(import.response(), RequestCancelled);
+        }
+        EXPECT_EQ(count("BatchDetails") - before, 200);
+        std::vector<std::string> texts = ui.texts();
+        ASSERT_EQ(texts.size(), 2u);
+        EXPECT_TRUE(texts[0].starts_with("LastTrackRef " + std::to_string(start + 200) + " cannot be written to ")) << texts[0];
+        EXPECT_EQ(texts[1], "Import Complete!");
+        c.mend();
+        // The next run, from the value the file held before it was spoilt, posts the rest, once.
+        ASSERT_TRUE(ini::put(ini, "DocumentOutlays", "LastTrackRef", std::to_string(start)));
+        ui.messages.clear();
+        run(static_cast<int32_t>(start));
+        EXPECT_EQ(count("BatchDetails") - before, 230);
+        EXPECT_EQ(iniLastTrackRef(), start + 230);
+        expectBooksBalance();
     }
-    a.finish();
-    b.finish();
-    EXPECT_EQ(count("BatchDetails"), 120 + 60) << "the second run started at 60 and both took 61..120";
-    expectBooksBalance();
+}
+
+TEST_F(Import, AJournalThatCannotBeKeptStopsTheImportBeforeItStarts) {
+    seedPractice(3);
+    std::filesystem::create_directory(ini + ".journal");
+    Result r = run(0);
+    EXPECT_EQ(r.response, 0);
+    EXPECT_EQ(count("BatchDetails"), 0);
+    ASSERT_EQ(ui.texts().size(), 1u);
+    EXPECT_TRUE(ui.texts()[0].starts_with("The outlay import cannot keep the record of its postings: " + ini + ".journal cannot be opened"))
+        << ui.texts()[0];
 }
 
 }  // namespace

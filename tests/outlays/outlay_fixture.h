@@ -68,6 +68,7 @@ protected:
         int response = 0;
         int posted = 0;
         int globalResponse = 0;
+        uint64_t statements = 0;  // sent to the database
     };
     // Runs the import without windows on a context of its own, as the command line does.
     Result run(int32_t lastTrackRef = 0, const volatile std::sig_atomic_t* interrupted = nullptr) {
@@ -78,6 +79,7 @@ protected:
         r.response = ui::runWithoutWindow(import, interrupted);
         r.posted = import.attachmentsPosted();
         r.globalResponse = ctx->globalResponse;
+        r.statements = ctx->statementsSent();
         return r;
     }
 

@@ -216,6 +216,31 @@ TEST_F(Posting, StatementTextsAreTheSystemsOwn) {
     EXPECT_NE(all.find("Select max(TrackReference) from DiaryAttachments\n"), std::string::npos);
 }
 
+// On a server every statement is a round trip: an attachment reads what it needs once, and
+// a one-line attachment costs at most the original stream's 14 statements and its
+// transaction's begin and commit.
+TEST_F(Posting, AnAttachmentReadsWhatItNeedsOnce) {
+    matter("M0001", "500.00");
+    outlayCode("CSF", "Court Stamp Fee");
+    charge("ONE", "CSF", "4100", "10.00");
+    charge("TWO", "CSF", "4100", "7.00");
+    charge("TWO", "SRCH", "4200", "3.00");
+    diary(77, "JMK");
+    attachment(1, 77, "M0001", "ONE");
+    attachment(2, 77, "M0001", "TWO");
+    run(0);  // the day's batches exist from here on
+    const uint64_t idle = run(2).statements;  // a run with nothing to post
+    attachment(3, 77, "M0001", "ONE");
+    const uint64_t oneLine = run(2).statements - idle;
+    attachment(4, 77, "M0001", "TWO");
+    const uint64_t twoLines = run(3).statements - idle;
+    EXPECT_LE(oneLine, 16u);
+    EXPECT_LE(twoLines, oneLine + 7) << "the second line reads again only its own batch's header and narrative";
+    EXPECT_EQ(count("BatchDetails"), 6);
+    expectBooksBalance();
+    std::cerr << "statements: one-line attachment " << oneLine << ", two-line attachment " << twoLines << "\n";
+}
+
 TEST(PostingTexts, BatchQueriesAndTheDateLiteral) {
     int32_t day = dates::dateFromMDY(2, 9, 2015);
     EXPECT_EQ(outlays::dateLiteral(day), "'2015-2-9 00:00:00'");

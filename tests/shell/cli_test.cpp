@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -58,6 +59,7 @@ struct Observed {
     bool cancelled = false;
     bool finished = false;
     long long lastBatch = -1;
+    int waits = 0;  // wait/retry messages shown
 };
 
 struct Script {
@@ -66,6 +68,8 @@ struct Script {
     int interruptInCycle = 0;       // raises SIGINT in this cycle (as Ctrl+C would)
     bool warningInCycle = false;    // a standard warning in the first cycle, then the end
     bool messagePerCycle = false;   // a plain per-document message each cycle
+    bool lockConflictPerCycle = false;  // each cycle meets a short lock conflict: one wait/retry, then a commit
+    bool lockNeverFrees = false;        // the first cycle waits on a lock that never frees
 };
 
 class ScriptedImport : public ui::Process {
@@ -92,6 +96,19 @@ public:
         ++seen_.cycles;
         if (seen_.cycles == script_.interruptInCycle) std::raise(SIGINT);
         if (script_.messagePerCycle) s_.ui.message("Matter QUI007-0003 not found!!!");
+        if (script_.lockConflictPerCycle || script_.lockNeverFrees) {
+            do {
+                ++seen_.waits;
+                if (s_.ui.waitRetry("Locking Control (32) Locked", 0) != 1) {
+                    response_ = RequestCancelled;
+                    endLoop();
+                    return;
+                }
+            } while (script_.lockNeverFrees);
+            // The retry goes through.
+            ASSERT_EQ(s_.ctx.begin(2), 0);
+            ASSERT_EQ(s_.ctx.commit(), 0);
+        }
         if (script_.warningInCycle) {
             s_.ui.message("Error: (Disk I/O (90)) attempting to access a record from the L_DiaryAtt file.", "Record Retrieval Error",
                           ui::Icon::Warning);
@@ -199,6 +216,20 @@ TEST_F(RunImport, AnInterruptOfAnEarlierRunDoesNotCancelTheNext) {
     EXPECT_EQ(seen_.cycles, 3);
 }
 
+// The automatic retries are bounded per wait: a long run that meets many short lock
+// conflicts never gives up on one of them, while a lock that never frees still ends the run.
+TEST_F(RunImport, RetriesAreBoundedPerWaitNotPerRun) {
+    EXPECT_EQ(run(Script{.cycles = 45, .lockConflictPerCycle = true}), ExitOk);
+    EXPECT_EQ(seen_.cycles, 45);
+    EXPECT_EQ(seen_.waits, 45);
+    EXPECT_FALSE(contains(errText(), "giving up")) << errText();
+
+    seen_ = Observed{};
+    EXPECT_EQ(run(Script{.cycles = 5, .lockNeverFrees = true}), ExitFailed);
+    EXPECT_EQ(seen_.waits, 21) << "twenty automatic retries, then the message gives up";
+    EXPECT_TRUE(contains(errText(), "Wait Message: giving up after 20 retries\n")) << errText();
+}
+
 TEST_F(RunImport, ARunThatCannotStartFails) {
     EXPECT_EQ(run(Script{.prepares = false}), ExitFailed);
     EXPECT_EQ(seen_.cycles, 0);
@@ -222,6 +253,38 @@ TEST_F(RunImport, ADatabaseThatCannotBeOpenedFailsBeforeTheProcessIsMade) {
     db::Settings server;  // the SQL Server driver of this build
     EXPECT_EQ(run(Script{}, &server), ExitFailed);
     EXPECT_EQ(made_, 0);
+}
+
+// A wait is the wait/retry messages that follow one another while no work goes through;
+// each wait has its own allowance of automatic retries. 'w' is a message expected to retry,
+// 'g' one expected to give up, '+' work that went through.
+TEST(CommandLineUserInterface, EachWaitHasItsOwnRetries) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"short conflicts, each freed at once", "w+w+w+w+w+w+w+w+w+w+"},
+        {"one wait runs out", "wwwg"},
+        {"a wait runs out after earlier short ones", "w+w+w+wwwg"},
+        {"work in the middle of a wait starts a new one", "ww+www+wwwg"},
+        {"no work, no new allowance", "www+wwwggg"},
+    };
+    for (const auto& [name, events] : cases) {
+        SCOPED_TRACE(name);
+        std::FILE* out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+        CommandLineUserInterface ui(out, 3);
+        ui.setTickMilliseconds(0);
+        uint64_t work = 0;
+        ui.countWaitsBy([&work] { return work; });
+        int step = 0;
+        for (const char* e = events; *e; ++e, ++step) {
+            if (*e == '+') {
+                ++work;
+                continue;
+            }
+            EXPECT_EQ(ui.waitRetry("Locking Control (32) Locked", 1), *e == 'w' ? 1 : 0) << "event " << step;
+        }
+        EXPECT_EQ(ui.retriesGivenUp(), static_cast<int>(std::count(events, events + std::strlen(events), 'g')));
+        std::fclose(out);
+    }
 }
 
 TEST(CommandLineUserInterface, CountsWarningsAndAnswersWithTheDefault) {
@@ -301,6 +364,12 @@ TEST(Program, InitDbDemoFillsThePracticeAndTracesItsStatements) {
     EXPECT_EQ(db.count("SELECT count(*) FROM DiaryAttachments"), demo::kAttachments);
     const std::string trace = test::readFile(dir.file("trace.sql"));
     EXPECT_TRUE(contains(trace, "INSERT INTO \"DiaryAttachments\"")) << trace.substr(0, 400);
+    // The demo's style and the images it names lie beside the database.
+    const std::string style = test::readFile(dir.file("Style.Ini"));
+    for (const char* section : {"[Basic1 Form]", "[Basic2 Form]", "[Basic3 Form]", "CoolButtonSelected=demo_button_hot.bmp"})
+        EXPECT_TRUE(contains(style, section)) << section;
+    for (const char* image : {"demo_paper.bmp", "demo_tile.bmp", "demo_button.bmp", "demo_button_hot.bmp"})
+        EXPECT_EQ(test::readFile(dir.file(image)).substr(0, 2), "BM") << image;
 
     r = runProgram(dir.path(), {"init-db", "--demo", "other.db", "--trace-sql"});
     EXPECT_NE(r.status, 0);
@@ -380,6 +449,36 @@ TEST_F(DemoImports, OutlayImportPostsTheDemoAndStoresTheLastTrackingReference) {
     r = runProgram(dir_.path(), {"import-outlays"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines);
+}
+
+// Quillerton.ini saved by Notepad as "Unicode" still holds the last tracking reference; a
+// file the program cannot read stops the import instead of posting everything again.
+TEST_F(DemoImports, OutlayImportReadsAUnicodeQuillertonIniAndRefusesAnUnreadableOne) {
+    ProgramRun r = runProgram(dir_.path(), {"import-outlays"});
+    if (r.status == ExitNotBuilt) GTEST_SKIP() << "the outlay import is not part of this build";
+    ASSERT_EQ(r.status, 0) << r.err;
+    const long long lines = count("SELECT count(*) FROM BatchDetails");
+    const std::string ini = dir_.file("Quillerton.ini");
+
+    // As Notepad saves it as "Unicode": UTF-16 little-endian with its mark.
+    const std::string text = "[DocumentOutlays]\r\nLastTrackRef=" + std::to_string(demo::kLastTrackRef) + "\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) utf16 += std::string{c, '\0'};
+    test::writeFile(ini, utf16);
+    r = runProgram(dir_.path(), {"import-outlays"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines) << "nothing posted twice";
+    EXPECT_EQ(test::readFile(ini).substr(0, 2), "\xFF\xFE") << "written back as UTF-16";
+    EXPECT_EQ(readLastTrackRef(ini), demo::kLastTrackRef);
+
+    // Broken: an odd number of bytes after the mark.
+    test::writeFile(ini, utf16 + "x");
+    r = runProgram(dir_.path(), {"import-outlays"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(contains(r.err, "Quillerton.ini is not a settings file the program can read")) << r.err;
+    EXPECT_TRUE(contains(r.err, "The import does not start, so that no attachment is posted twice.")) << r.err;
+    EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines);
+    EXPECT_EQ(test::readFile(ini), utf16 + "x") << "left as it was";
 }
 
 TEST_F(DemoImports, FeeImportEntersTheDemoFees) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "shell/settings.h"
@@ -100,6 +101,28 @@ TEST(ConnectionDriver, SqliteTakesTheDatabaseRelativeToTheIniFolder) {
     s = settingsFrom(dir, "[database]\ndriver=odbc\ndatabase=Practice\n");
     EXPECT_EQ(s.db.driver, "odbc");
     EXPECT_EQ(s.db.database, "Practice");
+}
+
+// The README's sample vorn.ini, copied as it stands, gives the settings its comments describe.
+TEST(ConnectionDriver, TheReadmeSampleWorksAsCopied) {
+    std::ifstream readme(MG_SOURCE_DIR "/README.md");
+    ASSERT_TRUE(readme) << "README.md not found";
+    std::string line;
+    while (std::getline(readme, line) && line.find("reads `vorn.ini`") == std::string::npos) {
+    }
+    std::string sample;
+    while (std::getline(readme, line) && (line.empty() ? sample.empty() : line.starts_with("    "))) {
+        if (!line.empty()) sample += line.substr(4) + "\n";
+    }
+    ASSERT_NE(sample.find("[database]"), std::string::npos) << sample;
+
+    TempFolder dir;
+    ConnectionSettings s = settingsFrom(dir, sample);
+    EXPECT_EQ(s.db.driver, "sqlite");
+    EXPECT_EQ(std::filesystem::path(s.db.database), (dir.path() / "practice.db").lexically_normal());
+    EXPECT_EQ(s.db.server, "(local)");
+    EXPECT_TRUE(s.db.builtInLogin);
+    EXPECT_EQ(s.dbOwner, "(local),practice.db,tallowby,7kub3");
 }
 
 TEST(LastTrackRef, MissingFileOrKeyReadsZero) {

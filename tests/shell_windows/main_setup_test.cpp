@@ -78,6 +78,28 @@ TEST_F(MainSetupTest, OkWritesTheValueAsTyped) {
     EXPECT_EQ(ctx->globalResponse, RequestCompleted);
 }
 
+// The window shows what the import would start after, and OK writes that: a stored value
+// beyond 32 bits is held at the limit, never wrapped into another number.
+TEST_F(MainSetupTest, AValueBeyond32BitsShowsAndIsWrittenAsTheImportTakesIt) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"99999999999", "2147483647"},
+        {"-99999999999", "-2147483648"},
+        {"4294967296", "2147483647"},
+        {"2147483647", "2147483647"},
+        {"104233", "104233"},
+    };
+    for (const auto& [storedText, shown] : cases) {
+        SCOPED_TRACE(storedText);
+        ini::put(ini(), "DocumentOutlays", "LastTrackRef", storedText);
+        EXPECT_EQ(lastTrackRefArgument(ini()), std::stoll(shown));
+        MainSetup w(*ctx, ui);
+        open(w);
+        EXPECT_EQ(entry(w)->text().toStdString(), shown);
+        ok(w)->click();
+        EXPECT_EQ(stored(), shown);
+    }
+}
+
 TEST_F(MainSetupTest, ALowerOrNegativeValueIsTakenAsTyped) {
     ini::put(ini(), "DocumentOutlays", "LastTrackRef", "5000");
     MainSetup w(*ctx, ui);

@@ -53,10 +53,12 @@ TEST_F(StylingStartUp, EnabledZeroInTheDefaultIniSwitchesStylingOff) {
 }
 
 TEST_F(StylingStartUp, EnabledOneLeavesTheColourDepthAlone) {
+    // The depth forced in the default INI selects its set whatever the display has.
     ASSERT_TRUE(ini::put("", "marrowgate", "enabled", "1"));
+    ASSERT_TRUE(ini::put("", "Styler", "ColorDepth", "1"));
     ui::WindowStyler styler;
-    styler.colorDepth = 1;
     loadStyling(styler);
+    EXPECT_EQ(styler.colorDepth, 1);
     EXPECT_EQ(hooks.back(), "load(Basic1)");
 }
 

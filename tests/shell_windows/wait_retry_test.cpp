@@ -159,6 +159,39 @@ TEST(WaitRetryMessage, LeavesTheResponseWordOnTheCallersContext) {
     EXPECT_EQ(ctx->globalResponse, RequestCancelled);
 }
 
+// The longest message the window shows (255 characters of LOC:MESSAGE) starts at the top of
+// its control and every one of its lines lies inside the control, above the buttons.
+TEST(WaitRetryMessage, EveryLineOfTheLongestMessageShows) {
+    std::string message =
+        "Locking Control (32) Locked by another station: the control record of the accounts database is held by a "
+        "batch posting on PRACTICE-07 (user JBRENNAN) since 10:42; the outlay import waits for it to finish before it "
+        "takes the next posting reference for this attachment.";
+    while (message.size() < 255) message += " More.";
+    message += " This text lies beyond the two hundred and fifty-fifth character and is not shown.";
+    for (const std::string& text : {message, std::string("short")}) {
+        WaitRetryMessage w(text);
+        w.setTickMilliseconds(60000);
+        runObserved(w, [&](WaitRetryMessage& win) {
+            QApplication::processEvents();
+            auto* label = win.controls().get<QLabel>("?LOC:MESSAGE");
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->text().size(), std::min<qsizetype>(255, static_cast<qsizetype>(text.size())));
+            EXPECT_TRUE(label->alignment() & Qt::AlignTop);
+            EXPECT_FALSE(label->alignment() & Qt::AlignVCenter);
+            EXPECT_TRUE(label->wordWrap());
+            // All its lines fit the control's height at the control's width...
+            EXPECT_LE(label->heightForWidth(label->width()), label->height()) << text.size();
+            // ...the control lies below the prompt and above the buttons, inside the window.
+            const QRect m = label->geometry();
+            EXPECT_LE(win.controls().get<QLabel>("?PROMPT1")->geometry().bottom(), m.top());
+            EXPECT_LT(m.bottom(), win.okButton()->geometry().top());
+            EXPECT_LE(win.okButton()->geometry().bottom(), win.height());
+            test::screenshot(win, text.size() > 255 ? "wait_retry_message_longest" : "wait_retry_message_short");
+            win.cancelButton()->click();
+        });
+    }
+}
+
 TEST(WaitRetryMessage, Screenshot) {
     WaitRetryMessage w("Unable to lock the control record of the accounts database: another station is posting a batch.");
     w.setTickMilliseconds(60000);

@@ -114,14 +114,47 @@ TEST(PictureNumber, NegativesKeepTheirSignEvenWithoutTheMinusFlag) {
     EXPECT_EQ(pic::format(-3, "@n4"), "  -3");
 }
 
-TEST(PictureNumber, TooWideValuesDropGroupingBeforeOverflowing) {
-    // 12,345.67 is nine characters; without the comma it fits eight.
-    EXPECT_EQ(pic::formatNumber(dec("12345.67"), "@n8.2"), "12345.67");
-    EXPECT_EQ(pic::formatNumber(dec("-1234.56"), "@n8.2"), "-1234.56");
-    EXPECT_EQ(pic::formatNumber(dec("123456.78"), "@n8.2"), "########");
-    // Rounding may carry into a new digit.
-    EXPECT_EQ(pic::formatNumber(dec("99999.995"), "@n8.2"), "########");
-    EXPECT_EQ(pic::formatNumber(dec("9999.995"), "@n8.2"), "10000.00");
+// One rule for every value through a picture: pictures with places group thousands for
+// every value and sign, whole-number pictures never group, and a value that does not fit the
+// picture as it shows it fills the field with '#'. A column of amounts is never a mix of
+// grouped and ungrouped texts.
+TEST(PictureNumber, GroupingIsTheSameForEveryValueOfAPicture) {
+    const char* const pictures[] = {"@n8.2", "@n-10.2", "@n9.2", "@n-14", "@n6", "@N9.2", "@n8.2b"};
+    struct Row {
+        const char* value;
+        const char* shown[7];  // in the order of `pictures`
+    };
+    const Row rows[] = {
+        {"0", {"    0.00", "      0.00", "     0.00", "             0", "     0", "000000.00", ""}},
+        {"12.5", {"   12.50", "     12.50", "    12.50", "            13", "    13", "000012.50", "   12.50"}},
+        {"-12.5", {"  -12.50", "    -12.50", "   -12.50", "           -13", "   -13", "-00012.50", "  -12.50"}},
+        {"999.99", {"  999.99", "    999.99", "   999.99", "          1000", "  1000", "000999.99", "  999.99"}},
+        {"-999.99", {" -999.99", "   -999.99", "  -999.99", "         -1000", " -1000", "-00999.99", " -999.99"}},
+        {"1234.56", {"1,234.56", "  1,234.56", " 1,234.56", "          1235", "  1235", "001234.56", "1,234.56"}},
+        {"-1234.56", {"########", " -1,234.56", "-1,234.56", "         -1235", " -1235", "-01234.56", "########"}},
+        {"12345.67", {"########", " 12,345.67", "12,345.67", "         12346", " 12346", "012345.67", "########"}},
+        {"-12345.67", {"########", "-12,345.67", "#########", "        -12346", "-12346", "-12345.67", "########"}},
+        {"123456.78", {"########", "123,456.78", "#########", "        123457", "123457", "123456.78", "########"}},
+        {"-123456.78", {"########", "##########", "#########", "       -123457", "######", "#########", "########"}},
+        {"9999.995", {"########", " 10,000.00", "10,000.00", "         10000", " 10000", "010000.00", "########"}},
+        {"-0.001", {"    0.00", "      0.00", "     0.00", "             0", "     0", "000000.00", ""}},
+    };
+    for (const Row& r : rows) {
+        for (size_t i = 0; i < std::size(pictures); ++i) {
+            const std::string shown = pic::formatNumber(dec(r.value), pictures[i]);
+            EXPECT_EQ(shown, r.shown[i]) << r.value << " through " << pictures[i];
+            // What is shown is what can be typed back, and only that.
+            const auto typed = pic::parseNumber(r.value, pictures[i]);
+            if (shown.find('#') != std::string::npos) {
+                EXPECT_FALSE(typed) << r.value << " typed into " << pictures[i];
+            } else {
+                ASSERT_TRUE(typed) << r.value << " typed into " << pictures[i];
+                if (!shown.empty()) {
+                    EXPECT_EQ(pic::formatNumber(*pic::parseNumber(shown, pictures[i]), pictures[i]), shown);
+                }
+            }
+        }
+    }
 }
 
 TEST(PictureNumber, BlankWhenZero) {
@@ -168,8 +201,8 @@ TEST(PictureParseNumber, AcceptsWhatAUserTypes) {
     is("   ", "@n4", "0");
     is("7", "@N2", "7");
     is("12", "pPage <<#p", "12");
-    // What is typed may be wider than what is shown, as long as the value fits plainly.
-    is("12,345.67", "@n8.2", "12345.67");
+    // What is typed may be wider than what is shown, as long as the value fits as shown.
+    is("  1,234.560 ", "@n8.2", "1234.56");
     // The places of the result are the picture's.
     EXPECT_EQ(pic::parseNumber("12.5", "@n-10.2")->toString(), "12.5");
     EXPECT_EQ(pic::parseNumber("12.5", "@n-10.2")->scale(), 2);
@@ -184,6 +217,7 @@ TEST(PictureParseNumber, RefusesWhatIsNotANumberOrDoesNotFit) {
     EXPECT_FALSE(pic::parseNumber("123456", "@n4"));
     EXPECT_FALSE(pic::parseNumber("123456789012345", "@n-14"));
     EXPECT_FALSE(pic::parseNumber("123456.78", "@n8.2"));
+    EXPECT_FALSE(pic::parseNumber("12345.67", "@n8.2"));  // would show as 12,345.67
     EXPECT_FALSE(pic::parseNumber("99999.995", "@n8.2"));  // rounds to a ninth character
     EXPECT_FALSE(pic::parseNumber("1234", "pPage <<#p"));
     EXPECT_FALSE(pic::parseNumber("-1", "pPage <<#p"));

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <QDialog>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -211,17 +213,37 @@ TEST(ProcessDriver, AHaltStopsTheRunWithoutItsEndSteps) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(ProcessWindow, WindowModalRunBlocksOnlyItsParent) {
+TEST(ProcessWindow, ARunTheCallerWaitsForHoldsBackNoOtherWindow) {
+    // The owner and a window it opened before the run.
     QWidget frame;
+    frame.resize(400, 300);
     frame.show();
-    int modality = -1;
-    const int response = runProcessWindow(&frame, true, [&](ProgressWindow& w, UserInterface& ui) -> std::unique_ptr<Process> {
+    QDialog other(&frame);
+    auto* entry = new QLineEdit(&other);
+    other.show();
+    QApplication::processEvents();
+    bool ownWindow = false, typedDuringRun = false, typedDuringBox = false;
+    const int response = runProcessWindow(&frame, [&](ProgressWindow& w, UserInterface& ui) -> std::unique_ptr<Process> {
         auto p = std::make_unique<FakeProcess>(ui, w, 2);
-        p->during = [&w, &modality](int) { modality = w.windowModality(); };
+        p->during = [&w, &ui, &ownWindow, &typedDuringRun, &typedDuringBox, entry](int n) {
+            if (n == 1) {
+                ownWindow = w.parentWidget() == nullptr && w.windowModality() == Qt::NonModal && w.isVisible();
+                typedDuringRun = test::typeThroughWindow(entry, "12");
+                return;
+            }
+            // The run's message box holds back its own window only.
+            test::whenModalOpens([&typedDuringBox, entry](QWidget* box) {
+                typedDuringBox = test::typeThroughWindow(entry, "34");
+                QTimer::singleShot(0, box, [box] { static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click(); });
+            });
+            ui.message("Import Complete!");
+        };
         return p;
     });
     EXPECT_EQ(response, RequestCompleted);
-    EXPECT_EQ(modality, Qt::WindowModal);
+    EXPECT_TRUE(ownWindow);
+    EXPECT_TRUE(typedDuringRun);
+    EXPECT_TRUE(typedDuringBox);
 }
 
 TEST(ProcessWindow, AModelessRunReturnsAtOnceAndCleansUpWhenItEnds) {

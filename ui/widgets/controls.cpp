@@ -1,4 +1,7 @@
 #include "ui/widgets/controls.h"
+#include "ui/widgets/list_control.h"
+
+#include <algorithm>
 
 #include <QAction>
 #include <QApplication>
@@ -8,7 +11,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -80,6 +82,28 @@ public:
 
 private:
     picture::Picture p_;
+};
+
+// A spin box whose typed value outside its range becomes the nearer limit (the runtime's
+// spins do that) instead of being refused keystroke by keystroke.
+class RangeSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+    QValidator::State validate(QString& input, int& pos) const override {
+        const QValidator::State own = QSpinBox::validate(input, pos);
+        if (own != QValidator::Invalid) return own;
+        bool ok = false;
+        const QString bare = input.trimmed();
+        const qlonglong v = bare.toLongLong(&ok);
+        if (!ok || bare.size() > 10) return QValidator::Invalid;
+        return v < minimum() || v > maximum() ? QValidator::Intermediate : own;
+    }
+    void fixup(QString& input) const override {
+        bool ok = false;
+        const qlonglong v = input.trimmed().toLongLong(&ok);
+        if (ok) input = QString::number(std::clamp<qlonglong>(v, minimum(), maximum()));
+    }
 };
 
 class EllipseWidget : public QWidget {
@@ -360,7 +384,10 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
         case ControlKind::String: {
             auto* l = new QLabel(parent);
             l->setTextFormat(Qt::PlainText);
-            l->setAlignment(alignmentOf(d.flags) | (d.flags & WordWrap ? Qt::AlignTop : Qt::Alignment()));
+            // Wrapped text starts at the top of its control, not around its middle: a text of
+            // more lines than the control holds then loses its last lines, never its first.
+            const Qt::Alignment align = alignmentOf(d.flags);
+            l->setAlignment(d.flags & WordWrap ? (align & Qt::AlignHorizontal_Mask) | Qt::AlignTop : align);
             l->setWordWrap((d.flags & WordWrap) != 0);
             QString t = qs(d.picture.empty() ? d.text : picture::formatText(d.text, d.picture));
             l->setText(t);
@@ -412,14 +439,14 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
             break;
         }
         case ControlKind::Spin: {
-            auto* s = new QSpinBox(parent);
+            auto* s = new RangeSpinBox(parent);
             s->setRange(d.low, d.high);
             place(s, d, parent);
             made = s;
             break;
         }
         case ControlKind::List: {
-            auto* l = new QListWidget(parent);
+            auto* l = new ListControl(parent);
             place(l, d, parent);
             made = l;
             break;

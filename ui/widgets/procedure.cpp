@@ -29,6 +29,8 @@ WindowProcedure::WindowProcedure(QWidget& window, Controls& controls, int styleT
     window.installEventFilter(this);
     // An entry that refuses a keystroke (its picture does not take it) counts as rejected.
     for (int f = controls.firstField(); f <= controls.lastField(); ++f) {
+        // A control taking the focus is "a control is selected" for the styling.
+        if (auto* w = qobject_cast<QWidget*>(controls.at(f)); w && w != &window) w->installEventFilter(this);
         if (auto* le = qobject_cast<QLineEdit*>(controls.at(f)))
             connect(le, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
         if (auto* tabs = qobject_cast<QTabWidget*>(controls.at(f))) {
@@ -50,8 +52,11 @@ void WindowProcedure::rejected(QWidget* control, std::function<void()> redisplay
 }
 
 bool WindowProcedure::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_) return false;
-    styler().takeEvent(controls_, *event, type_, hot, last);
+    if (watched != window_) {
+        if (event->type() == QEvent::FocusIn) styler().takeEvent(controls_, *event, type_, hot, last, watched);
+        return false;
+    }
+    styler().takeEvent(controls_, *event, type_, hot, last, watched);
     switch (event->type()) {
     case QEvent::Show:
         if (!open_) openWindow();

@@ -182,12 +182,18 @@ int runProcessWindow(ProgressWindow& window, Process& process, bool windowModal,
     return result;
 }
 
-int runProcessWindow(QWidget* parent, bool windowModal, const ProcessFactory& make, int styleType) {
-    ProgressWindow window(parent, styleType);
+int runProcessWindow(QWidget* owner, const ProcessFactory& make, int styleType) {
+    ProgressWindow window(nullptr, styleType);
+    if (owner) {
+        // Over the middle of the owner, as a dialog of the owner would open.
+        const QRect area = owner->window()->frameGeometry();
+        window.adjustSize();
+        window.move(area.center() - QPoint(window.width() / 2, window.height() / 2));
+    }
     QtUserInterface ui(&window);
     std::unique_ptr<Process> process = make(window, ui);
     if (!process) return 0;
-    return runProcessWindow(window, *process, windowModal, &ui);
+    return runProcessWindow(window, *process, false, &ui);
 }
 
 namespace {

@@ -115,9 +115,14 @@ using ProcessFactory = std::function<std::unique_ptr<Process>(ProgressWindow& wi
 
 // Runs a process in a progress window and returns when it has ended, with its response (0
 // when it could not start). The caller's event handling waits meanwhile (a local event
-// loop); the window is window-modal to `parent` when `windowModal`, else modeless.
-int runProcessWindow(QWidget* parent, bool windowModal, const ProcessFactory& make, int styleType = StyleProcess);
-// The same with a window and process the caller made.
+// loop), so the caller holds back its own commands until then (the frame disables its
+// menu). The window is a window of its own, placed over `owner` but neither its child nor
+// modal: a modal window would hold back every window of the owner's family as well (the
+// windows the owner opened, other runs' progress windows), which must stay usable. The
+// run's message boxes are modal to its progress window alone.
+int runProcessWindow(QWidget* owner, const ProcessFactory& make, int styleType = StyleProcess);
+// The same with a window and process the caller made; the window is window-modal to its
+// parent when `windowModal`, else modeless.
 int runProcessWindow(ProgressWindow& window, Process& process, bool windowModal, UserInterface* ui = nullptr);
 
 // Starts a process in a modeless progress window of its own and returns at once; the

@@ -44,6 +44,9 @@ void QtUserInterface::setDefaultWaitRetry(WaitRetry f) { defaultWaitRetry() = st
 
 int QtUserInterface::message(const Message& m) {
     QMessageBox box(parent_);
+    // A box holds back the window it belongs to (and that window's family), never the
+    // windows of the program's other runs.
+    if (parent_) box.setWindowModality(Qt::WindowModal);
     box.setWindowTitle(qs(m.caption));
     box.setIcon(iconOf(m.icon));
     box.setTextFormat(Qt::PlainText);

@@ -22,7 +22,8 @@ public:
 
     explicit QtUserInterface(QWidget* parent = nullptr) : parent_(parent) {}
 
-    // The window the message boxes belong to (none: they stand on their own).
+    // The window the message boxes belong to, and are modal to (none: they stand on their
+    // own and hold back every window).
     void setParent(QWidget* parent) { parent_ = parent; }
     QWidget* parent() const { return parent_; }
 

@@ -5,9 +5,11 @@
 #include <functional>
 #include <string>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -50,6 +52,26 @@ inline void whenModalOpens(std::function<void(QWidget*)> action, int ms = 5000) 
         }
     });
     timer->start();
+}
+
+// Types `text` into `edit` as the window system delivers keys: to its window, which a modal
+// window holding it back swallows them from (QTest's widget functions bypass modality).
+// True when the entry then holds `text`.
+inline bool typeThroughWindow(QLineEdit* edit, const QString& text) {
+    edit->clear();
+    edit->window()->activateWindow();
+    edit->setFocus();
+    QApplication::processEvents();
+    for (QChar c : text) QTest::keyClick(edit->window()->windowHandle(), c.toLatin1());
+    QApplication::processEvents();
+    return edit->text() == text;
+}
+
+// Clicks `button` as the window system delivers a click: through its window, which a modal
+// window holding it back swallows the click from.
+inline void clickThroughWindow(QAbstractButton* button) {
+    QWidget* w = button->window();
+    QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, button->mapTo(w, button->rect().center()));
 }
 
 // Saves a picture of the window when MG_SCREENSHOTS names a folder (nothing otherwise).
