@@ -34,6 +34,8 @@ public:
     void lastTrackRef();
     void importOutlays();
     void importFees();
+    void feesToImportReport();
+    void feesImportedReport();
 
 signals:
     // The frame has closed (Exit or its close box): the program ends.
