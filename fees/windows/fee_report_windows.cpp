@@ -39,7 +39,8 @@ bool startReport(const db::Settings& settings, QWidget* parent,
         // The run ends and is deleted; the report it made goes on to the preview.
         std::shared_ptr<report::ReportEngine> engine;
         if (*report && (*report)->completed()) engine = (*report)->takeEngine();
-        ReportRunEnd end{response, engine ? static_cast<int>(engine->pageList().size()) : 0};
+        ReportRunEnd end{response, engine ? static_cast<int>(engine->pageList().size()) : 0,
+                         engine ? engine->pageTexts() : std::vector<std::string>{}};
         if (reportRunEndHook()) reportRunEndHook()(end);
         if (!engine) return;
         QTimer::singleShot(0, [ctx, engine, owner] {

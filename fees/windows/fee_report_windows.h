@@ -42,6 +42,7 @@ PreviewFunction& reportPreviewFunction();
 struct ReportRunEnd {
     int response = 0;
     int pages = 0;
+    std::vector<std::string> pageTexts;  // the engine's text form of each page
 };
 std::function<void(const ReportRunEnd&)>& reportRunEndHook();
 
