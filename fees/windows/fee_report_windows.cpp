@@ -98,8 +98,7 @@ const ui::WindowDef& importFeesReportFromDef() {
                 {.kind = K::Prompt, .name = "?GLO:REPORTDATE:PROMPT", .text = "Imported Date:", .x = 17, .y = 28, .in = "?TAB1"},
                 {.kind = K::Entry, .name = "?GLO:REPORTDATE", .x = 67, .y = 27, .w = 60, .h = 10, .picture = "d17", .in = "?TAB1"},
                 {.kind = K::Button, .name = "?LOOKUPDATE", .text = "...", .x = 130, .y = 25, .w = 12, .h = 12, .in = "?TAB1"},
-                {.kind = K::Button, .name = "?PRINTREPORT", .x = 164, .y = 25, .w = 19, .h = 14, .tip = "Print the report",
-                 .in = "?TAB1"},
+                {.kind = K::Button, .name = "?PRINTREPORT", .x = 164, .y = 25, .w = 19, .h = 14, .in = "?TAB1"},
                 {.kind = K::Button, .name = "?CANCEL", .text = "&Cancel", .x = 152, .y = 60, .w = 49, .h = 14,
                  .tip = "Cancel Operation"},
             },
@@ -169,8 +168,9 @@ void ImportFeesReportFrom::lookupDate() {
 
 void ImportFeesReportFrom::printReport() {
     if (!takeTyped()) return;
-    // The report keeps this date: changes made here later do not reach it.
-    startImportFeesReport(settings_, date_, this);
+    // The report keeps this date: changes made here later do not reach it. It is not the
+    // window's own either: closing the window leaves it running.
+    startImportFeesReport(settings_, date_, parentWidget());
 }
 
 void ImportFeesReportFrom::cancel() {
