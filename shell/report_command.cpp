@@ -35,9 +35,10 @@ std::optional<int32_t> isoDate(const std::string& s) {
 }
 
 // The report engine measures texts with the platform's fonts: a Qt GUI application is needed,
-// and on a machine without a display the offscreen platform serves.
-void ensureGuiApplication() {
-    if (QCoreApplication::instance()) return;
+// and on a machine without a display the offscreen platform serves. Made for the one command
+// and gone before it returns (left to the static destructors, it would outlive parts of Qt).
+std::unique_ptr<QGuiApplication> makeGuiApplication() {
+    if (QCoreApplication::instance()) return nullptr;
 #if !defined(_WIN32) && !defined(__APPLE__)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
@@ -46,7 +47,7 @@ void ensureGuiApplication() {
     static int argc = 1;
     static char name[] = "marrowgate";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 }  // namespace
@@ -95,7 +96,7 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         return ExitFailed;
     }
 
-    ensureGuiApplication();
+    const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
     Context ctx(settings);
     if (!ctx.connection()) {
         std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s)\n",
