@@ -239,7 +239,9 @@ void ImportFeesReport::reportOpened(report::ReportEngine& engine) {
 
 void ImportFeesReport::handleRow() {
     Context& ctx = s_.ctx;
-    if (ctx.get(FIMP::DATEIMPORTED) != date_) return;  // read and counted, not printed
+    // Other dates' rows are read and counted, not printed. No date (0) matches no row, not
+    // even a row logged without a date.
+    if (date_ == dates::kNoDate || ctx.get(FIMP::DATEIMPORTED) != date_) return;
     ctx.set(MAT::CODE, ctx.get(FIMP::MATTER));
     lookUp(TableId::Matters, MAT::MATTERKEY);
     // The log's fee earner may be longer than a handler's code: its first 3 characters.

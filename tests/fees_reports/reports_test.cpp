@@ -60,7 +60,9 @@ TEST_F(FeeReportTest, ImportedFeesOfADateWithoutRowsReadsTheWholeLogAndPrintsNoL
     EXPECT_EQ(ui.bars.back(), 100);
     EXPECT_EQ(ui.percentTexts.back(), "100% Completed");
     expectGolden("fees_imported_no_rows", r->engine()->pageTexts());
-    // The report date 0 (the calendar closed from its close box) matches no row either.
+    // The report date 0 (the calendar closed from its close box) matches no row either, not
+    // even one logged without a date.
+    db.exec("INSERT INTO FeesImported (MATTER, FE, CHARGE, TRACKREF) VALUES ('M0001', 'ABC', '1.00', 106)");
     ui = {};
     auto none = run<ImportFeesReport>(0);
     EXPECT_TRUE(none->lines().empty());
