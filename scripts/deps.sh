@@ -3,8 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev libgl-dev libsqlite3-dev sqlite3 libsimpleini-dev libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-dejavu-core poppler-utils g++-mingw-w64-x86-64 unixodbc-dev odbc-postgresql
-          postgresql tdsodbc)
+          libbenchmark-dev fonts-dejavu-core fonts-liberation2 poppler-utils g++-mingw-w64-x86-64 unixodbc-dev
+          odbc-postgresql postgresql tdsodbc)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -221,6 +221,12 @@ std::string usage() {
            "  marrowgate init-db [--demo]       with driver=odbc in vorn.ini: the same in its server database\n"
            "  marrowgate import-outlays         the outlay import, messages on standard error\n"
            "  marrowgate import-fees            the fee import, likewise\n"
+           "  marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
+           "  marrowgate report fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]\n"
+           "                                    a fee report: the fees waiting to be imported, or those\n"
+           "                                    imported on a date; --pdf the printed pages, --csv one row\n"
+           "                                    per line with the counts last (standard output without\n"
+           "                                    either); the database is only read\n"
            "  marrowgate schema [--dialect sqlite|mssql|postgresql]\n"
            "                                    print the definition statements of every table\n"
            "  marrowgate --help                 this text\n"
@@ -291,6 +297,13 @@ int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)
     if (command == "schema") return schema(args);
     if (command == "import-outlays") return importCommand(args, "outlay import", jobs.outlays);
     if (command == "import-fees") return importCommand(args, "fee import", jobs.fees);
+    if (command == "report") {
+        if (!jobs.report) {
+            errorLine(stderr, "the reports are not built yet");
+            return ExitNotBuilt;
+        }
+        return jobs.report(args);
+    }
     errorLine(stderr, "unknown command \"" + command + "\" (marrowgate --help lists the commands)");
     return ExitFailed;
 }

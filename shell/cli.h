@@ -5,6 +5,8 @@
 //     marrowgate init-db [--demo] FILE  a new embedded database (with --demo, a small practice)
 //     marrowgate import-outlays         the outlay import, messages on standard error
 //     marrowgate import-fees            the fee import, likewise
+//     marrowgate report fees-to-import | fees-imported --date YYYY-MM-DD  [--pdf FILE] [--csv FILE]
+//                                       a fee report as a PDF or CSV file
 //     marrowgate schema [--dialect sqlite|mssql]
 //                                       the definition statements of every table
 //     marrowgate --help
@@ -24,6 +26,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/backend.h"
 #include "maintenance/integrity.h"
@@ -88,6 +91,8 @@ using ProcessFactory = std::function<std::unique_ptr<ui::Process>(Session, ui::P
 struct ImportJobs {
     ProcessFactory outlays;  // empty: not part of this build
     ProcessFactory fees;
+    // The report command ("report" and its arguments); empty: not part of this build.
+    std::function<int(const std::vector<std::string>& args)> report;
 };
 
 // Runs an import without windows: connects with `settings` (read from `settingsFile`, which

@@ -6,6 +6,7 @@
 
 #include "shell/cli.h"
 #include "shell/desktop.h"
+#include "shell/report_command.h"
 #include "shell/settings.h"
 
 #include "fees/import_fees.h"
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
     jobs.fees = [](mg::Session s, mg::ui::ProgressView& view) -> std::unique_ptr<mg::ui::Process> {
         return std::make_unique<mg::fees::FeeImport>(s, view);
     };
+    jobs.report = &mg::shell::reportCommand;
     return mg::shell::runCommandLine(argc, argv, jobs, &mg::shell::runDesktop);
 }

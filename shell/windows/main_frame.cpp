@@ -15,6 +15,7 @@
 #include "ui/widgets/styler.h"
 
 #include "fees/import_fees.h"
+#include "fees/windows/fee_report_windows.h"
 #include "outlays/import_details.h"
 
 namespace mg::shell {
@@ -44,11 +45,11 @@ const ui::WindowDef& mainFrameDef() {
                 {.kind = K::Menu, .name = "?FEES", .text = "Fees"},
                 {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees"},
                 {.kind = K::Separator},
-                {.kind = K::Item, .name = "?FEESITEM14", .text = "Fees to Import", .flags = ui::Disabled},
+                {.kind = K::Item, .name = "?FEESITEM14", .text = "Fees to Import"},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?FEESIMPORTFEES", .text = "Import Fees "},
                 {.kind = K::Separator},
-                {.kind = K::Item, .name = "?FEESFEESIMPORTEDREPORT", .text = "Fees Imported Report", .flags = ui::Disabled},
+                {.kind = K::Item, .name = "?FEESFEESIMPORTEDREPORT", .text = "Fees Imported Report"},
             },
     };
     return def;
@@ -74,6 +75,8 @@ MainFrame::MainFrame(db::Settings settings, QWidget* parent)
     on("?OUTLAYSIMPORTOUTLAYS", &MainFrame::importOutlays);
     on("?FEESDOCUMENTFEES", &MainFrame::documentFees);
     on("?FEESIMPORTFEES", &MainFrame::importFees);
+    on("?FEESITEM14", &MainFrame::feesToImportReport);
+    on("?FEESFEESIMPORTEDREPORT", &MainFrame::feesImportedReport);
 }
 
 MainFrame::~MainFrame() = default;
@@ -111,6 +114,10 @@ void MainFrame::importFees() {
         return std::make_unique<fees::FeeImport>(Session{*ctx, ui}, window);
     });
 }
+
+void MainFrame::feesToImportReport() { fees::startFeesToImportReport(settings_, this); }
+
+void MainFrame::feesImportedReport() { fees::ImportFeesReportFrom::start(settings_, this); }
 
 void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);

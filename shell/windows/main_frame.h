@@ -36,6 +36,8 @@ public:
     void documentFees();
     void importOutlays();
     void importFees();
+    void feesToImportReport();
+    void feesImportedReport();
 
 signals:
     // The frame has closed (Exit or its close box): the program ends.

@@ -124,6 +124,8 @@ int popUpMenu(const std::string& text, QWidget* under) {
 
 }  // namespace
 
+QIcon printIcon(const QWidget* styleOf) { return toolIcon("document-print", Drawn::Printer, styleOf); }
+
 std::string zoomMenuText(Zoom current) {
     static const char* const items[] = {"No Zoom", "Page Width", "50%", "75%", "100%", "200%", "300%"};
     std::string text;

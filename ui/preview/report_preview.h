@@ -127,4 +127,7 @@ private:
 // request cancelled. With no pages it shows nothing and answers request cancelled.
 int reportPreview(Context& ctx, const std::vector<std::string>& pageList, QWidget* parent = nullptr);
 
+// The print icon of the preview's tool bar, for the print buttons of other windows.
+QIcon printIcon(const QWidget* styleOf);
+
 }  // namespace mg::ui

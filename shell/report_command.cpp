@@ -1,0 +1,151 @@
+#include "shell/report_command.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include <QGuiApplication>
+
+#include "data/context.h"
+#include "data/dates.h"
+#include "fees/fee_reports.h"
+#include "shell/cli.h"
+#include "shell/settings.h"
+#include "ui/report/page_file.h"
+
+namespace mg::shell {
+namespace {
+
+void errorLine(std::FILE* err, std::string_view text) {
+    std::fprintf(err, "marrowgate: report: %.*s\n(usage: %s)\n", static_cast<int>(text.size()), text.data(), kReportUsage);
+    std::fflush(err);
+}
+
+// A YYYY-MM-DD date as a day number.
+std::optional<int32_t> isoDate(const std::string& s) {
+    if (s.size() != 10 || s[4] != '-' || s[7] != '-') return std::nullopt;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (s[i] < '0' || s[i] > '9') return std::nullopt;
+    const int y = std::stoi(s.substr(0, 4)), m = std::stoi(s.substr(5, 2)), d = std::stoi(s.substr(8, 2));
+    if (y < 1801 || m < 1 || m > 12 || d < 1) return std::nullopt;
+    const int32_t day = dates::dateFromMDY(m, d, y);
+    if (dates::toIsoDate(day) != s) return std::nullopt;  // 31 April and the like
+    return day;
+}
+
+// The report engine measures texts with the platform's fonts: a Qt GUI application is needed,
+// and on a machine without a display the offscreen platform serves. Made for the one command
+// and gone before it returns (left to the static destructors, it would outlive parts of Qt).
+std::unique_ptr<QGuiApplication> makeGuiApplication() {
+    if (QCoreApplication::instance()) return nullptr;
+#if !defined(_WIN32) && !defined(__APPLE__)
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    static int argc = 1;
+    static char name[] = "marrowgate";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+}  // namespace
+
+int runReportCommand(const std::vector<std::string>& args, const db::Settings& settings, std::string_view settingsFile,
+                     std::FILE* out, std::FILE* err) {
+    if (args.size() < 2) {
+        errorLine(err, "which report? fees-to-import or fees-imported");
+        return ExitFailed;
+    }
+    const std::string& which = args[1];
+    if (which != "fees-to-import" && which != "fees-imported") {
+        errorLine(err, "unknown report \"" + which + "\"");
+        return ExitFailed;
+    }
+    std::string pdf, csv;
+    std::optional<int32_t> date;
+    for (size_t i = 2; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if ((a == "--pdf" || a == "--csv" || a == "--date") && !hasValue) {
+            errorLine(err, a + " needs a value");
+            return ExitFailed;
+        }
+        if (a == "--pdf") {
+            pdf = args[++i];
+        } else if (a == "--csv") {
+            csv = args[++i];
+        } else if (a == "--date") {
+            date = isoDate(args[++i]);
+            if (!date) {
+                errorLine(err, "\"" + args[i] + "\" is not a date of the form YYYY-MM-DD");
+                return ExitFailed;
+            }
+        } else {
+            errorLine(err, "unexpected \"" + a + "\"");
+            return ExitFailed;
+        }
+    }
+    if (which == "fees-imported" && !date) {
+        errorLine(err, "fees-imported needs --date YYYY-MM-DD");
+        return ExitFailed;
+    }
+    if (which == "fees-to-import" && date) {
+        errorLine(err, "fees-to-import takes no date: it shows every fee waiting");
+        return ExitFailed;
+    }
+
+    const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
+    Context ctx(settings);
+    if (!ctx.connection()) {
+        std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s)\n",
+                     static_cast<int>(settingsFile.size()), settingsFile.data());
+        return ExitFailed;
+    }
+    CommandLineUserInterface ui(err);
+    std::unique_ptr<fees::FeeReport> report;
+    if (which == "fees-to-import") report = std::make_unique<fees::FeesToImportReport>(Session{ctx, ui}, ui);
+    else report = std::make_unique<fees::ImportFeesReport>(Session{ctx, ui}, ui, *date);
+    const int response = ui::runWithoutWindow(*report, nullptr);
+    if (response == 0 || ui.halted()) {
+        std::fprintf(err, "marrowgate: the report could not start\n");
+        return ExitFailed;
+    }
+    if (ui.warningsShown() > 0) return ExitFailed;  // a table could not be read to its end
+
+    if (!csv.empty() || pdf.empty()) {
+        const std::string text = report->csv();
+        if (csv.empty() || csv == "-") {
+            std::fwrite(text.data(), 1, text.size(), out);
+            std::fflush(out);
+        } else {
+            std::ofstream f(csv, std::ios::binary | std::ios::trunc);
+            f << text;
+            if (!f.flush()) {
+                std::fprintf(err, "marrowgate: report: cannot write %s\n", csv.c_str());
+                return ExitFailed;
+            }
+        }
+    }
+    if (!pdf.empty()) {
+        // No row at all makes no report in the program; the file still shows the empty report.
+        std::unique_ptr<report::ReportEngine> engine = report->completed() ? report->takeEngine() : report->emptyReport();
+        std::string error;
+        if (!engine) error = "the report's pages could not be made";
+        if (!engine || !report::exportPdf(engine->pageList(), pdf, error)) {
+            std::fprintf(err, "marrowgate: report: cannot write %s: %s\n", pdf.c_str(), error.c_str());
+            return ExitFailed;
+        }
+    }
+    if (!csv.empty() && csv != "-") std::fprintf(err, "%zu lines written to %s\n", report->lines().size(), csv.c_str());
+    if (!pdf.empty()) std::fprintf(err, "%zu lines written to %s\n", report->lines().size(), pdf.c_str());
+    return ExitOk;
+}
+
+int reportCommand(const std::vector<std::string>& args) {
+    const Globals& g = startUp();
+    return runReportCommand(args, g.connection.db, g.connectionIni);
+}
+
+}  // namespace mg::shell
