@@ -24,6 +24,7 @@
 
 #include "data/backend.h"
 #include "data/dialect.h"
+#include "data/lock_file.h"
 
 namespace mg::db {
 namespace {
@@ -326,6 +327,76 @@ public:
         return id;
     }
     int64_t changes() override { return changes_; }
+
+    // The server's own application lock, held by this session until it is released or the
+    // session ends, so a station that dies lets go of it: pg_try_advisory_lock on PostgreSQL,
+    // sp_getapplock with the session as owner on SQL Server. Neither waits.
+    Error tryApplicationLock(std::string_view name, bool& granted, LockHolder& holder) override {
+        granted = false;
+        const bool pg = dialect_ == SqlDialect::PostgreSql;
+        const std::string resource = "marrowgate." + std::string(name);
+        Error err;
+        Statement* st = prepare(pg ? "SELECT CASE WHEN pg_try_advisory_lock(hashtext(?)) THEN 1 ELSE 0 END"
+                                   : "SET NOCOUNT ON; DECLARE @r int; EXEC @r = sp_getapplock @Resource = ?, @LockMode = 'Exclusive', "
+                                     "@LockOwner = 'Session', @LockTimeout = 0; SELECT CASE WHEN @r >= 0 THEN 1 ELSE 0 END",
+                                err);
+        if (!st) return err;
+        st->bind(1, Param::str(resource));
+        const bool row = st->step(err);
+        granted = row && st->integer(0) == 1;
+        st->reset();
+        if (err) return err;
+        if (granted) {
+            // Where this holder runs, for a station that is refused: PostgreSQL shows it as the
+            // session's application name (63 characters at most).
+            if (pg) {
+                const LockHolder me = thisProcess();
+                std::string tag = "marrowgate|" + std::to_string(me.pid) + "|" + me.since + "|" + me.host;
+                for (char& ch : tag)
+                    if (ch == '\'') ch = ' ';
+                tag.resize(std::min<size_t>(tag.size(), 63));
+                direct("SET application_name = '" + tag + "'");
+            }
+            return Error::ok();
+        }
+        // Who holds it.
+        st = prepare(pg ? "SELECT a.application_name, COALESCE(a.client_hostname, host(a.client_addr), ''), "
+                          "to_char(a.backend_start, 'YYYY-MM-DD HH24:MI:SS') FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+                          "WHERE l.locktype = 'advisory' AND l.granted AND l.pid <> pg_backend_pid()"
+                        : "SELECT s.program_name, s.host_name, CONVERT(varchar(19), s.login_time, 120) FROM sys.dm_tran_locks l "
+                          "JOIN sys.dm_exec_sessions s ON s.session_id = l.request_session_id WHERE l.resource_type = 'APPLICATION' "
+                          "AND l.request_status = 'GRANT' AND l.request_session_id <> @@SPID",
+                     err);
+        if (!st) return Error::ok();  // refused all the same; who holds it stays unnamed
+        if (st->step(err)) {
+            const std::string app = st->text(0);
+            holder.host = st->text(1);
+            holder.since = st->text(2);
+            if (app.rfind("marrowgate|", 0) == 0) {
+                // marrowgate|pid|since|host
+                const size_t a = app.find('|', 11), b = a == std::string::npos ? a : app.find('|', a + 1);
+                if (a != std::string::npos) holder.pid = std::atoll(app.substr(11, a - 11).c_str());
+                if (b != std::string::npos) {
+                    holder.since = app.substr(a + 1, b - a - 1);
+                    if (b + 1 < app.size()) holder.host = app.substr(b + 1);
+                }
+            }
+        }
+        st->reset();
+        return Error::ok();
+    }
+    void releaseApplicationLock(std::string_view name) override {
+        const bool pg = dialect_ == SqlDialect::PostgreSql;
+        Error err;
+        Statement* st = prepare(pg ? "SELECT pg_advisory_unlock(hashtext(?))"
+                                   : "EXEC sp_releaseapplock @Resource = ?, @LockOwner = 'Session'",
+                                err);
+        if (!st) return;
+        st->bind(1, Param::str("marrowgate." + std::string(name)));
+        while (st->step(err)) {
+        }
+        st->reset();
+    }
 
     Error describe(std::string_view name, ObjectInfo& out) override {
         out = ObjectInfo{};

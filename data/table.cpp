@@ -560,11 +560,10 @@ Param Table::positionParam(int column) const {
 Param Table::paramOf(int column) const { return toParam(decl_->columns[column], rec_.slot(column)); }
 
 std::string Table::keyTerm(int column) const {
-    return ddl::keyTerm(decl_->columns[column], ctx_.connection()->dialect().kind());
+    return ctx_.connection()->dialect().keyTerm(decl_->columns[column]);
 }
 
 std::string Table::orderBy(int key, bool forward, size_t pinned) const {
-    const db::Dialect& d = ctx_.connection()->dialect();
     std::string s;
     if (key >= 0) {
         const auto& comps = decl_->keys[key].components;

@@ -70,8 +70,8 @@ TEST_F(FeeImportTest, PaddedMatterAndDocumentNamesAreFound) {
     EXPECT_EQ(waiting(), 0);
 }
 
-// An amount that cannot be read is a database failure: the diary entry stays waiting with a
-// message naming the value, and the run goes on with the next entry.
+// An amount that cannot be read is a database failure: the diary entry stays waiting with the
+// record-retrieval warning naming the value, and the run goes on with the next entry.
 TEST_F(FeeImportTest, AnAmountThatCannotBeReadLeavesTheEntryWaitingWithAMessage) {
     struct Case {
         const char* what;
@@ -80,11 +80,11 @@ TEST_F(FeeImportTest, AnAmountThatCannotBeReadLeavesTheEntryWaitingWithAMessage)
     };
     const Case cases[] = {
         {"the matter's debt", "UPDATE Matters SET ORIGINALDEBT = '1,200.00' WHERE CODE = 'M0002'",
-         "The value '1,200.00' in column ORIGINALDEBT of table Matters cannot be read as decimal 13.2, Error Adding Fees For Matter "
-         "M0002      , DiaryID: 200"},
+         "Error: (The value '1,200.00' in column ORIGINALDEBT of table Matters cannot be read as decimal 13.2 (conversion)) "
+         "attempting to access a record from the Matters file.  Returning to previous window."},
         {"a band limit of the matter's arrangement", "UPDATE ChargingMatrix SET BAND2LIMIT = '2.000,00' WHERE ARRANGEMENTCODE = 'AR2'",
-         "The value '2.000,00' in column BAND2LIMIT of table ChargingMatrix cannot be read as decimal 13.2, Error Adding Fees For "
-         "Matter M0002      , DiaryID: 200"},
+         "Error: (The value '2.000,00' in column BAND2LIMIT of table ChargingMatrix cannot be read as decimal 13.2 (conversion)) "
+         "attempting to access a record from the ChargingMatrix file.  Returning to previous window."},
     };
     matter("M0002", "AR2", "C01", "1200.00", "0.00", "0.00");
     for (const Case& c : cases) {
