@@ -487,10 +487,11 @@ bool OdbcStatement::describeColumns(Error& err) {
     }
     fetch_.clear();
     for (SQLUSMALLINT c = 1; c <= n; ++c) {
-        SQLSMALLINT type = 0, digits = 0, nullable = 0, nameLen = 0;
+        SQLSMALLINT type = 0, digits = 0, nullable = 0;
         SQLULEN size = 0;
-        SQLCHAR name[256];
-        SQLDescribeColA(h_, c, name, sizeof name, &nameLen, &type, &size, &digits, &nullable);
+        // Only the column's type is needed: no name buffer, so that the call is the same with
+        // and without UNICODE.
+        SQLDescribeCol(h_, c, nullptr, 0, nullptr, &type, &size, &digits, &nullable);
         Fetch f = Fetch::Text;
         switch (type) {
         case SQL_TINYINT:
