@@ -219,10 +219,10 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
         } else if (a.rfind("--csv=", 0) == 0 && a.size() > 6) {
             csvFile = a.substr(6);
         } else {
-            errorLine(stderr, args[0] + (a.rfind("--csv", 0) == 0 ? ": --csv needs the name of the CSV file"
-                                                                  : ": unexpected \"" + a + "\" (usage: marrowgate " + args[0] +
-                                                                        " [--dry-run] [--csv FILE]); it reads vorn.ini and "
-                                                                        "Quillerton.ini of the working folder"));
+            errorLine(stderr, a.rfind("--csv", 0) == 0
+                                  ? args[0] + ": --csv needs the name of the CSV file"
+                                  : args[0] + " takes no arguments other than --dry-run and --csv FILE: it reads vorn.ini and "
+                                              "Quillerton.ini of the working folder");
             return ExitFailed;
         }
     }
