@@ -29,7 +29,7 @@ struct FeeEntry {
 
 enum class FeeException {
     MatterNotFound,       // subject: the matter code
-    DiaryEntryNotFound,   // subject: the diary id (no attachment gives its tracking reference)
+    DiaryEntryNotFound,   // subject: the diary id (no fee earner from it, or no attachment left)
     NoMapping,            // subject: the document name
     TaskNotFound,         // subject: the task code
     ArrangementNotFound,  // subject: the arrangement and task code (blank arrangement: the matter)

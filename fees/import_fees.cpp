@@ -322,7 +322,12 @@ bool FeeImport::setCommonFields() {
         ctx.set(TID::TEAM, ctx.get(HAN::TEAM));
     } else if (noRow(rc)) {
         ctx.set(TID::TEAM, "");
-        exception(FeeException::NoHandler, std::string(ctx.trimmed(TID::FEEEARN)));
+        // A blank fee earner is a diary entry that is not there (the waiting fees take the fee
+        // earner from it) or that names none.
+        if (blank(ctx.get(TID::FEEEARN)))
+            exception(FeeException::DiaryEntryNotFound, std::to_string(ctx.get(DAF::DIARYID)) + " (fee earner blank)");
+        else
+            exception(FeeException::NoHandler, std::string(ctx.trimmed(TID::FEEEARN)));
     } else {
         failRead("Handlers");
         return false;
@@ -338,7 +343,7 @@ bool FeeImport::setCommonFields() {
         ctx.set(TID::TRACKREF, Decimal(ctx.get(SQLD::RESULTFIELD).toInt64()));
     } else if (noRow(rc)) {
         ctx.set(TID::TRACKREF, Decimal());
-        exception(FeeException::DiaryEntryNotFound, diaryId);
+        exception(FeeException::DiaryEntryNotFound, diaryId + " (no attachment left, tracking reference 0)");
     } else {
         failRead("DiaryAttachments");
         return false;

@@ -7,12 +7,39 @@
 #include "data/snapshot.h"
 
 #ifndef _WIN32
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace mg::shell {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPrefix = "marrowgate-dry-run-";
+
+// The folders of dry runs whose process is gone (killed outright) are removed.
+void removeLeftovers(const fs::path& base) {
+#ifndef _WIN32
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(kPrefix, 0) != 0) continue;
+        const long pid = std::strtol(name.c_str() + std::string_view(kPrefix).size(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(it->path(), ignored);
+        }
+    }
+#else
+    (void)base;
+#endif
+}
+
+}  // namespace
 
 DryRunSpace::~DryRunSpace() { remove(); }
 
@@ -31,13 +58,14 @@ bool DryRunSpace::make(const std::string& database, const std::string& productIn
         error = "no temporary folder: " + ec.message();
         return false;
     }
+    removeLeftovers(base);
     std::random_device rd;
     long pid = 0;
 #ifndef _WIN32
     pid = static_cast<long>(::getpid());
 #endif
     for (int attempt = 0; attempt < 10 && folder_.empty(); ++attempt) {
-        fs::path p = base / ("marrowgate-dry-run-" + std::to_string(pid) + "-" + std::to_string(rd() % 1000000));
+        fs::path p = base / (kPrefix + std::to_string(pid) + "-" + std::to_string(rd() % 1000000));
         if (fs::create_directory(p, ec)) folder_ = p;
     }
     if (folder_.empty()) {

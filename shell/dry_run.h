@@ -4,7 +4,8 @@
 // these exactly as it would on the real ones (same statements, same messages, every
 // attachment seeing the batches and numbers the earlier ones created), and the folder is
 // removed when the run ends, Ctrl+C included. A process killed outright leaves the folder
-// behind in the temporary directory, never a change to the real files.
+// behind in the temporary directory (the next dry run removes it), never a change to the
+// real files.
 //
 // Other stations do not wait on a dry run: the snapshot is one read of the database file,
 // which in WAL mode holds back no writer, and nothing else of the run touches the real file.

@@ -68,7 +68,7 @@ public:
         using K = fees::FeeException;
         switch (kind) {
             case K::MatterNotFound: r_.addException(0, "matter not found (fee not entered)", subject, row); break;
-            case K::DiaryEntryNotFound: r_.addException(1, "diary entry not found (tracking reference 0)", subject, row); break;
+            case K::DiaryEntryNotFound: r_.addException(1, "diary entry not found", subject, row); break;
             case K::NoMapping: r_.addException(2, "document waiting for a fee with no mapping", subject, row); break;
             case K::TaskNotFound: r_.addException(3, "task code not found", subject, row); break;
             case K::ArrangementNotFound: r_.addException(4, "arrangement not found", subject, row); break;
