@@ -24,14 +24,20 @@ bool noRow(int rc) { return rc == NotFoundErr || rc == NoRecErr; }
 
 }  // namespace
 
-std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt) {
+int bandOf(const Record& matrix, const Decimal& debt) {
     const double d = debt.toDouble();
     for (int k = 0; k < 6; ++k) {
         const double low = k == 0 ? 0.0 : matrix.get(kBandLimit[k - 1]).toDouble() + 1;
         const double high = matrix.get(kBandLimit[k]).toDouble();
-        if (low <= d && d <= high) return matrix.get(kBandRate[k]);
+        if (low <= d && d <= high) return k + 1;
     }
-    return std::nullopt;
+    return 0;
+}
+
+std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt) {
+    const int band = bandOf(matrix, debt);
+    if (band == 0) return std::nullopt;
+    return matrix.get(kBandRate[band - 1]);
 }
 
 FeeImport::FeeImport(Session s, ui::ProgressView& view) : Process(s.ui, view), s_(s) {}
@@ -155,6 +161,7 @@ void FeeImport::processWaitingFee() {
     const Record current = ctx.rec(TableId::DiaryAttFees);
     entriesThisUnit_ = 0;
     feesThisUnit_ = 0;
+    unitEntries_.clear();
     bool ok = processDocument();
     // The entry's other waiting fees, in list order.
     for (size_t i : rowsOfEntry_[diaryId]) {
@@ -168,6 +175,8 @@ void FeeImport::processWaitingFee() {
         if (ctx.commit() == NoError) {
             entriesAdded_ += entriesThisUnit_;
             feesEntered_ += feesThisUnit_;
+            if (observer_)
+                for (const FeeEntry& e : unitEntries_) observer_->entry(e);
         } else {
             reportFailure();
         }
@@ -188,13 +197,16 @@ bool FeeImport::processDocument() {
         return false;
     }
     int rc;
+    bool mapped = false;
     while ((rc = dchf.next()) == NoError) {
+        mapped = true;
         if (!processMappingRow()) return false;
     }
     if (!noRow(rc)) {
         failRead("DocumentChargesFees");
         return false;
     }
+    if (!mapped) exception(FeeException::NoMapping, std::string(ctx.trimmed(DAF::NAME)));
     if (entriesThisUnit_ > entriesBefore) ++feesThisUnit_;
     return true;
 }
@@ -211,6 +223,7 @@ bool FeeImport::processMappingRow() {
         if (!priceFee()) return false;
     } else if (noRow(rc)) {
         say("Matter Code Not found in the OPEN Matters...." + ctx.get(DAF::CASECODE));
+        exception(FeeException::MatterNotFound, std::string(ctx.trimmed(DAF::CASECODE)));
         ctx.set(TID::MATTER, "NOMATTER");
         ctx.set(TID::RATE, Decimal());
         ctx.set(TID::CHARGE, Decimal());
@@ -241,8 +254,10 @@ bool FeeImport::priceFee() {
         }
         ctx.set(CMA::ARRANGEMENTCODE, ctx.get(CNT::CHARGEARRANGEMENT));
     }
-    if (blank(ctx.get(CMA::ARRANGEMENTCODE)))
+    if (blank(ctx.get(CMA::ARRANGEMENTCODE))) {
         say("Matter " + ctx.get(DAF::CASECODE) + " has no Charge Type. It MUST for fees..");
+        exception(FeeException::ArrangementNotFound, "none for matter " + std::string(ctx.trimmed(DAF::CASECODE)));
+    }
 
     ctx.set(CMA::CHARGECODE, ctx.trimmed(DCHF::TASKCHARGECODE));
     const int matrixRc = ctx.table(TableId::ChargingMatrix).get(CMA::KEYARRANGEMENTCODE);
@@ -252,6 +267,9 @@ bool FeeImport::priceFee() {
         return false;
     }
     const bool matrixFound = matrixRc == NoError;
+    if (!matrixFound && !blank(ctx.get(CMA::ARRANGEMENTCODE)))
+        exception(FeeException::ArrangementNotFound,
+                  std::string(ctx.trimmed(CMA::ARRANGEMENTCODE)) + " with task " + std::string(ctx.trimmed(CMA::CHARGECODE)));
     if (!matrixFound) {
         // A missing matrix row prices as no band, with a blank description and stage.
         std::string arrangement = ctx.get(CMA::ARRANGEMENTCODE), charge = ctx.get(CMA::CHARGECODE);
@@ -267,6 +285,10 @@ bool FeeImport::priceFee() {
     std::optional<Decimal> rate;
     if (matrixFound) rate = bandRate(ctx.rec(TableId::ChargingMatrix), debt);
     const Decimal charge = rate.value_or(kNoBandCharge);
+    debt_ = debt;
+    band_ = matrixFound ? bandOf(ctx.rec(TableId::ChargingMatrix), debt) : 0;
+    if (matrixFound && band_ == 0)
+        exception(FeeException::NoBand, std::string(ctx.trimmed(DAF::CASECODE)) + " (debt " + debt.toString(2) + ")");
     ctx.set(TID::RATE, charge);
     ctx.set(TID::CHARGE, charge);
     ctx.set(TID::CHARGED, charge);
@@ -286,6 +308,7 @@ bool FeeImport::setCommonFields() {
         ctx.set(TID::COMMENT, ctx.get(TAS::DESC));
     } else if (noRow(rc)) {
         ctx.set(TID::COMMENT, ctx.get(CMA::DESCRIPTION));
+        exception(FeeException::TaskNotFound, std::string(ctx.trimmed(DCHF::TASKCHARGECODE)));
     } else {
         failRead("TasksCodes");
         return false;
@@ -299,6 +322,12 @@ bool FeeImport::setCommonFields() {
         ctx.set(TID::TEAM, ctx.get(HAN::TEAM));
     } else if (noRow(rc)) {
         ctx.set(TID::TEAM, "");
+        // A blank fee earner is a diary entry that is not there (the waiting fees take the fee
+        // earner from it) or that names none.
+        if (blank(ctx.get(TID::FEEEARN)))
+            exception(FeeException::DiaryEntryNotFound, std::to_string(ctx.get(DAF::DIARYID)) + " (fee earner blank)");
+        else
+            exception(FeeException::NoHandler, std::string(ctx.trimmed(TID::FEEEARN)));
     } else {
         failRead("Handlers");
         return false;
@@ -314,6 +343,7 @@ bool FeeImport::setCommonFields() {
         ctx.set(TID::TRACKREF, Decimal(ctx.get(SQLD::RESULTFIELD).toInt64()));
     } else if (noRow(rc)) {
         ctx.set(TID::TRACKREF, Decimal());
+        exception(FeeException::DiaryEntryNotFound, diaryId + " (no attachment left, tracking reference 0)");
     } else {
         failRead("DiaryAttachments");
         return false;
@@ -390,6 +420,22 @@ bool FeeImport::writeFee() {
         return false;
     }
     ++entriesThisUnit_;
+    if (observer_) {
+        FeeEntry e;
+        e.diaryId = ctx.get(DAF::DIARYID);
+        e.document = std::string(ctx.trimmed(DAF::NAME));
+        e.matter = std::string(ctx.trimmed(TID::MATTER));
+        e.taskCode = std::string(ctx.trimmed(TID::TASK));
+        e.arrangement = std::string(ctx.trimmed(CMA::ARRANGEMENTCODE));
+        e.debt = debt_;
+        e.band = band_;
+        e.rate = ctx.get(TID::RATE);
+        e.feeEarner = std::string(ctx.trimmed(TID::FEEEARN));
+        e.team = std::string(ctx.trimmed(TID::TEAM));
+        e.trackRef = ctx.get(TID::TRACKREF).toInt64();
+        e.date = ctx.get(TID::DATE);
+        unitEntries_.push_back(std::move(e));
+    }
     return true;
 }
 
@@ -471,6 +517,14 @@ void FeeImport::failRead(std::string table) {
     ctx.setError(p.error);
     pending_.push_back(std::move(p));
     ++feesFailed_;
+}
+
+void FeeImport::exception(FeeException kind, std::string subject) {
+    if (!observer_) return;
+    Context& ctx = s_.ctx;
+    observer_->exception(kind, std::move(subject),
+                         "diary id " + std::to_string(ctx.get(DAF::DIARYID)) + " (document " + std::string(ctx.trimmed(DAF::NAME)) +
+                             ", matter " + std::string(ctx.trimmed(DAF::CASECODE)) + ")");
 }
 
 void FeeImport::say(std::string text) {

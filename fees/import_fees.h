@@ -32,6 +32,7 @@
 
 #include "data/decimal.h"
 #include "data/record.h"
+#include "fees/fee_observer.h"
 #include "ui/progress_measure.h"
 #include "maintenance/integrity.h"
 #include "ui/process.h"
@@ -44,6 +45,8 @@ namespace mg::fees {
 // above the band-6 limit or between a limit and that limit plus 1 holds in no band
 // (nullopt). Bands 7 and 8 are never consulted.
 std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt);
+// The band that holds the debt, as bandRate finds it: 1 to 6, 0 for none.
+int bandOf(const Record& matrix, const Decimal& debt);
 
 // The charge of a fee whose debt lies in no band (or whose matrix row is missing).
 inline const Decimal kNoBandCharge = Decimal::fromMantissa(111, 2);  // 1.11
@@ -68,6 +71,9 @@ public:
     // Diary entries another import entered after this run read its list.
     int64_t entriesTakenElsewhere() const { return entriesTaken_; }
     const ui::ProgressMeasure& progress() const { return measure_; }
+    // Told about every time entry once its diary entry has committed, and about every
+    // exception met (see fee_observer.h).
+    void setObserver(FeeObserver* observer) { observer_ = observer; }
 
     // Seconds a diary entry's transaction waits for the database's write lock.
     static constexpr int kTransactionSeconds = 5;
@@ -104,8 +110,15 @@ private:
     // that no box waits for the user while the entry holds the database's write lock.
     void say(std::string text);
     void showMessages();
+    void exception(FeeException kind, std::string subject);
 
     Session s_;
+    FeeObserver* observer_ = nullptr;
+    // The time entries of the diary entry being written, told once it has committed; the
+    // band and debt of the fee being priced.
+    std::vector<FeeEntry> unitEntries_;
+    int band_ = 0;
+    Decimal debt_;
     int originalRequest_ = 0;
     std::unique_ptr<TableUse> tables_;
     ui::ProgressMeasure measure_;

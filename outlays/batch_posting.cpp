@@ -87,6 +87,7 @@ BatchPosting::Step BatchPosting::tryPostAttachment(const BeforeCommit& beforeCom
         return Stop;
     }
     if (ctx.commit()) return databaseFailed("Committing the attachment");
+    tellObserver();
     return Done;
 }
 
@@ -134,6 +135,24 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
         return Done;
     }
     att_.written.lines.push_back({static_cast<int32_t>(ctx.get(BAD::PREF)), batchNo_});
+    if (observer_) {
+        OutlayLine l;
+        l.trackRef = ctx.get(DAT::TRACKREFERENCE).toInt64();
+        l.document = std::string(ctx.trimmed(DAT::NAME));
+        l.matter = std::string(ctx.trimmed(DAT::CASECODE));
+        if (*att_.matterRc == NoError) l.debt = att_.amountDebt;
+        l.band = att_.band;
+        l.amount = ctx.get(BAD::VALUE);
+        l.currencyValue = ctx.get(BAD::CURRENCYVALUE);
+        l.outlayCode = std::string(ctx.trimmed(BAD::OUTLAYCODE));
+        l.nominalCode = nominalCode_;
+        l.batchNo = batchNo_;
+        l.newBatch = createdThisRun_.count(batchNo_) > 0;
+        l.postingRef = static_cast<int32_t>(ctx.get(BAD::PREF));
+        l.feeEarner = std::string(ctx.trimmed(BAD::FEE));
+        l.date = ctx.get(BAD::DATE);
+        att_.lines.push_back(std::move(l));
+    }
 
     // The header's total, and its currency value recomputed from the new total. A header this
     // attachment created or already totalled is in the buffer as the database now holds it.
@@ -167,6 +186,7 @@ BatchPosting::Step BatchPosting::feeEarner() {
         ctx.set(BAD::FEE, att_.fee);
     } else {
         say(ui::Message{"No Diary record found for Action ID " + diaryId, ""});
+        exception(OutlayException::DiaryNotFound, diaryId);
         ctx.set(BAD::FEE, "ADM");
     }
     return Done;
@@ -182,12 +202,17 @@ BatchPosting::Step BatchPosting::matterAmount() {
         att_.matterRc = rc;
         if (rc == NoError) att_.amountDebt = ctx.get(MAT::ORIGINALDEBT) + ctx.get(MAT::DEBTINTEREST) - ctx.get(MAT::DEBTCOLLECTED);
     }
+    att_.band = 0;
     if (*att_.matterRc == NoRecErr) {
         say(ui::Message{"Matter " + ctx.get(DAT::CASECODE) + " not found!!!", ""});
+        exception(OutlayException::MatterNotFound, std::string(ctx.trimmed(DAT::CASECODE)));
         return Done;
     }
     debtBalanceNow_ = att_.amountDebt;
+    att_.band = selectBand(debtBalanceNow_);
     ctx.set(BAD::VALUE, selectBandAmount(debtBalanceNow_));
+    if (att_.band == 0)
+        exception(OutlayException::NoBand, std::string(ctx.trimmed(DAT::CASECODE)) + " (debt " + debtBalanceNow_.toString(2) + ")");
     return Done;
 }
 
@@ -217,6 +242,7 @@ BatchPosting::Step BatchPosting::findOrAddBatch() {
     if (step = addBatchHeader(); step != Done) return step;
     att_.openBatches[nominalCode_] = batchNo_;
     att_.headerInBuffer = batchNo_;
+    createdThisRun_.insert(batchNo_);
     att_.written.headers.push_back({batchNo_, pref_});
     return Done;
 }
@@ -307,15 +333,42 @@ std::string BatchPosting::narrativeOf(std::string_view outlayCode, Step& step) {
     return narrative;
 }
 
-Decimal BatchPosting::selectBandAmount(const Decimal& d) const {
+int BatchPosting::selectBand(const Decimal& d) const {
     Context& ctx = s_.ctx;
     const Decimal zero;
-    if (zero <= d && d <= ctx.get(DCH::BAND1)) return ctx.get(DCH::OUTLAYAMOUNT);
-    if (ctx.get(DCH::BAND1) < d && d <= ctx.get(DCH::BAND2)) return ctx.get(DCH::OUTLAYAMT2);
-    if (ctx.get(DCH::BAND2) < d && d <= ctx.get(DCH::BAND3)) return ctx.get(DCH::OUTLAYAMT3);
-    if (ctx.get(DCH::BAND3) < d && d <= ctx.get(DCH::BAND4)) return ctx.get(DCH::OUTLAYAMT4);
-    if (ctx.get(DCH::BAND4) < d && d <= ctx.get(DCH::BAND5)) return ctx.get(DCH::OUTLAYAMT5);
-    return outsideBandsAmount();
+    if (zero <= d && d <= ctx.get(DCH::BAND1)) return 1;
+    if (ctx.get(DCH::BAND1) < d && d <= ctx.get(DCH::BAND2)) return 2;
+    if (ctx.get(DCH::BAND2) < d && d <= ctx.get(DCH::BAND3)) return 3;
+    if (ctx.get(DCH::BAND3) < d && d <= ctx.get(DCH::BAND4)) return 4;
+    if (ctx.get(DCH::BAND4) < d && d <= ctx.get(DCH::BAND5)) return 5;
+    return 0;
+}
+
+Decimal BatchPosting::selectBandAmount(const Decimal& d) const {
+    Context& ctx = s_.ctx;
+    switch (selectBand(d)) {
+        case 1: return ctx.get(DCH::OUTLAYAMOUNT);
+        case 2: return ctx.get(DCH::OUTLAYAMT2);
+        case 3: return ctx.get(DCH::OUTLAYAMT3);
+        case 4: return ctx.get(DCH::OUTLAYAMT4);
+        case 5: return ctx.get(DCH::OUTLAYAMT5);
+        default: return outsideBandsAmount();
+    }
+}
+
+void BatchPosting::exception(OutlayException kind, std::string subject) {
+    if (!observer_) return;
+    Context& ctx = s_.ctx;
+    std::string row = "track ref " + digits(ctx.get(DAT::TRACKREFERENCE)) + " (document " + std::string(ctx.trimmed(DAT::NAME)) +
+                      ", outlay code " + std::string(ctx.trimmed(DCH::OUTLAYCODE)) + ")";
+    att_.exceptions.push_back({kind, std::move(subject), std::move(row)});
+}
+
+// The attachment has committed: what it posted is told.
+void BatchPosting::tellObserver() {
+    if (!observer_) return;
+    for (const OutlayLine& l : att_.lines) observer_->line(l);
+    for (const Attachment::Noted& n : att_.exceptions) observer_->exception(n.kind, n.subject, n.row);
 }
 
 void BatchPosting::say(ui::Message m) { pending_.push_back(std::move(m)); }

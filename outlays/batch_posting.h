@@ -12,11 +12,13 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "data/decimal.h"
 #include "maintenance/integrity.h"
+#include "outlays/outlay_observer.h"
 #include "outlays/posting_journal.h"
 
 namespace mg::outlays {
@@ -53,6 +55,11 @@ public:
 
     // The amount of the current charge row for an outstanding debt.
     Decimal selectBandAmount(const Decimal& debt) const;
+    // The band of the current charge row that holds the debt: 1 to 5, 0 for none.
+    int selectBand(const Decimal& debt) const;
+
+    // Told about every line once its attachment has committed, and about the exceptions.
+    void setObserver(OutlayObserver* observer) { observer_ = observer; }
 
 private:
     enum Step { Done, Retry, Stop };
@@ -76,6 +83,8 @@ private:
     void say(ui::Message m);
     void showMessages();
     void dropMessages() { pending_.clear(); }
+    void exception(OutlayException kind, std::string subject);
+    void tellObserver();
 
     Session s_;
     // The posting state, kept from one attachment to the next.
@@ -89,6 +98,8 @@ private:
     Decimal debtBalanceNow_;      // LOC:DEBTBALANCENOW
     std::string error_;           // LOC:ERROR
     std::vector<ui::Message> pending_;
+    OutlayObserver* observer_ = nullptr;
+    std::set<int32_t> createdThisRun_;  // the batches this run created
 
     // What the attachment being posted has read and written so far. It holds nothing from
     // one attachment to the next: every attachment reads afresh what it needs, once.
@@ -105,6 +116,14 @@ private:
         std::optional<int> matterRc;
         Decimal amountDebt;
         JournalEntry written;
+        int band = 0;  // of the line being posted
+        // What the observer hears once the attachment has committed.
+        std::vector<OutlayLine> lines;
+        struct Noted {
+            OutlayException kind;
+            std::string subject, row;
+        };
+        std::vector<Noted> exceptions;
     } att_;
 };
 

@@ -53,6 +53,8 @@ public:
     int64_t attachmentsRead() const { return measure_.processed(); }
     int attachmentsPosted() const { return posted_; }
     int64_t lastProcessed() const { return lastProcessed_; }
+    // Told about every line posted and every exception met (see outlay_observer.h).
+    void setObserver(OutlayObserver* observer) { posting_.setObserver(observer); }
 
 private:
     enum RecordStatus { RecordOk = 0, OutOfRange = 1, Filtered = 2 };

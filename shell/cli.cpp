@@ -13,6 +13,7 @@
 #include "data/dialect.h"
 #include "shell/demo.h"
 #include "shell/demo_style.h"
+#include "shell/dry_run.h"
 #include "shell/settings.h"
 
 #ifndef _WIN32
@@ -144,13 +145,105 @@ int schema(const std::vector<std::string>& args) {
     return ExitOk;
 }
 
-int importCommand(const std::vector<std::string>& args, std::string_view what, const ProcessFactory& make) {
-    if (args.size() > 1) {
-        errorLine(stderr, args[0] + " takes no arguments: it reads vorn.ini and Quillerton.ini of the working folder");
-        return ExitFailed;
+int runProcess(std::string_view what, const ProcessFactory& make, const db::Settings& settings, std::string_view settingsFile,
+               std::FILE* err, const std::function<void()>& afterRun);
+
+// An import with its lines recorded: a dry run on copies of the database and the product
+// INI file, or a real run that ends with the run summary and a line in the run log.
+int recordedImport(const std::string& command, std::string_view what, const RecordedFactory& make, bool dryRun,
+                   const std::string& csvFile) {
+    const Globals& g = startUp();
+    db::Settings settings = g.connection.db;
+    std::string productIni = productIniPath();
+    RunRecord record;
+    record.command = command;
+    record.dryRun = dryRun;
+    DryRunSpace space;
+    if (dryRun) {
+        if (settings.driver != "sqlite") {
+            errorLine(stderr, "a dry run needs an embedded database (driver=sqlite in " + g.connectionIni +
+                                  "); on a server database it is not available yet");
+            return ExitFailed;
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(settings.database, ec)) {
+            errorLine(stderr, "the " + std::string(what) + " cannot open the database (settings from " + g.connectionIni +
+                                  "): " + settings.database + " is not there");
+            return ExitFailed;
+        }
+        std::string error;
+        // The outlay import's posting journal goes with the product INI file.
+        if (!space.make(settings.database, productIni, ".journal", error)) {
+            errorLine(stderr, "the dry run cannot start: " + error);
+            return ExitFailed;
+        }
+        settings.database = space.database();
+        productIni = space.productIni();
     }
+    std::function<void()> collect;
+    std::shared_ptr<void> keep;
+    ProcessFactory factory = [&](Session s, ui::ProgressView& view) -> std::unique_ptr<ui::Process> {
+        RecordedImport made = make(ImportRequest{s, view, record, productIni});
+        collect = std::move(made.collect);
+        keep = std::move(made.keep);
+        return std::move(made.process);
+    };
+    record.started = RunRecord::Clock::now();
+    int status = runProcess(what, factory, settings, g.connectionIni, stderr, [&] {
+        if (collect) collect();
+    });
+    record.ended = RunRecord::Clock::now();
+    record.exitStatus = status;
+    space.remove();  // nothing of the dry run is kept
+
+    if (dryRun) {
+        std::string text = listing(record) + "\n" + summary(record);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    } else {
+        std::string text = summary(record);
+        std::fwrite(text.data(), 1, text.size(), stderr);
+        std::fflush(stderr);
+        const std::string log = (std::filesystem::path(productIniPath()).parent_path() / kRunLogName).string();
+        if (!appendRunLog(log, record)) errorLine(stderr, "cannot append to the run log " + log);
+    }
+    if (!csvFile.empty()) {
+        std::string error;
+        if (!writeCsv(record, csvFile, error)) {
+            errorLine(stderr, error);
+            if (status == ExitOk) status = ExitFailed;
+        }
+    }
+    return status;
+}
+
+int importCommand(const std::vector<std::string>& args, std::string_view what, const ProcessFactory& make,
+                  const RecordedFactory& recorded) {
+    bool dryRun = false;
+    std::string csvFile;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--dry-run") {
+            dryRun = true;
+        } else if (a == "--csv" && i + 1 < args.size() && !args[i + 1].empty()) {
+            csvFile = args[++i];
+        } else if (a.rfind("--csv=", 0) == 0 && a.size() > 6) {
+            csvFile = a.substr(6);
+        } else {
+            errorLine(stderr, a.rfind("--csv", 0) == 0
+                                  ? args[0] + ": --csv needs the name of the CSV file"
+                                  : args[0] + " takes no arguments other than --dry-run and --csv FILE: it reads vorn.ini and "
+                                              "Quillerton.ini of the working folder");
+            return ExitFailed;
+        }
+    }
+    if (recorded) return recordedImport(args[0], what, recorded, dryRun, csvFile);
     if (!make) {
         errorLine(stderr, std::string("the ") + std::string(what) + " is not built yet");
+        return ExitNotBuilt;
+    }
+    if (dryRun || !csvFile.empty()) {
+        errorLine(stderr, "the " + std::string(what) + " of this build has no dry run and no CSV file");
         return ExitNotBuilt;
     }
     const Globals& g = startUp();
@@ -183,6 +276,13 @@ int exitStatus(const RunOutcome& o) {
 
 int runImport(std::string_view what, const ProcessFactory& make, const db::Settings& settings, std::string_view settingsFile,
               std::FILE* err) {
+    return runProcess(what, make, settings, settingsFile, err, {});
+}
+
+namespace {
+
+int runProcess(std::string_view what, const ProcessFactory& make, const db::Settings& settings, std::string_view settingsFile,
+               std::FILE* err, const std::function<void()>& afterRun) {
     Context ctx(settings);
     if (!ctx.connection()) {
         errorLine(err, "the " + std::string(what) + " cannot open the database (settings from " + std::string(settingsFile) +
@@ -204,6 +304,7 @@ int runImport(std::string_view what, const ProcessFactory& make, const db::Setti
         outcome.response = ui::runWithoutWindow(*process, &interrupted);
         outcome.started = outcome.response != 0;
         outcome.interrupted = interrupted != 0;
+        if (afterRun) afterRun();
     }
     outcome.halted = ui.halted();
     outcome.messages = ui.messagesShown();
@@ -213,6 +314,8 @@ int runImport(std::string_view what, const ProcessFactory& make, const db::Setti
     return exitStatus(outcome);
 }
 
+}  // namespace
+
 std::string usage() {
     return "Usage:\n"
            "  marrowgate                        the desktop program\n"
@@ -221,6 +324,13 @@ std::string usage() {
            "  marrowgate init-db [--demo]       with driver=odbc in vorn.ini: the same in its server database\n"
            "  marrowgate import-outlays         the outlay import, messages on standard error\n"
            "  marrowgate import-fees            the fee import, likewise\n"
+           "  marrowgate import-outlays|import-fees --dry-run [--csv FILE]\n"
+           "                                    what the import would post, line by line, with totals\n"
+           "                                    and exceptions; nothing in the database or the INI files\n"
+           "                                    changes (embedded database only)\n"
+           "                                    --csv FILE: the lines as CSV (also after a real run)\n"
+           "                                    A real import ends with its summary on standard error and\n"
+           "                                    a line in marrowgate-runs.log beside Quillerton.ini\n"
            "  marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
            "  marrowgate report fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]\n"
            "                                    a fee report: the fees waiting to be imported, or those\n"
@@ -295,8 +405,8 @@ int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)
     }
     if (command == "init-db") return initDb(args);
     if (command == "schema") return schema(args);
-    if (command == "import-outlays") return importCommand(args, "outlay import", jobs.outlays);
-    if (command == "import-fees") return importCommand(args, "fee import", jobs.fees);
+    if (command == "import-outlays") return importCommand(args, "outlay import", jobs.outlays, jobs.recordedOutlays);
+    if (command == "import-fees") return importCommand(args, "fee import", jobs.fees, jobs.recordedFees);
     if (command == "report") {
         if (!jobs.report) {
             errorLine(stderr, "the reports are not built yet");

@@ -5,6 +5,9 @@
 //     marrowgate init-db [--demo] FILE  a new embedded database (with --demo, a small practice)
 //     marrowgate import-outlays         the outlay import, messages on standard error
 //     marrowgate import-fees            the fee import, likewise
+//     marrowgate import-outlays|import-fees --dry-run [--csv FILE]
+//                                       what the import would post, nothing kept; --csv the
+//                                       lines as a CSV file (also after a real run)
 //     marrowgate report fees-to-import | fees-imported --date YYYY-MM-DD  [--pdf FILE] [--csv FILE]
 //                                       a fee report as a PDF or CSV file
 //     marrowgate schema [--dialect sqlite|mssql]
@@ -30,6 +33,7 @@
 
 #include "data/backend.h"
 #include "maintenance/integrity.h"
+#include "shell/run_record.h"
 #include "ui/console.h"
 #include "ui/process.h"
 
@@ -88,9 +92,29 @@ int exitStatus(const RunOutcome& outcome);
 // A process of the session, showing its progress on `view`.
 using ProcessFactory = std::function<std::unique_ptr<ui::Process>(Session, ui::ProgressView&)>;
 
+// An import that tells `record` what it posts (its lines and exceptions as it goes,
+// its counts through `collect`, called once the run has ended, before the process goes).
+// `productIni` is the product INI file it is to use (a copy of it in a dry run).
+struct ImportRequest {
+    Session session;
+    ui::ProgressView& view;
+    RunRecord& record;
+    std::string productIni;
+};
+struct RecordedImport {
+    std::unique_ptr<ui::Process> process;  // none: the import could not be made
+    std::function<void()> collect;
+    std::shared_ptr<void> keep;            // what the process reports to, kept for the run
+};
+using RecordedFactory = std::function<RecordedImport(const ImportRequest&)>;
+
 struct ImportJobs {
     ProcessFactory outlays;  // empty: not part of this build
     ProcessFactory fees;
+    // The imports with their lines, counts and exceptions recorded: they give the dry runs,
+    // the CSV files, the run summary and the run log. Empty: the plain factories above run.
+    RecordedFactory recordedOutlays;
+    RecordedFactory recordedFees;
     // The report command ("report" and its arguments); empty: not part of this build.
     std::function<int(const std::vector<std::string>& args)> report;
 };

@@ -6,6 +6,7 @@
 
 #include "shell/cli.h"
 #include "shell/desktop.h"
+#include "shell/import_recording.h"
 #include "shell/report_command.h"
 #include "shell/settings.h"
 
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
     jobs.fees = [](mg::Session s, mg::ui::ProgressView& view) -> std::unique_ptr<mg::ui::Process> {
         return std::make_unique<mg::fees::FeeImport>(s, view);
     };
+    jobs.recordedOutlays = &mg::shell::recordedOutlayImport;
+    jobs.recordedFees = &mg::shell::recordedFeeImport;
     jobs.report = &mg::shell::reportCommand;
     return mg::shell::runCommandLine(argc, argv, jobs, &mg::shell::runDesktop);
 }

@@ -1,0 +1,93 @@
+#include "shell/dry_run.h"
+
+#include <chrono>
+#include <random>
+#include <system_error>
+
+#include "data/snapshot.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+namespace mg::shell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kPrefix = "marrowgate-dry-run-";
+
+// The folders of dry runs whose process is gone (killed outright) are removed.
+void removeLeftovers(const fs::path& base) {
+#ifndef _WIN32
+    std::error_code ec;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(kPrefix, 0) != 0) continue;
+        const long pid = std::strtol(name.c_str() + std::string_view(kPrefix).size(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            std::error_code ignored;
+            fs::remove_all(it->path(), ignored);
+        }
+    }
+#else
+    (void)base;
+#endif
+}
+
+}  // namespace
+
+DryRunSpace::~DryRunSpace() { remove(); }
+
+void DryRunSpace::remove() {
+    if (folder_.empty()) return;
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+    folder_.clear();
+}
+
+bool DryRunSpace::make(const std::string& database, const std::string& productIni, const std::string& journalSuffix,
+                       std::string& error) {
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    if (ec) {
+        error = "no temporary folder: " + ec.message();
+        return false;
+    }
+    removeLeftovers(base);
+    std::random_device rd;
+    long pid = 0;
+#ifndef _WIN32
+    pid = static_cast<long>(::getpid());
+#endif
+    for (int attempt = 0; attempt < 10 && folder_.empty(); ++attempt) {
+        fs::path p = base / (kPrefix + std::to_string(pid) + "-" + std::to_string(rd() % 1000000));
+        if (fs::create_directory(p, ec)) folder_ = p;
+    }
+    if (folder_.empty()) {
+        error = "cannot make a temporary folder in " + base.string();
+        return false;
+    }
+    database_ = (folder_ / fs::path(database).filename()).string();
+    if (Error e = db::snapshotDatabase(database, database_)) {
+        error = "cannot take a copy of the database: " + e.driverText;
+        remove();
+        return false;
+    }
+    productIni_ = (folder_ / fs::path(productIni).filename()).string();
+    for (const auto& [from, to] : {std::pair{productIni, productIni_}, std::pair{productIni + journalSuffix, productIni_ + journalSuffix}}) {
+        if (!fs::exists(from, ec)) continue;
+        if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) {
+            error = "cannot copy " + from + ": " + ec.message();
+            remove();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace mg::shell

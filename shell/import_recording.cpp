@@ -1,0 +1,130 @@
+#include "shell/import_recording.h"
+
+#include "data/dates.h"
+#include "fees/fee_observer.h"
+#include "fees/import_fees.h"
+#include "outlays/import_details.h"
+#include "outlays/outlay_observer.h"
+#include "shell/settings.h"
+
+namespace mg::shell {
+namespace {
+
+std::string isoDate(int32_t day) {
+    if (day == dates::kNoDate) return "";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", dates::year(day), dates::month(day), dates::day(day));
+    return buf;
+}
+
+std::string band(int b) { return b == 0 ? "none" : std::to_string(b); }
+
+class OutlayRecorder : public outlays::OutlayObserver {
+public:
+    explicit OutlayRecorder(RunRecord& r) : r_(r) {
+        r_.columns = {"date",   "track ref",      "document",    "matter",       "debt",   "band",
+                      "amount", "currency value", "outlay code", "nominal code", "batch",  "fee earner"};
+        r_.readWhat = "attachments";
+        r_.totalsBy = "nominal code";
+    }
+    void line(const outlays::OutlayLine& l) override {
+        r_.lines.push_back({isoDate(l.date), std::to_string(l.trackRef), l.document, l.matter, l.debt ? l.debt->toString(2) : "",
+                            band(l.band), l.amount.toString(2), l.currencyValue.toString(2), l.outlayCode, l.nominalCode,
+                            l.newBatch ? "new" : std::to_string(l.batchNo), l.feeEarner});
+        r_.addToTotal(l.nominalCode, l.amount);
+    }
+    void exception(outlays::OutlayException kind, const std::string& subject, const std::string& row) override {
+        switch (kind) {
+            case outlays::OutlayException::MatterNotFound:
+                r_.addException(0, "matter not found (line posted at 0.00)", subject, row);
+                break;
+            case outlays::OutlayException::DiaryNotFound:
+                r_.addException(1, "diary entry not found (fee earner ADM)", subject, row);
+                break;
+            case outlays::OutlayException::NoBand:
+                r_.addException(5, "debt in no band (priced 1.11)", subject, row);
+                break;
+        }
+    }
+
+private:
+    RunRecord& r_;
+};
+
+class FeeRecorder : public fees::FeeObserver {
+public:
+    explicit FeeRecorder(RunRecord& r) : r_(r) {
+        r_.columns = {"date", "diary id", "document", "matter",     "task code", "arrangement",
+                      "debt", "band",     "rate",     "fee earner", "team",      "track ref"};
+        r_.readWhat = "waiting fees";
+        r_.totalsBy = "fee earner";
+    }
+    void entry(const fees::FeeEntry& e) override {
+        r_.lines.push_back({isoDate(e.date), std::to_string(e.diaryId), e.document, e.matter, e.taskCode, e.arrangement,
+                            e.debt.toString(2), band(e.band), e.rate.toString(2), e.feeEarner, e.team, std::to_string(e.trackRef)});
+        r_.addToTotal(e.feeEarner, e.rate);
+    }
+    void exception(fees::FeeException kind, const std::string& subject, const std::string& row) override {
+        using K = fees::FeeException;
+        switch (kind) {
+            case K::MatterNotFound: r_.addException(0, "matter not found (fee not entered)", subject, row); break;
+            case K::DiaryEntryNotFound: r_.addException(1, "diary entry not found", subject, row); break;
+            case K::NoMapping: r_.addException(2, "document waiting for a fee with no mapping", subject, row); break;
+            case K::TaskNotFound: r_.addException(3, "task code not found", subject, row); break;
+            case K::ArrangementNotFound: r_.addException(4, "arrangement not found", subject, row); break;
+            case K::NoBand: r_.addException(5, "debt in no band (priced 1.11)", subject, row); break;
+            case K::NoHandler:
+                r_.addException(6, "fee earner without a handler row (team blank)", subject.empty() ? "(blank)" : subject, row);
+                break;
+        }
+    }
+
+private:
+    RunRecord& r_;
+};
+
+}  // namespace
+
+RecordedImport recordedOutlayImport(const ImportRequest& req) {
+    RecordedImport made;
+    // A product INI file that is there but unusable would read as "nothing processed yet":
+    // the run does not start rather than post every attachment again.
+    if (const std::string trouble = productIniTrouble(req.productIni); !trouble.empty()) {
+        req.session.ui.message(trouble + "|The import does not start, so that no attachment is posted twice.", "Outlay Import",
+                               ui::Icon::Error);
+        return made;
+    }
+    auto recorder = std::make_shared<OutlayRecorder>(req.record);
+    // The import writes the last tracking reference back itself.
+    auto import = std::make_unique<outlays::OutlayImport>(req.session, req.view, lastTrackRefArgument(req.productIni), req.productIni);
+    import->setObserver(recorder.get());
+    outlays::OutlayImport* raw = import.get();
+    RunRecord* record = &req.record;
+    made.collect = [raw, record] {
+        record->read = raw->attachmentsRead();
+        record->posted = raw->attachmentsPosted();
+        record->skipped = record->read - record->posted;
+    };
+    made.process = std::move(import);
+    made.keep = recorder;
+    return made;
+}
+
+RecordedImport recordedFeeImport(const ImportRequest& req) {
+    RecordedImport made;
+    auto recorder = std::make_shared<FeeRecorder>(req.record);
+    auto import = std::make_unique<fees::FeeImport>(req.session, req.view);
+    import->setObserver(recorder.get());
+    fees::FeeImport* raw = import.get();
+    RunRecord* record = &req.record;
+    made.collect = [raw, record] {
+        record->read = raw->waitingFeesRead();
+        record->posted = raw->feesEntered();
+        record->skipped = record->read - record->posted;
+    };
+    made.process = std::move(import);
+    made.keep = recorder;
+    return made;
+}
+
+}  // namespace mg::shell

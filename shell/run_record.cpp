@@ -1,0 +1,146 @@
+#include "shell/run_record.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "data/utf8.h"
+
+namespace mg::shell {
+
+void RunRecord::addToTotal(const std::string& key, const Decimal& amount) {
+    totals[key] = totals[key] + amount;
+    total = total + amount;
+}
+
+void RunRecord::addException(int order, const std::string& kind, const std::string& subject, const std::string& row) {
+    Exception& e = groups_[{order, subject}];
+    e.kind = kind;
+    e.subject = subject;
+    if (std::find(e.rows.begin(), e.rows.end(), row) == e.rows.end()) e.rows.push_back(row);
+}
+
+std::vector<RunRecord::Exception> RunRecord::exceptions() const {
+    std::vector<Exception> out;
+    for (const auto& [key, e] : groups_) out.push_back(e);
+    return out;
+}
+
+std::string isoTime(RunRecord::Clock::time_point t) {
+    const std::time_t tt = RunRecord::Clock::to_time_t(t);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &tt);
+#else
+    localtime_r(&tt, &tm);
+#endif
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    return buf;
+}
+
+namespace {
+
+std::string padRight(const std::string& s, size_t width) {
+    const size_t n = utf8::length(s);
+    return n >= width ? s : s + std::string(width - n, ' ');
+}
+
+std::string seconds(const RunRecord& r) {
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(r.ended - r.started).count();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return buf;
+}
+
+std::string csvCell(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string listing(const RunRecord& r) {
+    std::vector<size_t> width(r.columns.size());
+    for (size_t i = 0; i < r.columns.size(); ++i) width[i] = utf8::length(r.columns[i]);
+    for (const auto& line : r.lines)
+        for (size_t i = 0; i < line.size() && i < width.size(); ++i) width[i] = std::max(width[i], utf8::length(line[i]));
+    auto row = [&](const std::vector<std::string>& cells) {
+        std::string out;
+        for (size_t i = 0; i < cells.size() && i < width.size(); ++i) {
+            if (i) out += "  ";
+            out += i + 1 == cells.size() ? cells[i] : padRight(cells[i], width[i]);
+        }
+        return out + "\n";
+    };
+    std::string out = row(r.columns);
+    for (const auto& line : r.lines) out += row(line);
+    return out;
+}
+
+std::string summary(const RunRecord& r) {
+    std::ostringstream o;
+    o << (r.dryRun ? "Dry run of " : "Run of ") << r.command << (r.dryRun ? " (nothing was kept)" : "") << "\n";
+    o << "  " << r.readWhat << " read: " << r.read << ", " << (r.dryRun ? "would be posted: " : "posted: ") << r.posted
+      << ", skipped: " << r.skipped << ", lines: " << r.lines.size() << "\n";
+    o << "  total: " << r.total.toString(2) << "\n";
+    for (const auto& [key, amount] : r.totals) o << "    " << r.totalsBy << " " << (key.empty() ? "(blank)" : key) << ": " << amount.toString(2) << "\n";
+    const std::vector<RunRecord::Exception> ex = r.exceptions();
+    o << "  exceptions: " << ex.size() << "\n";
+    for (const RunRecord::Exception& e : ex) {
+        o << "    " << e.kind << ": " << e.subject << "\n";
+        for (const std::string& row : e.rows) o << "      " << row << "\n";
+    }
+    o << "  started " << isoTime(r.started) << ", elapsed " << seconds(r) << "\n";
+    return o.str();
+}
+
+bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f) {
+        error = "cannot write " + path;
+        return false;
+    }
+    auto row = [&](const std::vector<std::string>& cells) {
+        for (size_t i = 0; i < cells.size(); ++i) f << (i ? "," : "") << csvCell(cells[i]);
+        f << "\r\n";
+    };
+    row(r.columns);
+    for (const auto& line : r.lines) row(line);
+    f.flush();
+    if (!f) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+std::string logLine(const RunRecord& r) {
+    std::ostringstream o;
+    o << isoTime(r.started) << "\t" << isoTime(r.ended) << "\t" << r.command << "\tread=" << r.read << "\tposted=" << r.posted
+      << "\tskipped=" << r.skipped << "\tlines=" << r.lines.size() << "\ttotal=" << r.total.toString(2) << "\ttotals=";
+    bool first = true;
+    for (const auto& [key, amount] : r.totals) {
+        o << (first ? "" : ",") << key << ":" << amount.toString(2);
+        first = false;
+    }
+    o << "\texceptions=" << r.exceptionCount() << "\texit=" << r.exitStatus;
+    return o.str();
+}
+
+bool appendRunLog(const std::string& path, const RunRecord& r) {
+    std::ofstream f(path, std::ios::binary | std::ios::app);
+    if (!f) return false;
+    f << logLine(r) << "\n";
+    f.flush();
+    return static_cast<bool>(f);
+}
+
+}  // namespace mg::shell

@@ -1,0 +1,282 @@
+// Dry runs of the two imports on the demo practice, run as a user would from a terminal:
+// nothing in the database or the INI files changes (not even when the run is killed), the
+// lines listed are those the real run then posts, and a real run ends with its summary and a
+// line in the run log.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "program.h"
+#include "shell/cli.h"
+#include "shell/demo.h"
+#include "shell/run_record.h"
+#include "shell_support.h"
+
+namespace mg::shell {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProgramRun;
+using test::runProgram;
+using test::SqlFile;
+using test::TempFolder;
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A missing file sums as an empty one: a connection killed while it reads leaves SQLite's
+// empty side file (-wal) behind, which holds no change.
+uint64_t checksum(const std::string& path) {
+    uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : test::readFile(path)) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+std::vector<std::vector<std::string>> csvRows(const std::string& path) {
+    std::vector<std::vector<std::string>> rows;
+    std::string text = test::readFile(path);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        std::vector<std::string> cells;
+        std::string cell;
+        for (size_t i = at; i < end; ++i) {  // the demo's values hold no quotes or commas
+            if (text[i] == ',') {
+                cells.push_back(cell);
+                cell.clear();
+            } else {
+                cell += text[i];
+            }
+        }
+        cells.push_back(cell);
+        rows.push_back(cells);
+        at = end + 2;
+    }
+    return rows;
+}
+
+std::vector<std::string> folderListing(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class DryRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ProgramRun r = runProgram(dir_.path(), {"init-db", "--demo", "practice.db"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        test::writeFile(dir_.file("vorn.ini"), "[database]\r\ndriver=sqlite\r\ndatabase=practice.db\r\n");
+        test::writeFile(dir_.file("Quillerton.ini"), "[DocumentOutlays]\r\nLastTrackRef=0\r\n");
+        // The dry runs' temporary folders go here, where the test can see what is left.
+        fs::create_directory(tmp());
+        const char* old = std::getenv("TMPDIR");
+        oldTmp_ = old ? old : "";
+        hadTmp_ = old != nullptr;
+        setenv("TMPDIR", tmp().c_str(), 1);
+    }
+    void TearDown() override {
+        if (hadTmp_) setenv("TMPDIR", oldTmp_.c_str(), 1);
+        else unsetenv("TMPDIR");
+    }
+    fs::path tmp() const { return dir_.path() / "tmp"; }
+    // The database and the INI files, as the test sees them.
+    std::map<std::string, uint64_t> sums() const {
+        std::map<std::string, uint64_t> s;
+        for (const char* f : {"practice.db", "practice.db-wal", "Quillerton.ini", "Quillerton.ini.journal", "vorn.ini"})
+            s[f] = checksum(dir_.file(f));
+        return s;
+    }
+    SqlFile db() const { return SqlFile(dir_.file("practice.db")); }
+
+    TempFolder dir_;
+    std::string oldTmp_;
+    bool hadTmp_ = false;
+};
+
+TEST_F(DryRun, OutlaysChangeNothingAndListWhatTheRealRunPosts) {
+    const auto before = sums();
+    const auto filesBefore = folderListing(dir_.path());
+    ProgramRun dry = runProgram(dir_.path(), {"import-outlays", "--dry-run", "--csv", "dry.csv"});
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(sums(), before) << "a dry run changes neither the database nor the INI files";
+    auto filesAfter = folderListing(dir_.path());
+    filesAfter.erase(std::find(filesAfter.begin(), filesAfter.end(), "dry.csv"));
+    EXPECT_EQ(filesAfter, filesBefore) << "only the CSV file is new";
+    EXPECT_TRUE(folderListing(tmp()).empty()) << "the copies are removed";
+    EXPECT_TRUE(contains(dry.err, "Import Complete!")) << "the same messages as a real run: " << dry.err;
+
+    // What the staff should look at, each with its rows.
+    EXPECT_TRUE(contains(dry.out, std::string("matter not found (line posted at 0.00): ") + demo::kMissingMatter)) << dry.out;
+    EXPECT_TRUE(contains(dry.out, "diary entry not found (fee earner ADM): " + std::to_string(demo::kMissingDiaryId))) << dry.out;
+    EXPECT_TRUE(contains(dry.out, "debt in no band (priced 1.11): FIT005-0001 (debt -250.00)\n      track ref 20009")) << dry.out;
+    EXPECT_TRUE(contains(dry.out, "attachments read: 21, would be posted: 14, skipped: 7, lines: 21")) << dry.out;
+
+    const long long lastKey = std::stoll("0" + db().scalar("SELECT max(KeyID) FROM BatchDetails"));
+    const long long lastBatch = std::stoll(db().scalar("SELECT LastBatch FROM control"));
+    ProgramRun real = runProgram(dir_.path(), {"import-outlays", "--csv", "real.csv"});
+    ASSERT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(test::readFile(dir_.file("real.csv")), test::readFile(dir_.file("dry.csv")))
+        << "the dry run listed, line by line, what the real run posted";
+
+    // And what the real run listed is what is in the books, in posting order.
+    auto lines = csvRows(dir_.file("real.csv"));
+    ASSERT_EQ(lines.size(), 22u);
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"date", "track ref", "document", "matter", "debt", "band", "amount",
+                                                  "currency value", "outlay code", "nominal code", "batch", "fee earner"}));
+    auto posted = db().rows(
+        "SELECT d.Date, d.Matter, d.Value, d.CurrencyValue, d.OutlayCode, h.Code, d.BatchNo, d.Fee FROM BatchDetails d "
+        "JOIN BatchH h ON h.BatchNo = d.BatchNo WHERE d.KeyID > " +
+        std::to_string(lastKey) + " ORDER BY d.KeyID");
+    ASSERT_EQ(posted.size(), lines.size() - 1);
+    for (size_t i = 0; i < posted.size(); ++i) {
+        const auto& l = lines[i + 1];
+        const auto& p = posted[i];
+        SCOPED_TRACE("line " + std::to_string(i + 1));
+        EXPECT_EQ(l[0], p[0]);
+        EXPECT_EQ(l[3], p[1]);
+        EXPECT_EQ(l[6], p[2]);
+        EXPECT_EQ(l[7], p[3]);
+        EXPECT_EQ(l[8], p[4]);
+        EXPECT_EQ(l[9], p[5]);
+        if (l[10] == "new") EXPECT_GT(std::stoll(p[6]), lastBatch) << "a batch of this run";
+        else EXPECT_EQ(l[10], p[6]);
+        EXPECT_EQ(l[11], p[7]);
+    }
+
+    // The real run's summary, and its line in the run log.
+    EXPECT_TRUE(contains(real.err, "Run of import-outlays\n  attachments read: 21, posted: 14, skipped: 7, lines: 21")) << real.err;
+    const std::string log = test::readFile(dir_.file(kRunLogName));
+    EXPECT_TRUE(contains(log, "\timport-outlays\tread=21\tposted=14\tskipped=7\tlines=21\ttotal=322.55\t")) << log;
+    EXPECT_TRUE(contains(log, "\texceptions=5\texit=0\n")) << log;
+}
+
+TEST_F(DryRun, FeesChangeNothingAndListWhatTheRealRunEnters) {
+    const auto before = sums();
+    ProgramRun dry = runProgram(dir_.path(), {"import-fees", "--dry-run", "--csv=dry.csv"});
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(sums(), before);
+    EXPECT_TRUE(folderListing(tmp()).empty());
+    for (const std::string& kind :
+         {std::string("matter not found (fee not entered): ") + demo::kMissingMatter, std::string("document waiting for a fee with no mapping: "),
+          std::string("arrangement not found: none for matter ") + demo::kNoArrangementMatter,
+          std::string("debt in no band (priced 1.11): MUR002-0002 (debt 1000.50)"),
+          std::string("fee earner without a handler row (team blank): LOC")})
+        EXPECT_TRUE(contains(dry.out, kind)) << kind << "\n" << dry.out;
+
+    const long long lastId = std::stoll("0" + db().scalar("SELECT max(RecordID) FROM TimeDayBook"));
+    ProgramRun real = runProgram(dir_.path(), {"import-fees", "--csv", "real.csv"});
+    ASSERT_EQ(real.status, 0) << real.err;
+    EXPECT_EQ(test::readFile(dir_.file("real.csv")), test::readFile(dir_.file("dry.csv")));
+
+    auto lines = csvRows(dir_.file("real.csv"));
+    auto entered = db().rows("SELECT ActionID, Matter, Task, Rate, FeeEarn, Team, TrackRef FROM TimeDayBook WHERE RecordID > " +
+                             std::to_string(lastId) + " ORDER BY RecordID");
+    ASSERT_EQ(entered.size() + 1, lines.size());
+    ASSERT_GT(entered.size(), 10u);
+    for (size_t i = 0; i < entered.size(); ++i) {
+        const auto& l = lines[i + 1];
+        const auto& e = entered[i];
+        SCOPED_TRACE("entry " + std::to_string(i + 1));
+        EXPECT_EQ(l[1], e[0]);
+        EXPECT_EQ(l[3], e[1]);
+        EXPECT_EQ(l[4], e[2]);
+        EXPECT_EQ(l[8], e[3]);
+        EXPECT_EQ(l[9], e[4]);
+        EXPECT_EQ(l[10], e[5]);
+        EXPECT_EQ(l[11], e[6]);
+    }
+    EXPECT_TRUE(contains(test::readFile(dir_.file(kRunLogName)), "\timport-fees\tread=21\t")) << "one line per real run";
+}
+
+// Killed outright at a random moment, or stopped with Ctrl+C: the real files are as they were.
+// A kill may leave its copies in the temporary folder, which the next dry run removes.
+TEST_F(DryRun, AKilledOrInterruptedDryRunLeavesEveryFileAsItWas) {
+    const auto before = sums();
+    std::mt19937 random(std::random_device{}());
+    for (int round = 0; round < 12; ++round) {
+        const char* command = round % 2 ? "import-fees" : "import-outlays";
+        const bool ctrlC = round % 3 == 2;
+        pid_t pid = test::startProgram(MG_MARROWGATE_PATH, dir_.path(), {command, "--dry-run"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(random() % 120));
+        kill(pid, ctrlC ? SIGINT : SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        SCOPED_TRACE(std::string(command) + (ctrlC ? " Ctrl+C" : " killed") + ", status " + std::to_string(status));
+        EXPECT_EQ(sums(), before);
+        // Ctrl+C before the run has started ends the program at once, as it would any other.
+        if (ctrlC && WIFEXITED(status)) {
+            for (const std::string& left : folderListing(tmp()))
+                EXPECT_FALSE(left.starts_with("marrowgate-dry-run-" + std::to_string(pid) + "-")) << "Ctrl+C removes the copies";
+            EXPECT_TRUE(WEXITSTATUS(status) == ExitOk || WEXITSTATUS(status) == ExitInterrupted) << WEXITSTATUS(status);
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir_.file(kRunLogName))) << "a dry run is not a run of the log";
+    // The next dry run removes what killed ones left, and its own copies.
+    ProgramRun r = runProgram(dir_.path(), {"import-outlays", "--dry-run"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(folderListing(tmp()).empty());
+    EXPECT_EQ(sums(), before);
+}
+
+TEST(DryRunCommand, HelpAndWrongUseSayWhatIsWrong) {
+    TempFolder dir;
+    ProgramRun help = runProgram(dir.path(), {"--help"});
+    EXPECT_TRUE(contains(help.out, "--dry-run")) << help.out;
+    EXPECT_TRUE(contains(help.out, "--csv FILE")) << help.out;
+
+    test::writeFile(dir.file("vorn.ini"), "[database]\ndriver=odbc\nserver=ACCOUNTS\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"import-outlays", "--dry-run", "--csv"}, "--csv needs the name of the CSV file"},
+        {{"import-fees", "--dryrun"}, "takes no arguments other than --dry-run and --csv FILE"},
+        {{"import-fees", "--dry-run"}, "a dry run needs an embedded database"},
+    };
+    for (const Case& c : cases) {
+        ProgramRun r = runProgram(dir.path(), c.args);
+        EXPECT_EQ(r.status, ExitFailed) << c.says;
+        EXPECT_TRUE(contains(r.err, c.says)) << r.err;
+    }
+}
+
+TEST(RunRecordText, GroupsExceptionsAndQuotesCsvCells) {
+    RunRecord r;
+    r.command = "import-fees";
+    r.columns = {"document", "rate"};
+    r.lines = {{"A,B", "1.10"}, {"say \"hi\"", "2.00"}};
+    r.totalsBy = "fee earner";
+    r.addToTotal("JOB", Decimal::fromMantissa(110, 2));
+    r.addToTotal("JOB", Decimal::fromMantissa(200, 2));
+    r.addToTotal("", Decimal::fromMantissa(111, 2));
+    r.addException(2, "no mapping", "LRSEARCH", "diary id 7");
+    r.addException(0, "matter not found", "Q1", "diary id 9");
+    r.addException(2, "no mapping", "LRSEARCH", "diary id 7");  // the same row once
+    r.addException(2, "no mapping", "LRSEARCH", "diary id 8");
+    const std::string s = summary(r);
+    EXPECT_TRUE(contains(s, "total: 4.21\n    fee earner (blank): 1.11\n    fee earner JOB: 3.10\n")) << s;
+    EXPECT_TRUE(contains(s, "exceptions: 2\n    matter not found: Q1\n      diary id 9\n    no mapping: LRSEARCH\n      diary id 7\n"
+                            "      diary id 8\n  started"))
+        << s;
+
+    TempFolder dir;
+    std::string error;
+    ASSERT_TRUE(writeCsv(r, dir.file("x.csv"), error)) << error;
+    EXPECT_EQ(test::readFile(dir.file("x.csv")), "document,rate\r\n\"A,B\",1.10\r\n\"say \"\"hi\"\"\",2.00\r\n");
+}
+
+}  // namespace
+}  // namespace mg::shell
