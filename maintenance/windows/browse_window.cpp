@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "maintenance/windows/browse_model.h"
+#include "maintenance/windows/charge_form.h"
 #include "ui/widgets/list_control.h"
 #include "ui/widgets/qt_ui.h"
 #include "ui/widgets/styler.h"
@@ -130,6 +131,11 @@ BrowseWindow::BrowseWindow(std::unique_ptr<Owned> owned, ListWindow which, Sessi
 
     procedure_.onInit = [this] {
         if (started_) engine_->windowShown();
+    };
+    form_ = [this](Session fs, ListWindow list, int) {
+        if (list == ListWindow::DocOutlays) return updateDocumentCharges(fs, this);
+        if (list == ListWindow::DocFees) return updateDocFeesCharges(fs, this);
+        return updateFormNotCompleted(fs, list, fs.ctx.globalRequest);
     };
     installEventFilter(this);
 }
