@@ -8,7 +8,8 @@ namespace {
 
 using K = ui::ControlKind;
 
-constexpr int kEntryX = 70;
+constexpr int kEntryX = 82;
+constexpr int kWidth = 310;  // the window; the sheet leaves 4 units on each side
 constexpr int kOkY = 166;
 
 ui::ControlDef prompt(const std::string& entry, const std::string& text, int y, int x = 12) {
@@ -32,19 +33,19 @@ void codeRow(std::vector<ui::ControlDef>& c, const std::string& name, const std:
     c.push_back(prompt(name, text, y));
     c.push_back(entry(name, picture, kEntryX, y, w));
     c.push_back(lookupButton(button, kEntryX + w + 3, y));
-    c.push_back(description(desc, descPicture, kEntryX + w + 18, y, 282 - (kEntryX + w + 18)));
+    c.push_back(description(desc, descPicture, kEntryX + w + 18, y, kWidth - 12 - (kEntryX + w + 18)));
 }
 
 void okCancel(std::vector<ui::ControlDef>& c, int y) {
-    c.push_back({.kind = K::Button, .name = "?OK", .text = "&OK", .x = 196, .y = y, .w = 45, .h = 14,
+    c.push_back({.kind = K::Button, .name = "?OK", .text = "&OK", .x = kWidth - 98, .y = y, .w = 45, .h = 14,
                  .tip = "Accept data and close the window", .flags = ui::DefaultButton});
-    c.push_back({.kind = K::Button, .name = "?CANCEL", .text = "&Cancel", .x = 245, .y = y, .w = 45, .h = 14, .tip = "Cancel operation"});
+    c.push_back({.kind = K::Button, .name = "?CANCEL", .text = "&Cancel", .x = kWidth - 49, .y = y, .w = 45, .h = 14, .tip = "Cancel operation"});
 }
 
-constexpr int kLimitW = 96, kArrowX = 172, kAmountX = 228, kAmountW = 58;
+constexpr int kLimitW = 88, kArrowX = 172, kAmountX = 248, kAmountW = 50;
 
 ui::ControlDef arrow(int band, int y) {
-    return {.kind = K::String, .name = "?ARROW" + std::to_string(band), .text = "====>>", .x = kArrowX, .y = y + 1, .w = 26, .h = 10,
+    return {.kind = K::String, .name = "?ARROW" + std::to_string(band), .text = "====>>", .x = kArrowX, .y = y + 1, .w = 40, .h = 10,
             .in = "?TAB1"};
 }
 
@@ -57,22 +58,22 @@ ChargeFormDef outlays() {
     d.tables = {TableId::DocumentCharges, TableId::TemplateDocuments, TableId::OutlayCode, TableId::Nominal};
     ui::WindowDef& w = d.layout;
     w.caption = "Document Charges";
-    w.width = 300;
+    w.width = kWidth;
     w.height = kOkY + 20;
     w.resizable = true;
     auto& c = w.controls;
-    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = 292, .h = kOkY - 8});
+    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = kWidth - 8, .h = kOkY - 8});
     c.push_back({.kind = K::Tab, .name = "?TAB1", .text = "General", .in = "?CURRENTTAB"});
-    codeRow(c, "?DCH:DOCUMENTNAME", "Document Code:", "@s10", 50, "?CALLLOOKUP", "?DCC:NAME", "@s100", 22);
+    codeRow(c, "?DCH:DOCUMENTNAME", "Document Code:", "@s10", 56, "?CALLLOOKUP", "?DCC:NAME", "@s100", 22);
     codeRow(c, "?DCH:OUTLAYCODE", "Outlay Code:", "@s4", 26, "?CALLLOOKUP:2", "?OUT:DESCRIPTION", "@s30", 38);
-    codeRow(c, "?DCH:NOMINALCODE", "Nominal Code:", "@s10", 50, "?CALLLOOKUP:3", "?NOM:DESC", "@s30", 54);
+    codeRow(c, "?DCH:NOMINALCODE", "Nominal Code:", "@s10", 56, "?CALLLOOKUP:3", "?NOM:DESC", "@s30", 54);
     const unsigned right = ui::RightAligned;
     // Each band: its limit, an arrow, its amount; the third band's amount comes before its limit.
     int y = 76;
     c.push_back(prompt("?DCH:BAND1", "Band 1:", y));
     c.push_back(entry("?DCH:BAND1", "@n-25.2", kEntryX, y, kLimitW, right));
     c.push_back(arrow(1, y));
-    c.push_back(prompt("?DCH:OUTLAYAMOUNT", "Amount:", y, 200));
+    c.push_back(prompt("?DCH:OUTLAYAMOUNT", "Amount:", y, 214));
     c.push_back(entry("?DCH:OUTLAYAMOUNT", "@n-26.2", kAmountX, y, kAmountW, right));
     y += 16;
     c.push_back(prompt("?DCH:BAND2", "Band 2:", y));
@@ -126,13 +127,13 @@ ChargeFormDef fees() {
     constexpr int okY = 78;
     ui::WindowDef& w = d.layout;
     w.caption = "Document Charges (Fees)";
-    w.width = 300;
+    w.width = kWidth;
     w.height = okY + 20;
     w.resizable = true;
     auto& c = w.controls;
-    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = 292, .h = okY - 8});
+    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = kWidth - 8, .h = okY - 8});
     c.push_back({.kind = K::Tab, .name = "?TAB1", .text = "General", .in = "?CURRENTTAB"});
-    codeRow(c, "?DCHF:DOCUMENTNAME", "Document Code:", "@s10", 50, "?CALLLOOKUP", "?DCC:NAME", "@s100", 24);
+    codeRow(c, "?DCHF:DOCUMENTNAME", "Document Code:", "@s10", 56, "?CALLLOOKUP", "?DCC:NAME", "@s100", 24);
     codeRow(c, "?DCHF:TASKCHARGECODE", "Task Charge Code:", "@s3", 22, "?CALLLOOKUP:2", "?TAS:DESC", "@s30", 42);
     okCancel(c, okY);
     d.entries = {

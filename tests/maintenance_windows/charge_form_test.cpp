@@ -16,6 +16,7 @@
 #include "maintenance/windows/browse_window.h"
 #include "maintenance/windows/charge_form.h"
 #include "qt_app.h"
+#include "shell/demo.h"
 #include "testdb.h"
 #include "ui/scripted.h"
 #include "ui/widgets/list_control.h"
@@ -427,6 +428,62 @@ TEST(BandLimits, OnlyALaterNonZeroLimitAtOrBelowTheOneBeforeItIsFlagged) {
     }
     EXPECT_EQ(largestValue(decl(TableId::DocumentCharges).columns[DCH::OUTLAYAMT2.index]).toString(2), "99999.99");
     EXPECT_EQ(largestValue(decl(TableId::DocumentCharges).columns[DCH::BAND1.index]).toString(2), "99999999999999999.99");
+}
+
+}  // namespace
+}  // namespace mg::browse
+
+namespace mg::browse {
+namespace {
+
+// Pictures of both forms (insert and change) on the demo practice and of every lookup
+// opened from them with its "..." button.
+TEST(ChargeFormPictures, OnTheDemoPractice) {
+    if (qgetenv("MG_SCREENSHOTS").isEmpty()) GTEST_SKIP() << "MG_SCREENSHOTS names no folder";
+    test::TempDatabase folder;
+    const std::string path = (folder.folder() / "demo.db").string();
+    ASSERT_FALSE(shell::makeDemoDatabase(path));
+    db::Settings settings;
+    settings.driver = "sqlite";
+    settings.database = path;
+    Context ctx(settings);
+    ui::ScriptedUserInterface ui;
+    Session s{ctx, ui};
+    const std::pair<ChargeForm, const char*> forms[] = {{ChargeForm::Outlays, "updatedocumentcharges"}, {ChargeForm::Fees, "updatedocfeescharges"}};
+    for (const auto& [form, name] : forms) {
+        const ChargeFormDef& def = chargeFormDef(form);
+        TableUse open(s, def.tables);
+        for (int request : {InsertRecord, ChangeRecord}) {
+            Table& t = ctx.table(def.table);
+            t.clear();
+            if (request == ChangeRecord) {
+                ASSERT_EQ(t.setStart(def.table == TableId::DocumentCharges ? DCH::KEYDOCUMENTNAME : DCHF::KEYDOCUMENTNAME), 0);
+                ASSERT_EQ(t.next(), 0);
+            }
+            ctx.globalRequest = request;
+            const std::string base = std::string(name) + (request == InsertRecord ? "_insert" : "_change");
+            test::whenModalOpens([&, base](QWidget* modal) {
+                auto* w = qobject_cast<ChargeFormWindow*>(modal);
+                ASSERT_TRUE(w);
+                for (int i = 0; i < 10; ++i) QApplication::processEvents();
+                test::screenshot(*w, base);
+                if (request == InsertRecord) {
+                    for (const FormEntry& e : def.entries) {
+                        if (!e.lookup) continue;
+                        const std::string shot = base + "_" + listWindowDef(e.lookup->window).engine.procedure;
+                        test::whenModalOpens([shot](QWidget* m) {
+                            for (int i = 0; i < 10; ++i) QApplication::processEvents();
+                            test::screenshot(*m, shot);
+                            if (auto* l = qobject_cast<BrowseWindow*>(m)) l->controls().get<QPushButton>("?CLOSE")->click();
+                        });
+                        w->controls().get<QPushButton>(e.lookup->button)->click();
+                    }
+                }
+                w->done(0);
+            });
+            runChargeForm(form, s, nullptr);
+        }
+    }
 }
 
 }  // namespace
