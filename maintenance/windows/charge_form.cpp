@@ -42,9 +42,16 @@ int riDelete(ChargeForm which, Session s) {
 
 }  // namespace
 
+namespace {
+std::map<std::pair<const Context*, int>, Record>& histories() {
+    static std::map<std::pair<const Context*, int>, Record> h;
+    return h;
+}
+}  // namespace
+
 // The history lives as long as the context: kept per context, blank at its first use.
 Record& chargeFormHistory(Context& ctx, ChargeForm which) {
-    static std::map<std::pair<const Context*, int>, Record> histories;
+    auto& histories = browse::histories();
     const auto key = std::make_pair(&ctx, static_cast<int>(which));
     auto it = histories.find(key);
     if (it == histories.end()) it = histories.emplace(key, Record(decl(chargeFormDef(which).table))).first;
@@ -359,6 +366,10 @@ bool ChargeFormWindow::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
     return QDialog::eventFilter(watched, event);
+}
+
+void forgetChargeFormHistory(const Context& ctx) {
+    std::erase_if(histories(), [&ctx](const auto& h) { return h.first.first == &ctx; });
 }
 
 int runChargeForm(ChargeForm which, Session s, QWidget* parent) {
