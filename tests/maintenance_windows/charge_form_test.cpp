@@ -316,12 +316,12 @@ TEST_F(ChargeForms, DeleteAsksFirstAndNeverShowsTheWindow) {
         ui.messages.clear();
         ui.answers = {c.answer};
         ctx->globalRequest = DeleteRecord;
+        // Nothing here closes a window: a form that showed one would never return.
         EXPECT_EQ(runChargeForm(c.form, s, nullptr), c.response);
         EXPECT_EQ(ctx->globalResponse, c.response);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].caption, "Confirm Delete");
         EXPECT_EQ(db.count(c.form == ChargeForm::Outlays ? "SELECT count(*) FROM DocumentCharges" : "SELECT count(*) FROM DocumentChargesFees"), c.left);
-        EXPECT_EQ(QApplication::topLevelWidgets().count(), QApplication::topLevelWidgets().count());
     }
 }
 
