@@ -249,6 +249,51 @@ TEST_F(ChargeForms, AnotherStationsChangeIsShownAndTheDittoKeyRecallsTheUsersVal
     EXPECT_EQ(charges(), "LETTER1|SHF|4100|7.25|-|-|-;");
 }
 
+// A write that fails (another station holds the table past the 2-second wait) asks message
+// 16: Yes tries again, No closes without saving, Cancel keeps the form with the entries.
+TEST_F(ChargeForms, AFailedWriteAsksWhetherToTryAgain) {
+    struct Case {
+        int answer;
+        int response;
+        const char* stored;
+        bool openAfter;
+    } cases[] = {
+        {ui::ButtonYes, RequestCompleted, "SHF", false},
+        {ui::ButtonNo, RequestCancelled, "POST", false},
+        {ui::ButtonCancel, RequestCancelled, "POST", true},
+    };
+    db.exec("INSERT INTO DocumentCharges (DocumentName, OutlayCode, OutlayAmount, NominalCode) VALUES ('LETTER1', 'POST', '1.50', '4100')");
+    for (const Case& c : cases) {
+        db.exec("UPDATE DocumentCharges SET OutlayCode = 'POST'");
+        readCharge(1);
+        ui.messages.clear();
+        test::OtherProgram other(db.path());
+        other.holdWriteLock();
+        ui.onMessage = [&](const ui::Message& m) {
+            if (m.caption == "Record Update Error") other.release();  // the retry finds the table free
+        };
+        ui.answers = {ui::ButtonOk, c.answer, ui::ButtonYes};
+        bool openAfter = false;
+        const int response = run(ChargeForm::Outlays, ChangeRecord, [&](ChargeFormWindow& w) {
+            type(w, "?DCH:OUTLAYCODE", "SHF");
+            w.okPressed();
+            settle();
+            openAfter = w.isVisible();
+            if (openAfter) {
+                EXPECT_EQ(w.entry("?DCH:OUTLAYCODE")->text().toStdString(), "SHF");
+                w.cancelPressed();  // message 23, answered Yes
+            }
+        });
+        ui.onMessage = nullptr;
+        std::vector<std::string> expected = {"Transaction Framing Error", "Record Update Error"};
+        if (c.openAfter) expected.push_back("Update Cancelled");
+        EXPECT_EQ(captions(), expected) << c.answer;
+        EXPECT_EQ(response, c.response) << c.answer;
+        EXPECT_EQ(openAfter, c.openAfter) << c.answer;
+        EXPECT_EQ(db.scalar("SELECT OutlayCode FROM DocumentCharges"), c.stored) << c.answer;
+    }
+}
+
 TEST_F(ChargeForms, ARowDeletedByAnotherStationKeepsTheFormOpenWithTheUsersValues) {
     db.exec("INSERT INTO DocumentChargesFees (DocumentName, TaskChargeCode) VALUES ('LETTER1', 'ATT')");
     readFeeCharge(1);
