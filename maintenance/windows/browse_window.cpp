@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "maintenance/windows/browse_model.h"
+#include "maintenance/windows/charge_form.h"
 #include "ui/widgets/list_control.h"
 #include "ui/widgets/qt_ui.h"
 #include "ui/widgets/styler.h"
@@ -131,6 +132,11 @@ BrowseWindow::BrowseWindow(std::unique_ptr<Owned> owned, ListWindow which, Sessi
     procedure_.onInit = [this] {
         if (started_) engine_->windowShown();
     };
+    form_ = [this](Session fs, ListWindow list, int) {
+        if (list == ListWindow::DocOutlays) return updateDocumentCharges(fs, this);
+        if (list == ListWindow::DocFees) return updateDocFeesCharges(fs, this);
+        return updateFormNotCompleted(fs, list, fs.ctx.globalRequest);
+    };
     installEventFilter(this);
 }
 
@@ -139,6 +145,8 @@ BrowseWindow::~BrowseWindow() {
     // The view lets go of the model before the engine the model shows goes.
     if (ui::ListControl* l = list()) l->view()->setModel(nullptr);
     engine_.reset();
+    // A list that owns its context ends it: what its forms confirmed goes with it.
+    if (owned_ && owned_->ctx) forgetChargeFormHistory(*owned_->ctx);
 }
 
 ui::ListControl* BrowseWindow::list() const { return controls_.get<ui::ListControl>("?BROWSE:1"); }

@@ -34,8 +34,7 @@ ui::WindowDef listWindowLayout(const ListWindowDef& def);
 // the row in the table's record buffer, leaves the context's response word and returns it.
 using UpdateForm = std::function<int(Session s, ListWindow list, int request)>;
 
-// What a maintenance list calls until the update forms exist: the request is answered
-// "not completed" and the table is left as it was.
+// A form that answers every request "not completed" and leaves the table as it was.
 int updateFormNotCompleted(Session s, ListWindow list, int request);
 
 class BrowseWindow : public QDialog {
@@ -54,7 +53,7 @@ public:
     BrowseEngine& engine() { return *engine_; }
     ui::Controls& controls() { return controls_; }
     ui::ListControl* list() const;
-    // The update form Insert, Change and Delete call (the stub by default).
+    // The update form Insert, Change and Delete call (the table's own form by default).
     void setUpdateForm(UpdateForm form) { form_ = std::move(form); }
 
     void reject() override;
@@ -83,7 +82,7 @@ private:
     ui::WindowProcedure procedure_;
     std::unique_ptr<BrowseEngine> engine_;
     BrowseModel* model_ = nullptr;
-    UpdateForm form_ = updateFormNotCompleted;
+    UpdateForm form_;
     bool refreshPosted_ = false;
     bool finished_ = false;
 };

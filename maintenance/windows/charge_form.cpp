@@ -1,0 +1,415 @@
+#include "maintenance/windows/charge_form.h"
+
+#include <map>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "data/table.h"
+#include "maintenance/windows/browse_window.h"
+#include "ui/picture.h"
+#include "ui/widgets/styler.h"
+
+namespace mg::browse {
+namespace {
+
+
+std::string rtrim(std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+bool dittoKey(const QKeyEvent* k) {
+    return (k->modifiers() & Qt::ControlModifier) && (k->key() == Qt::Key_Apostrophe || k->text() == "'");
+}
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+int riUpdate(ChargeForm which, Session s) {
+    return which == ChargeForm::Outlays ? riUpdateDocumentCharges(s, true) : riUpdateDocumentChargesFees(s, true);
+}
+int riDelete(ChargeForm which, Session s) {
+    return which == ChargeForm::Outlays ? riDeleteDocumentCharges(s) : riDeleteDocumentChargesFees(s);
+}
+
+}  // namespace
+
+namespace {
+std::map<std::pair<const Context*, int>, Record>& histories() {
+    static std::map<std::pair<const Context*, int>, Record> h;
+    return h;
+}
+}  // namespace
+
+// The history lives as long as the context: kept per context, blank at its first use.
+Record& chargeFormHistory(Context& ctx, ChargeForm which) {
+    auto& histories = browse::histories();
+    const auto key = std::make_pair(&ctx, static_cast<int>(which));
+    auto it = histories.find(key);
+    if (it == histories.end()) it = histories.emplace(key, Record(decl(chargeFormDef(which).table))).first;
+    return it->second;
+}
+
+ChargeFormWindow::ChargeFormWindow(ChargeForm which, Session s, int request, QWidget* parent)
+    : QDialog(parent),
+      which_(which),
+      def_(chargeFormDef(which)),
+      s_(s),
+      request_(request),
+      controls_(ui::buildWindow(*this, def_.layout)),
+      procedure_(*this, controls_, ui::StyleForm, &resizer_),
+      saved_(decl(def_.table)) {
+    tables_ = std::make_unique<TableUse>(s_, def_.tables);
+    started_ = tables_->ok();
+    saved_ = rec();
+    setWindowTitle(request_ == InsertRecord ? "Insert Detail" : "Change Detail");
+    setModal(true);
+
+    for (const FormEntry& e : def_.entries) {
+        QLineEdit* le = entry(e.control);
+        if (!le) continue;
+        le->installEventFilter(this);
+        connect(le, &QLineEdit::editingFinished, this, [this, &e] { left(e); });
+        if (e.lookup)
+            if (auto* b = controls_.get<QPushButton>(e.lookup->button)) {
+                b->setAutoDefault(false);
+                connect(b, &QPushButton::clicked, this, [this, &e] { lookupPressed(e); });
+            }
+    }
+    auto* ok = controls_.get<QPushButton>("?OK");
+    auto* cancel = controls_.get<QPushButton>("?CANCEL");
+    ok->setDefault(true);
+    cancel->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &ChargeFormWindow::okPressed);
+    connect(cancel, &QPushButton::clicked, this, &ChargeFormWindow::cancelPressed);
+
+    procedure_.onOpen = [this] {
+        // A blank code shows a blank description.
+        for (const FormEntry& e : def_.entries)
+            if (e.lookup && rtrim(rec().slot(e.column).text).empty()) s_.ctx.rec(e.lookup->code.table).clear();
+        showEntries();
+    };
+    procedure_.onInit = [this] { refresh(); };
+    connect(&procedure_, &ui::WindowProcedure::opened, this, [this] { focusFirst(); });
+}
+
+ChargeFormWindow::~ChargeFormWindow() = default;
+
+Record& ChargeFormWindow::rec() { return s_.ctx.rec(def_.table); }
+Table& ChargeFormWindow::table() { return s_.ctx.table(def_.table); }
+
+QLineEdit* ChargeFormWindow::entry(const std::string& name) const { return controls_.get<QLineEdit>(name); }
+
+void ChargeFormWindow::focusFirst() {
+    if (QLineEdit* le = entry(def_.entries.front().control)) ui::Controls::select(le);
+}
+
+// Reads the description of every code (a code not found shows blank), then shows the record.
+void ChargeFormWindow::refresh() {
+    if (acceptingAll_) return;
+    for (const FormEntry& e : def_.entries) {
+        if (!e.lookup) continue;
+        const CodeLookup& l = *e.lookup;
+        s_.ctx.set(l.code, rec().slot(e.column).text);
+        if (s_.ctx.table(l.code.table).get(l.key) != 0) s_.ctx.rec(l.code.table).clear();
+    }
+    showEntries();
+}
+
+void ChargeFormWindow::showEntries() {
+    for (const FormEntry& e : def_.entries) showEntry(e);
+    for (const FormEntry& e : def_.entries)
+        if (e.lookup) controls_.setText(e.lookup->descriptionControl, s_.ctx.rec(e.lookup->code.table).trimmed(e.lookup->description));
+}
+
+void ChargeFormWindow::showEntry(const FormEntry& e) {
+    const ColumnDecl& c = decl(def_.table).columns[e.column];
+    if (c.type == ColType::Decimal) controls_.setNumber(e.control, rec().slot(e.column).dec);
+    else controls_.setText(e.control, rtrim(rec().slot(e.column).text));
+}
+
+bool ChargeFormWindow::take(const FormEntry& e) {
+    QLineEdit* le = entry(e.control);
+    if (!le) return true;
+    const ColumnDecl& c = decl(def_.table).columns[e.column];
+    if (c.type != ColType::Decimal) {
+        rec().setText(e.column, rtrim(picture::parseText(le->text().toStdString(), controls_.def(controls_.field(e.control))->picture)));
+        return true;
+    }
+    std::optional<Decimal> typed = controls_.number(e.control);
+    if (typed && !typed->fits(c.size, c.scale)) {
+        // Never written cut: the user is told the largest value the column holds.
+        const std::string largest = picture::formatNumber(largestValue(c), "@n-30.2");
+        s_.ui.message("The value " + rtrim(le->text().toStdString()) + " is too large for this field.  The largest value allowed is " +
+                          largest.substr(largest.find_first_not_of(' ')) + ".",
+                      "Value Too Large", ui::Icon::Warning);
+        typed.reset();
+    }
+    if (!typed) {
+        procedure_.rejected(le, [this, &e] { showEntry(e); });
+        return false;
+    }
+    rec().setDecimal(e.column, *typed);
+    return true;
+}
+
+// The code is looked up; a code not found opens the lookup at its first row. False when the
+// user closed the lookup: the entry keeps the focus and nothing further happens.
+bool ChargeFormWindow::validate(const FormEntry& e) {
+    if (!e.lookup) return true;
+    if (!e.required && rtrim(rec().slot(e.column).text).empty()) return true;
+    return pickCode(e, true);
+}
+
+bool ChargeFormWindow::pickCode(const FormEntry& e, bool onlyWhenMissing) {
+    const CodeLookup& l = *e.lookup;
+    std::string code = rtrim(rec().slot(e.column).text);
+    if (l.lookupWidth > 0 && static_cast<int>(code.size()) < l.lookupWidth) code.resize(l.lookupWidth, ' ');
+    s_.ctx.set(l.code, code);
+    if (onlyWhenMissing && s_.ctx.table(l.code.table).get(l.key) == 0) return true;
+    if (onlyWhenMissing && l.keep > 0 && startsACode(e, code)) return true;
+    s_.ctx.set(l.code, code);
+    s_.ctx.globalRequest = SelectRecord;
+    const int picked = runLookup(l.window, s_, this);
+    if (picked == RequestCompleted) {
+        std::string chosen = rtrim(s_.ctx.rec(l.code.table).get(l.code));
+        if (l.keep > 0) chosen = picture::cutToCharacters(chosen, l.keep);
+        rec().setText(e.column, chosen);
+        return true;
+    }
+    return false;
+}
+
+// A code kept to its first characters when it was picked (a task code of 6 characters cut to
+// the 3 this table holds) is the start of a code of the lookup's table: it counts as found,
+// so that a code the user picked never sends them back to the lookup.
+bool ChargeFormWindow::startsACode(const FormEntry& e, const std::string& code) {
+    const CodeLookup& l = *e.lookup;
+    const std::string typed = rtrim(code);
+    // Only a code of the full kept width can be one cut down from a longer code.
+    if (static_cast<int>(typed.size()) != l.keep) return false;
+    Table& t = s_.ctx.table(l.code.table);
+    s_.ctx.set(l.code, typed);
+    if (t.set(l.key) != 0 || t.next() != 0) return false;
+    const std::string found = rtrim(s_.ctx.rec(l.code.table).get(l.code));
+    return found.compare(0, typed.size(), typed) == 0;
+}
+
+void ChargeFormWindow::left(const FormEntry& e) {
+    if (busy_ || acceptingAll_ || finished_) return;
+    QLineEdit* le = entry(e.control);
+    const std::string before = rec().slot(e.column).text;
+    const Decimal beforeDec = rec().slot(e.column).dec;
+    busy_ = true;
+    bool ok = take(e);
+    const bool changed = rec().slot(e.column).text != before || !(rec().slot(e.column).dec == beforeDec);
+    // Leaving for Cancel takes what was typed without checking it.
+    const bool toCancel = QApplication::focusWidget() == controls_.widget("?CANCEL");
+    if (ok && changed && !toCancel && !validate(e)) {
+        refresh();
+        ui::Controls::select(le);
+        ok = false;
+    }
+    busy_ = false;
+    if (ok) refresh();
+}
+
+void ChargeFormWindow::lookupPressed(const FormEntry& e) {
+    if (busy_ || finished_) return;
+    busy_ = true;
+    take(e);
+    pickCode(e, false);
+    busy_ = false;
+    refresh();
+}
+
+void ChargeFormWindow::ditto(const FormEntry& e) {
+    const Record& history = chargeFormHistory(s_.ctx, which_);
+    rec().slot(e.column) = history.slot(e.column);
+    showEntry(e);
+    refresh();
+}
+
+void ChargeFormWindow::okPressed() {
+    if (busy_ || finished_) return;
+    busy_ = true;
+    acceptingAll_ = true;
+    bool passed = true;
+    for (const FormEntry& e : def_.entries) {
+        if (!take(e) || !validate(e)) {
+            passed = false;
+            if (QLineEdit* le = entry(e.control)) ui::Controls::select(le);
+            break;
+        }
+        showEntry(e);
+    }
+    acceptingAll_ = false;
+    busy_ = false;
+    if (!passed) {
+        refresh();
+        return;
+    }
+    complete();
+}
+
+// Band limits that do not rise are saved as typed, once the user has said so.
+bool ChargeFormWindow::bandsConfirmed() {
+    if (def_.bandLimits.empty()) return true;
+    const std::vector<int> bands = bandsNotRising(rec(), def_.bandLimits);
+    if (bands.empty()) return true;
+    std::string list;
+    for (int b : bands) list += (list.empty() ? "" : ", ") + std::to_string(b);
+    const int answer = s_.ui.message("The limit of band " + list +
+                                         " is not above the limit of the band before it, so outlays will never be charged at "
+                                         "that band.  Do you want to save the bands as they are?",
+                                     "Band Limits", ui::Icon::Question, ui::ButtonYes | ui::ButtonNo, ui::ButtonYes);
+    if (answer == ui::ButtonYes) return true;
+    if (QLineEdit* le = entry("?DCH:BAND" + std::to_string(bands.front()))) ui::Controls::select(le);
+    return false;
+}
+
+void ChargeFormWindow::complete() {
+    if (request_ == InsertRecord || !rec().sameValues(saved_))
+        if (!bandsConfirmed()) return;
+    chargeFormHistory(s_.ctx, which_) = rec();
+    if (request_ == InsertRecord) {
+        int code = 0;
+        {
+            WaitCursor wait;
+            code = table().add();
+        }
+        if (code == 0) return finish(RequestCompleted);
+        if (code == DupKeyErr) {
+            const int key = table().duplicateKey();
+            if (key >= 0 && decl(def_.table).keys[key].primary) {
+                standardWarning(s_, WarnDuplicateKey, def_.primaryKeyName);
+                focusFirst();
+            }
+            return;
+        }
+        standardWarning(s_, WarnInsertError);
+        focusFirst();
+        return;
+    }
+    for (;;) {
+        response_ = RequestCancelled;
+        int result = RiWritten;
+        {
+            WaitCursor wait;
+            if (!rec().sameValues(saved_)) result = riUpdate(which_, s_);
+        }
+        if (result == RiWritten) return finish(RequestCompleted);
+        if (result == RiChanged || result == RiDeleted) {
+            // The other station's row (or the user's values of a row that is gone) is shown.
+            refresh();
+            focusFirst();
+            return;
+        }
+        const int answer = standardWarning(s_, WarnRecordUpdateRetry);
+        if (answer == ui::ButtonYes) continue;
+        if (answer == ui::ButtonNo) return finish(RequestCancelled);
+        refresh();
+        focusFirst();
+        return;
+    }
+}
+
+bool ChargeFormWindow::closeAllowed() {
+    if (response_ == RequestCompleted || (request_ != InsertRecord && request_ != ChangeRecord)) return true;
+    // What was typed in the entry being left counts as entered.
+    if (auto* le = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+        for (const FormEntry& e : def_.entries)
+            if (entry(e.control) == le) {
+                const ColumnDecl& c = decl(def_.table).columns[e.column];
+                if (c.type != ColType::Decimal) rec().setText(e.column, rtrim(le->text().toStdString()));
+                else if (auto v = controls_.number(e.control); v && v->fits(c.size, c.scale)) rec().setDecimal(e.column, *v);
+            }
+    if (rec().sameValues(saved_)) return true;
+    if (standardWarning(s_, WarnConfirmCancel) == ui::ButtonYes) return true;
+    focusFirst();
+    return false;
+}
+
+void ChargeFormWindow::cancelPressed() {
+    if (finished_) return;
+    response_ = RequestCancelled;
+    if (closeAllowed()) finish(RequestCancelled);
+}
+
+void ChargeFormWindow::reject() { cancelPressed(); }
+
+void ChargeFormWindow::closeEvent(QCloseEvent* event) {
+    if (finished_) return QDialog::closeEvent(event);
+    event->ignore();
+    cancelPressed();
+}
+
+void ChargeFormWindow::finish(int response) {
+    finished_ = true;
+    response_ = response;
+    done(response == RequestCompleted ? QDialog::Accepted : QDialog::Rejected);
+}
+
+bool ChargeFormWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && dittoKey(static_cast<QKeyEvent*>(event)))
+        for (const FormEntry& e : def_.entries)
+            if (entry(e.control) == watched) {
+                ditto(e);
+                return true;
+            }
+    return QDialog::eventFilter(watched, event);
+}
+
+void forgetChargeFormHistory(const Context& ctx) {
+    std::erase_if(histories(), [&ctx](const auto& h) { return h.first.first == &ctx; });
+}
+
+int runChargeForm(ChargeForm which, Session s, QWidget* parent) {
+    ui::ProcedureWords words(s.ctx);
+    const int request = words.request();
+    if (request == DeleteRecord) {
+        const ChargeFormDef& def = chargeFormDef(which);
+        TableUse tables(s, def.tables);
+        if (!tables.ok()) return words.leave(), s.ctx.globalResponse;
+        if (standardWarning(s, WarnConfirmDelete) == ui::ButtonOk) {
+            for (;;) {
+                words.response = RequestCancelled;
+                int result = RiError;
+                {
+                    WaitCursor wait;
+                    result = riDelete(which, s);
+                }
+                if (result == RiWritten) {
+                    words.response = RequestCompleted;
+                    break;
+                }
+                if (standardWarning(s, WarnRecordDeleteRetry) != ui::ButtonYes) break;
+            }
+        }
+        words.leave();
+        return s.ctx.globalResponse;
+    }
+    if (request != InsertRecord && request != ChangeRecord) {
+        words.leave();
+        return s.ctx.globalResponse;
+    }
+    {
+        ChargeFormWindow window(which, s, request, parent);
+        if (window.started()) {
+            window.exec();
+            words.response = window.response();
+        }
+    }
+    words.leave();
+    return s.ctx.globalResponse;
+}
+
+}  // namespace mg::browse
