@@ -5,6 +5,7 @@
 // byte order with its mark) as UTF-8 text, and written back in that same encoding.
 
 #include "data/ini.h"
+#include "data/file_io.h"
 #include "data/ini_encoding.h"
 
 #define SI_NO_CONVERSION  // the text handed to it is plain bytes; files are decoded here
@@ -290,22 +291,6 @@ int processId() { return _getpid(); }
 int processId() { return static_cast<int>(::getpid()); }
 #endif
 
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-#ifdef _WIN32
-        const int n = ::_write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
-#else
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-#endif
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 void syncFolder(const fs::path& folder) {
 #ifndef _WIN32
@@ -391,7 +376,7 @@ fs::path stageFile(const fs::path& target, const std::string& text, std::optiona
 #endif
     if (fd < 0) return {};
 
-    bool ok = writeAll(fd, text);
+    bool ok = files::writeAll(fd, text);
 #ifdef _WIN32
     ok = ok && ::_commit(fd) == 0;
     ok = (::_close(fd) == 0) && ok;
@@ -603,3 +588,24 @@ void StagedWrite::abandon() {
 }
 
 }  // namespace mg::ini
+
+namespace mg::files {
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+#ifdef _WIN32
+        const int n = ::_write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
+#else
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+#endif
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace mg::files

@@ -2,6 +2,8 @@
 
 #include "data/ini_encoding.h"
 
+#include "data/utf8.h"
+
 #include <string_view>
 
 namespace mg::ini {
@@ -11,23 +13,6 @@ constexpr std::string_view kUtf8Signature = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
 constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // UTF-16 (after its mark) as UTF-8; nullopt for an odd length or a broken surrogate pair.
 std::optional<std::string> fromUtf16(std::string_view bytes, bool bigEndian) {
@@ -46,11 +31,11 @@ std::optional<std::string> fromUtf16(std::string_view bytes, bool bigEndian) {
             if (i + 2 >= bytes.size()) return std::nullopt;
             const char16_t low = unit(i + 2);
             if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-            appendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (low - 0xDC00));
+            utf8::append(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (low - 0xDC00));
             i += 2;
             continue;
         }
-        appendUtf8(out, u);
+        utf8::append(out, u);
     }
     return out;
 }

@@ -25,6 +25,7 @@
 #include "data/backend.h"
 #include "data/dialect.h"
 #include "data/lock_file.h"
+#include "data/utf8.h"
 
 namespace mg::db {
 namespace {
@@ -75,21 +76,7 @@ std::string utf8(const char16_t* s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         uint32_t cp = s[i];
         if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < n) cp = 0x10000 + ((cp - 0xD800) << 10) + (s[++i] - 0xDC00);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        mg::utf8::append(out, cp);
     }
     return out;
 }

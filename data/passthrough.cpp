@@ -5,6 +5,7 @@
 
 #include "data/dates.h"
 #include "data/schema.h"
+#include "data/text.h"
 
 namespace mg::db {
 namespace {
@@ -91,12 +92,7 @@ std::vector<Token> tokenize(std::string_view s) {
     return out;
 }
 
-bool eqNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
+using text::eqNoCase;
 
 // Index of the next token that is not blank space, from i on.
 size_t skipSpace(const std::vector<Token>& t, size_t i) {

@@ -1,4 +1,5 @@
 #include "data/table.h"
+#include "data/text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,16 +29,8 @@ constexpr int kBusyMs = 10000;  // the connection's wait for a lock outside open
 std::atomic<int> openWaitMs{1000};
 std::atomic<int> recoverUnitMs{1000};
 
-std::string_view rtrim(std::string_view s) {
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
-}
-
-bool eqNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
+using text::eqNoCase;
+using text::rtrim;
 
 // Stored values that another program wrote in another form than ours read exactly when
 // they are the same value ("12", " 12 ", "12.0" and 12.0 in an integer column); a value that

@@ -24,5 +24,7 @@ size_t prefixBytes(std::string_view text, size_t characters);
 std::string_view cut(std::string_view text, size_t characters);
 // The text cut to `characters` characters, then blank-padded to exactly that many.
 std::string padded(std::string_view text, size_t characters);
+// Appends the code point `c` (at most U+10FFFF) in UTF-8.
+void append(std::string& out, char32_t c);
 
 }  // namespace mg::utf8

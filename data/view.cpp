@@ -5,6 +5,7 @@
 #include "data/context.h"
 #include "data/dialect.h"
 #include "data/table.h"
+#include "data/text.h"
 
 // Views: a read over one table in a key order, limited by a filter over bound names. The
 // filter is translated into a condition of the table's keyset pages.
@@ -14,16 +15,8 @@ namespace {
 
 using db::Param;
 
-std::string_view rtrim(std::string_view s) {
-    size_t end = s.find_last_not_of(' ');
-    return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
-}
-
-bool eqNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
+using text::eqNoCase;
+using text::rtrim;
 
 }  // namespace
 

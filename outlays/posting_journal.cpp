@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "data/context.h"
+#include "data/file_io.h"
 #include "data/table.h"
 
 #ifdef _WIN32
@@ -76,22 +77,6 @@ bool pairs(std::string_view s, std::vector<std::pair<int32_t, int32_t>>& out) {
 
 std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-#ifdef _WIN32
-        const int n = ::_write(fd, text.data() + done, static_cast<unsigned>(text.size() - done));
-#else
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-#endif
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 bool flush(int fd) {
 #ifdef _WIN32
@@ -239,7 +224,7 @@ bool PostingJournal::read(std::vector<JournalEntry>& out, std::string& error) co
 
 bool PostingJournal::append(const JournalEntry& e, std::string& error) {
     if (fd_ < 0 && !open(error)) return false;
-    if (!writeAll(fd_, formatEntry(e) + "\n") || !flush(fd_)) {
+    if (!files::writeAll(fd_, formatEntry(e) + "\n") || !flush(fd_)) {
         error = systemError(path_ + " cannot be written");
         return false;
     }
