@@ -182,7 +182,9 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     }
     std::function<void()> collect;
     std::shared_ptr<void> keep;
+    bool started = false;  // a run that could not reach its database has nothing to sum up
     ProcessFactory factory = [&](Session s, ui::ProgressView& view) -> std::unique_ptr<ui::Process> {
+        started = true;
         RecordedImport made = make(ImportRequest{s, view, record, productIni});
         collect = std::move(made.collect);
         keep = std::move(made.keep);
@@ -196,7 +198,9 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     record.exitStatus = status;
     space.remove();  // nothing of the dry run is kept
 
-    if (dryRun) {
+    if (!started) {
+        // The one line that said why is all there is to say.
+    } else if (dryRun) {
         std::string text = listing(record) + "\n" + summary(record);
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);
