@@ -183,6 +183,8 @@ struct FeeStatements {
     Stmt log{db, "INSERT INTO \"FeesImported\" (\"MATTER\", \"DATEIMPORTED\", \"FE\", \"CHARGE\", \"TASK\", \"COMMENT\", "
                  "\"TRACKREF\") VALUES (?, ?, ?, ?, ?, ?, ?)"};
     Stmt mark{db, "Update DiaryAttachments Set Fees = ? Where DiaryId = ?"};
+    // The claim of the diary entry, the first write of its transaction.
+    Stmt claim{db, "Update DiaryAttachments Set Fees = 1 Where DiaryId = ? and (Fees = 0 or Fees is null)"};
 };
 
 // The replay: the same statement stream as the import, straight against SQLite.
@@ -260,6 +262,7 @@ void Replay::fee(const Fee& f) {
     Stmt& entry = s_->entry;
     Stmt& log = s_->log;
     Stmt& mark = s_->mark;
+    Stmt& claim = s_->claim;
     bool inTransaction = false;
     mapping.text(1, f.name);
     std::vector<std::string> codes;
@@ -317,6 +320,9 @@ void Replay::fee(const Fee& f) {
             begin.row();
             begin.done();
             inTransaction = true;
+            claim.integer(1, f.diaryId);
+            claim.row();
+            claim.done();
         }
         entry.text(1, f.matter).text(2, f.feeEarner).text(3, today_).integer(4, 1).text(5, charge).text(6, charge).text(7, charge);
         entry.text(8, "0.00").text(9, code).text(10, "C").integer(11, 0).text(12, comment).text(13, "").integer(14, 0);
