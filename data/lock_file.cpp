@@ -122,10 +122,16 @@ std::unique_ptr<LockFile> LockFile::tryTake(const std::string& path, LockHolder&
     if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
         const DWORD code = GetLastError();
         if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) {
-            char buf[kMaxHolderText];
-            DWORD got = 0;
-            ReadFile(h, buf, sizeof buf, &got, nullptr);
-            holder = parseHolder(std::string(buf, got));
+            // As below: a holder met right after it took the lock is read again a few times.
+            for (int attempt = 0; attempt < 20; ++attempt) {
+                char buf[kMaxHolderText];
+                DWORD got = 0;
+                SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+                ReadFile(h, buf, sizeof buf, &got, nullptr);
+                holder = parseHolder(std::string(buf, got));
+                if (holder.pid != 0) break;
+                Sleep(10);
+            }
         } else {
             err = Error::driver(std::to_string(code), "The lock file " + path + " cannot be locked");
         }
@@ -164,9 +170,15 @@ std::unique_ptr<LockFile> LockFile::tryTake(const std::string& path, LockHolder&
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int code = errno;
         if (code == EWOULDBLOCK) {
-            char buf[kMaxHolderText];
-            const ssize_t got = ::pread(fd, buf, sizeof buf, 0);
-            holder = parseHolder(std::string(buf, got > 0 ? static_cast<size_t>(got) : 0));
+            // The holder writes where it runs right after it took the lock: a holder met in
+            // that moment is read again a few times before it is left unnamed.
+            for (int attempt = 0; attempt < 20; ++attempt) {
+                char buf[kMaxHolderText];
+                const ssize_t got = ::pread(fd, buf, sizeof buf, 0);
+                holder = parseHolder(std::string(buf, got > 0 ? static_cast<size_t>(got) : 0));
+                if (holder.pid != 0) break;
+                ::usleep(10000);
+            }
         } else {
             err = Error::driver(std::to_string(code), "The lock file " + path + " cannot be locked: " + std::strerror(code));
         }

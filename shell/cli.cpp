@@ -182,9 +182,10 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     }
     std::function<void()> collect;
     std::shared_ptr<void> keep;
-    bool started = false;  // a run that could not reach its database has nothing to sum up
+    // A run that could not reach its database, or whose import refused to start (another
+    // import holds the lock, the product INI cannot be written), has nothing to sum up.
+    bool started = false;
     ProcessFactory factory = [&](Session s, ui::ProgressView& view) -> std::unique_ptr<ui::Process> {
-        started = true;
         RecordedImport made = make(ImportRequest{s, view, record, productIni});
         collect = std::move(made.collect);
         keep = std::move(made.keep);
@@ -192,6 +193,7 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     };
     record.started = RunRecord::Clock::now();
     int status = runProcess(what, factory, settings, g.connectionIni, stderr, [&] {
+        started = true;
         if (collect) collect();
     });
     record.ended = RunRecord::Clock::now();
@@ -308,7 +310,7 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
         outcome.response = ui::runWithoutWindow(*process, &interrupted);
         outcome.started = outcome.response != 0;
         outcome.interrupted = interrupted != 0;
-        if (afterRun) afterRun();
+        if (afterRun && outcome.started) afterRun();
     }
     outcome.halted = ui.halted();
     outcome.messages = ui.messagesShown();
