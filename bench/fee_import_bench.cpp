@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "maintenance/integrity.h"
 
 #include "bench_support.h"
+#include "server_replay.h"
 
 namespace {
 
@@ -81,6 +83,61 @@ void seed(const std::string& path, int fees) {
                  "SELECT 100000 + i, 1 + i, printf('M%05d', i % 500), 'DOC' || (i % 10), 0 FROM n");
     exec(db, "COMMIT");
     sqlite3_close(db);
+}
+
+// The same practice on the test server.
+void seedServer(const std::string& database, int fees) {
+    auto c = mg::bench::serverConnection(database);
+    using mg::bench::serverExec;
+    serverExec(*c, "INSERT INTO control (name, year, curper, next_doc_no) VALUES ('Bench', 2026, 12, 1)");
+    serverExec(*c, "INSERT INTO handlers (code, team) SELECT 'H' || lpad(i::text, 2, '0'), 'T' || (i % 4) FROM generate_series(0, 19) i");
+    serverExec(*c, "INSERT INTO contacts (code, chargearrangement) SELECT 'C' || lpad(i::text, 3, '0'), 'AR2' FROM generate_series(0, 49) i");
+    serverExec(*c, "INSERT INTO matters (code, chargearrangement, clientcode, originaldebt, debtinterest, debtcollected) "
+                   "SELECT 'M' || lpad(i::text, 5, '0'), CASE WHEN i % 4 = 0 THEN '' ELSE 'AR1' END, 'C' || lpad((i % 50)::text, 3, '0'), "
+                   "((i * 137) % 7000) + 0.50, 10.00, 0.50 FROM generate_series(0, 499) i");
+    for (const char* arr : {"AR1", "AR2"})
+        for (int k = 1; k <= 5; ++k) {
+            std::string rates;
+            for (int b = 1; b <= 6; ++b) rates += ", " + std::to_string(b * 1000) + ".00, " + std::to_string(b * 10 + k) + ".00";
+            serverExec(*c, "INSERT INTO chargingmatrix (arrangementcode, chargecode, description, stagecode, band1limit, band1rate, "
+                           "band2limit, band2rate, band3limit, band3rate, band4limit, band4rate, band5limit, band5rate, band6limit, "
+                           "band6rate) VALUES ('" + std::string(arr) + "', 'T0" + std::to_string(k) + "', 'Matrix fee " +
+                               std::to_string(k) + " of " + arr + "', 'S" + std::to_string(k) + "'" + rates + ")");
+        }
+    serverExec(*c, "INSERT INTO taskscodes (code, \"desc\") VALUES ('T01', 'Letter'), ('T02', 'Drafting'), ('T03', 'Attendance'), "
+                   "('T04', 'Telephone')");
+    for (int d = 0; d < 9; ++d)
+        serverExec(*c, "INSERT INTO documentchargesfees (documentname, taskchargecode) VALUES ('DOC" + std::to_string(d) + "', 'T0" +
+                           std::to_string(d % 5 + 1) + "')");
+    serverExec(*c, "INSERT INTO documentchargesfees (documentname, taskchargecode) VALUES ('DOC8', 'T02')");
+    serverExec(*c, "INSERT INTO diary (actionid, casecode, fncode) SELECT 100000 + i, 'M' || lpad((i % 500)::text, 5, '0'), "
+                   "'H' || lpad((i % 20)::text, 2, '0') FROM generate_series(0, " + std::to_string(fees - 1) + ") i");
+    serverExec(*c, "INSERT INTO diaryattachments (diaryid, trackreference, casecode, name, fees) SELECT 100000 + i, 1 + i, "
+                   "'M' || lpad((i % 500)::text, 5, '0'), 'DOC' || (i % 10), 0 FROM generate_series(0, " + std::to_string(fees - 1) + ") i");
+    serverExec(*c, "ANALYZE");
+}
+
+// The import on the test server beside the replay of its own statement stream through the same
+// driver.
+void benchServer(int fees) {
+    std::printf("\non the PostgreSQL test server through psqlODBC, %d waiting fees\n", fees);
+    const std::string a = mg::bench::makeServerDatabase("mgfee_a"), b = mg::bench::makeServerDatabase("mgfee_b");
+    seedServer(a, fees);
+    seedServer(b, fees);
+    mg::bench::Recording recording;
+    mg::Context ctx(mg::bench::serverSettings(a));
+    QuietUi ui;
+    mg::fees::FeeImport import(mg::Session{ctx, ui}, ui);
+    mg::db::setStatementRecorder(&recording);
+    auto t0 = Clock::now();
+    mg::ui::runWithoutWindow(import, nullptr);
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    mg::db::setStatementRecorder(nullptr);
+    const double replay = recording.replay(b);
+    std::printf("%14s %14s %8s %12s %14s\n", "import fees/s", "replay fees/s", "ratio", "stmts/fee", "time entries");
+    std::printf("%14.0f %14.0f %8.2f %12.2f %14lld\n", fees / seconds, fees / replay, replay / seconds,
+                double(ctx.statementsSent()) / fees, static_cast<long long>(import.timeEntriesAdded()));
+    for (const std::string& d : {a, b}) mg::bench::dropServerDatabase(d);
 }
 
 struct Run {
@@ -428,5 +485,7 @@ int main(int argc, char** argv) {
                 double(imp.statements) / fees, static_cast<long long>(imp.entries), imp.cpu * 1e6 / fees, rep.cpu * 1e6 / fees);
     if (!only) std::printf("rows written by both sides identical: %s\n", sameRows(a, b) ? "yes" : "NO");
     std::filesystem::remove_all(dir);
+    // Beside scripts/pg.sh, the same on the PostgreSQL test server (at most 2,000 fees).
+    if (mg::bench::serverAtHand()) benchServer(std::min(fees, 2000));
     return 0;
 }
