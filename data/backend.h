@@ -99,9 +99,10 @@ public:
     virtual int64_t lastInsertId() = 0;
     virtual int64_t changes() = 0;
 
-    // Whether a table or view of this name exists, and its columns.
-    virtual Error describe(std::string_view name, ObjectInfo& out) = 0;
-    virtual Error indexExists(std::string_view name, bool& exists) = 0;
+    // Whether a table or view of this name exists, and its columns; whether an index exists.
+    // Both ask the queries of the connection's dialect (data/dialect.cpp).
+    Error describe(std::string_view name, ObjectInfo& out);
+    Error indexExists(std::string_view name, bool& exists);
     // How long a statement waits for a lock held by another connection.
     virtual void setBusyTimeout(int milliseconds) = 0;
 

@@ -343,6 +343,39 @@ std::string Dialect::script() const {
     return s;
 }
 
+// ---- the open checks' questions, one implementation for every backend --------------------
+
+Error Connection::describe(std::string_view name, ObjectInfo& out) {
+    out = ObjectInfo{};
+    Error err;
+    Statement* st = prepare(dialect().tableKindQuery(), err);
+    if (!st) return err;
+    st->bind(1, Param::str(std::string(name)));
+    if (st->step(err)) {
+        out.exists = true;
+        out.isView = st->text(0).find("VIEW") != std::string::npos;
+    }
+    st->reset();
+    if (err || !out.exists) return err;
+    st = prepare(dialect().columnsQuery(), err);
+    if (!st) return err;
+    st->bind(1, Param::str(std::string(name)));
+    while (st->step(err)) out.columns.push_back(st->text(0));
+    st->reset();
+    return err;
+}
+
+Error Connection::indexExists(std::string_view name, bool& exists) {
+    Error err;
+    exists = false;
+    Statement* st = prepare(dialect().indexQuery(), err);
+    if (!st) return err;
+    st->bind(1, Param::str(std::string(name)));
+    exists = st->step(err);
+    st->reset();
+    return err;
+}
+
 const Dialect& dialectOf(SqlDialect kind) {
     static const SqliteDialect sqlite;
     static const PostgresDialect postgres;

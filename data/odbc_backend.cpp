@@ -385,35 +385,6 @@ public:
         st->reset();
     }
 
-    Error describe(std::string_view name, ObjectInfo& out) override {
-        out = ObjectInfo{};
-        Error err;
-        Statement* st = prepare(dialect().tableKindQuery(), err);
-        if (!st) return err;
-        st->bind(1, Param::str(std::string(name)));
-        if (st->step(err)) {
-            out.exists = true;
-            out.isView = st->text(0).find("VIEW") != std::string::npos;
-        }
-        st->reset();
-        if (err || !out.exists) return err;
-        st = prepare(dialect().columnsQuery(), err);
-        if (!st) return err;
-        st->bind(1, Param::str(std::string(name)));
-        while (st->step(err)) out.columns.push_back(st->text(0));
-        st->reset();
-        return err;
-    }
-    Error indexExists(std::string_view name, bool& exists) override {
-        Error err;
-        exists = false;
-        Statement* st = prepare(dialect().indexQuery(), err);
-        if (!st) return err;
-        st->bind(1, Param::str(std::string(name)));
-        exists = st->step(err);
-        st->reset();
-        return err;
-    }
     void setBusyTimeout(int milliseconds) override { wantedLockMs_ = milliseconds; }
 
     const Dialect& dialect() const override { return dialectOf(dialect_); }

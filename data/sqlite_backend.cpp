@@ -167,35 +167,6 @@ public:
     int64_t lastInsertId() override { return sqlite3_last_insert_rowid(db_); }
     int64_t changes() override { return sqlite3_changes64(db_); }
 
-    Error describe(std::string_view name, ObjectInfo& out) override {
-        out = ObjectInfo{};
-        Error err;
-        Statement* st = prepare("SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE AND type IN ('table','view')", err);
-        if (!st) return err;
-        st->bind(1, Param::str(std::string(name)));
-        if (st->step(err)) {
-            out.exists = true;
-            out.isView = st->text(0) == "view";
-        }
-        st->reset();
-        if (err || !out.exists) return err;
-        st = prepare("SELECT name FROM pragma_table_info(?1)", err);
-        if (!st) return err;
-        st->bind(1, Param::str(std::string(name)));
-        while (st->step(err)) out.columns.push_back(st->text(0));
-        st->reset();
-        return err;
-    }
-    Error indexExists(std::string_view name, bool& exists) override {
-        Error err;
-        exists = false;
-        Statement* st = prepare("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE", err);
-        if (!st) return err;
-        st->bind(1, Param::str(std::string(name)));
-        exists = st->step(err);
-        st->reset();
-        return err;
-    }
     void setBusyTimeout(int milliseconds) override { sqlite3_busy_timeout(db_, milliseconds); }
 
     const Dialect& dialect() const override { return dialectOf(SqlDialect::Sqlite); }

@@ -14,14 +14,14 @@
 #include "maintenance/windows/browse_model.h"
 #include "maintenance/windows/charge_form.h"
 #include "ui/widgets/list_control.h"
+#include "ui/widgets/own_context.h"
 #include "ui/widgets/qt_ui.h"
 #include "ui/widgets/styler.h"
 
 namespace mg::browse {
 
-struct BrowseWindow::Owned {
-    std::unique_ptr<Context> ctx;
-    std::unique_ptr<ui::QtUserInterface> ui;
+struct BrowseWindow::Owned : ui::OwnContext {
+    using OwnContext::OwnContext;
 };
 
 namespace {
@@ -152,21 +152,10 @@ BrowseWindow::~BrowseWindow() {
 ui::ListControl* BrowseWindow::list() const { return controls_.get<ui::ListControl>("?BROWSE:1"); }
 
 BrowseWindow* BrowseWindow::start(ListWindow which, const db::Settings& settings, QWidget* parent) {
-    auto owned = std::make_unique<Owned>();
-    owned->ctx = std::make_unique<Context>(settings);
-    owned->ui = std::make_unique<ui::QtUserInterface>(parent);
+    auto owned = std::make_unique<Owned>(settings, parent);
     Context& ctx = *owned->ctx;
     ui::QtUserInterface& qtUi = *owned->ui;
-    auto* window = new BrowseWindow(std::move(owned), which, Session{ctx, qtUi}, parent);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    if (!window->started()) {
-        delete window;
-        return nullptr;
-    }
-    qtUi.setParent(window);
-    window->setWindowModality(Qt::NonModal);
-    window->show();
-    return window;
+    return ui::showOnOwnContext(new BrowseWindow(std::move(owned), which, Session{ctx, qtUi}, parent), qtUi);
 }
 
 BrowseHooks BrowseWindow::hooks() {

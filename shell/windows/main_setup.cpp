@@ -6,14 +6,14 @@
 #include <QPushButton>
 
 #include "shell/settings.h"
+#include "ui/widgets/own_context.h"
 #include "ui/widgets/qt_ui.h"
 #include "ui/widgets/styler.h"
 
 namespace mg::shell {
 
-struct MainSetup::Owned {
-    std::unique_ptr<Context> ctx;
-    std::unique_ptr<ui::QtUserInterface> ui;
+struct MainSetup::Owned : ui::OwnContext {
+    using OwnContext::OwnContext;
 };
 
 const ui::WindowDef& mainSetupDef() {
@@ -63,21 +63,10 @@ MainSetup::MainSetup(std::unique_ptr<Owned> owned, Context& ctx, ui::UserInterfa
 MainSetup::~MainSetup() = default;
 
 MainSetup* MainSetup::start(const db::Settings& settings, QWidget* parent) {
-    auto owned = std::make_unique<Owned>();
-    owned->ctx = std::make_unique<Context>(settings);
-    owned->ui = std::make_unique<ui::QtUserInterface>(parent);
+    auto owned = std::make_unique<Owned>(settings, parent);
     Context& ctx = *owned->ctx;
     ui::QtUserInterface& qtUi = *owned->ui;
-    auto* window = new MainSetup(std::move(owned), ctx, qtUi, parent, {});
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    if (!window->started()) {
-        delete window;
-        return nullptr;
-    }
-    qtUi.setParent(window);
-    window->setWindowModality(Qt::NonModal);
-    window->show();
-    return window;
+    return ui::showOnOwnContext(new MainSetup(std::move(owned), ctx, qtUi, parent, {}), qtUi);
 }
 
 void MainSetup::okPressed() {

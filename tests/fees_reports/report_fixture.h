@@ -14,6 +14,7 @@
 
 #include <QtGlobal>
 
+#include "golden.h"
 #include "data/dates.h"
 #include "fees/fee_reports.h"
 #include "testdb.h"
@@ -30,28 +31,11 @@ inline const int32_t kDay1 = dates::dateFromMDY(3, 14, 2024);   // the day of mo
 inline const int32_t kDay2 = dates::dateFromMDY(3, 13, 2024);   // one row
 inline const int32_t kNoRowsDay = dates::dateFromMDY(3, 1, 2024);
 
-inline std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+inline std::string readFile(const std::filesystem::path& p) { return mg::test::goldenText(p); }
 
 // Compares each page's text with golden/<name>/pageN.txt (and that there are no more pages).
-// MG_UPDATE_GOLDEN=1 rewrites them; review the diff.
 inline void expectGolden(const std::string& name, const std::vector<std::string>& pages) {
-    const std::filesystem::path dir = std::filesystem::path(MG_GOLDEN_DIR) / name;
-    if (qEnvironmentVariableIntValue("MG_UPDATE_GOLDEN") == 1) {
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        for (size_t i = 0; i < pages.size(); ++i)
-            std::ofstream(dir / ("page" + std::to_string(i + 1) + ".txt"), std::ios::binary) << pages[i];
-    }
-    size_t expected = 0;
-    while (std::filesystem::exists(dir / ("page" + std::to_string(expected + 1) + ".txt"))) ++expected;
-    ASSERT_EQ(pages.size(), expected) << "pages of " << name;
-    for (size_t i = 0; i < pages.size(); ++i)
-        EXPECT_EQ(pages[i], readFile(dir / ("page" + std::to_string(i + 1) + ".txt"))) << name << " page " << i + 1;
+    mg::test::expectGoldenPages(MG_GOLDEN_DIR, name, pages);
 }
 
 class FeeReportTest : public ::testing::Test {
