@@ -87,6 +87,12 @@ public:
     // The outermost transaction: waits at most `timeoutSeconds` for the write lock and
     // fails with 32 when it is not granted in time.
     virtual Error begin(int timeoutSeconds) = 0;
+    // A transaction that only reads, from one consistent view of the database that holds
+    // back no writer, ended by rollback(): what a copy of the database reads in. PostgreSQL:
+    // REPEATABLE READ, READ ONLY (a snapshot, no row locks). SQL Server: no transaction; each
+    // read is its own statement under the database's READ COMMITTED, so its share locks last
+    // only while the rows are read. The embedded database: a deferred (read) transaction.
+    virtual Error beginReadOnly() = 0;
     virtual Error commit() = 0;
     virtual Error rollback() = 0;
     // Nested transactions inside the outermost one.

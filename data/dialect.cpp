@@ -179,6 +179,7 @@ struct PostgresDialect final : Dialect {
         return "SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() AND indexname = lower(?)";
     }
     std::string lockTimeout(int ms) const override { return "SET lock_timeout = " + std::to_string(ms); }
+    std::string readOnlyTransaction() const override { return "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"; }
     std::string savepoint(int depth) const override { return "SAVEPOINT mg" + std::to_string(depth); }
     std::string release(int depth) const override { return "RELEASE SAVEPOINT mg" + std::to_string(depth); }
     std::string rollbackTo(int depth) const override { return "ROLLBACK TO SAVEPOINT mg" + std::to_string(depth); }

@@ -95,6 +95,9 @@ struct Dialect {
     // "" where savepoints are not released (SQL Server).
     virtual std::string release(int depth) const = 0;
     virtual std::string rollbackTo(int depth) const = 0;
+    // The first statement of a transaction that only reads from one snapshot, taking no row
+    // locks; "" where reads run each as a statement of its own (see Connection::beginReadOnly).
+    virtual std::string readOnlyTransaction() const { return {}; }
 };
 
 const Dialect& dialectOf(SqlDialect kind);

@@ -277,6 +277,20 @@ public:
         if (StatementRecorder* r = recorder.load()) r->begin();
         return Error::ok();
     }
+    Error beginReadOnly() override {
+        const std::string set = dialect().readOnlyTransaction();
+        if (set.empty()) return Error::ok();  // every read its own statement
+        if (Error e = settle()) return e;
+        if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
+            return failure(SQL_HANDLE_DBC, dbc_);
+        inTransaction_ = true;
+        // The driver opens the transaction before this statement, so it is its first.
+        if (Error e = direct(set)) {
+            rollback();
+            return e;
+        }
+        return Error::ok();
+    }
     Error commit() override {
         ++statementsSent;
         Error e;

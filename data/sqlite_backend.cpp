@@ -150,6 +150,7 @@ public:
         sqlite3_busy_timeout(db_, kDefaultBusyMs);
         return e;
     }
+    Error beginReadOnly() override { return exec("BEGIN DEFERRED"); }
     Error commit() override {
         Error e = exec("COMMIT");
         if (e) exec("ROLLBACK");

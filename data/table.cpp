@@ -286,6 +286,17 @@ Param copyOf(db::Statement& st, int sc) {
     }
 }
 
+}  // namespace
+
+Param writtenForm(Record& scratch, int column, db::Statement& st, int sc) {
+    const ColumnDecl& col = scratch.decl().columns[column];
+    if (st.kind(sc) == ValueKind::Null) return Param::null();
+    if (!fromStored(scratch, column, col, st, sc)) return copyOf(st, sc);
+    return toParam(col, scratch.slot(column));
+}
+
+namespace {
+
 // A key value of a row as the key compares it: a text without its trailing blanks, which
 // the comparisons ignore (what is left of it is kept as stored, case and length included).
 Param keyValueOf(const ColumnDecl& col, Param p) {

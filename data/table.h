@@ -40,6 +40,13 @@ struct OpenWaits {
 void setOpenWaits(const OpenWaits& waits);
 OpenWaits openWaits();
 
+// A value read from a table, as this program writes it: read by the rules of a table read
+// and bound as a write binds it. NULL stays NULL (a unique column may hold it more than
+// once). A value that does not convert comes back as it was read, so
+// that a copy of the table holds it as the original does and a read of the copy fails on it
+// alike. `scratch` is a record of the table, used for the conversion.
+db::Param writtenForm(Record& scratch, int column, db::Statement& st, int sourceColumn);
+
 class Table {
 public:
     Table(Context& ctx, const TableDecl& decl);

@@ -40,6 +40,22 @@ std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt) {
     return matrix.get(kBandRate[band - 1]);
 }
 
+namespace {
+
+const std::vector<TableId> kTablesUsed{TableId::Contacts,       TableId::Control,     TableId::DiaryAttFees,     TableId::DocumentChargesFees,
+                                       TableId::FeesImported,   TableId::Handlers,    TableId::ChargingMatrix,   TableId::Diary,
+                                       TableId::DiaryAttachments, TableId::Matters,   TableId::SQLResult,        TableId::SQLResultD,
+                                       TableId::TasksCodes,     TableId::TimeDayBook};
+
+}  // namespace
+
+std::vector<db::TableRows> tablesToCopy() {
+    std::vector<db::TableRows> rows;
+    for (TableId t : kTablesUsed)
+        rows.push_back(t == TableId::TimeDayBook || t == TableId::FeesImported ? db::TableRows::none(t) : db::TableRows::all(t));
+    return rows;
+}
+
 FeeImport::FeeImport(Session s, ui::ProgressView& view) : Process(s.ui, view), s_(s) {}
 
 FeeImport::~FeeImport() = default;
@@ -50,11 +66,7 @@ bool FeeImport::prepare() {
     ctx.globalRequest = 0;
     ctx.globalResponse = 0;
     localResponse_ = RequestCancelled;
-    tables_ = std::make_unique<TableUse>(
-        s_, std::initializer_list<TableId>{TableId::Contacts, TableId::Control, TableId::DiaryAttFees, TableId::DocumentChargesFees,
-                                           TableId::FeesImported, TableId::Handlers, TableId::ChargingMatrix, TableId::Diary,
-                                           TableId::DiaryAttachments, TableId::Matters, TableId::SQLResult, TableId::SQLResultD,
-                                           TableId::TasksCodes, TableId::TimeDayBook});
+    tables_ = std::make_unique<TableUse>(s_, kTablesUsed);
     if (!tables_->ok()) {
         tables_.reset();
         ctx.globalResponse = RequestCancelled;

@@ -30,6 +30,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "data/copy_tables.h"
 #include "data/decimal.h"
 #include "data/record.h"
 #include "fees/fee_observer.h"
@@ -50,6 +51,12 @@ int bandOf(const Record& matrix, const Decimal& debt);
 
 // The charge of a fee whose debt lies in no band (or whose matrix row is missing).
 inline const Decimal kNoBandCharge = Decimal::fromMantissa(111, 2);  // 1.11
+
+// What a copy of the database must hold for the import to run on it as on the database
+// itself: every table the import reads or writes, without the rows of the time day book and
+// the imported-fees log, which it only adds to. A dry run on a server database runs on such
+// a copy.
+std::vector<db::TableRows> tablesToCopy();
 
 class FeeImport : public ui::Process {
 public:

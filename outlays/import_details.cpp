@@ -13,16 +13,35 @@ OutlayImport::OutlayImport(Session s, ui::ProgressView& view, int32_t lastTrackR
     : Process(s.ui, view), s_(s), productIni_(std::move(productIni)), lastTrackRef_(lastTrackRef), lastProcessed_(lastTrackRef),
       posting_(s), journal_(productIni_ + kJournalSuffix) {}
 
+namespace {
+
+const std::vector<TableId> kTablesUsed{TableId::BatchDetails, TableId::BatchH,   TableId::Control,    TableId::DocumentCharges,
+                                       TableId::Diary,        TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
+                                       TableId::SQLResult,    TableId::SQLResultD};
+
+}  // namespace
+
+std::vector<db::TableRows> tablesToCopy(const std::string& journalPath) {
+    std::vector<int64_t> prefs;
+    std::vector<JournalEntry> entries;
+    std::string error;
+    // A journal that cannot be read is met by the run itself, which says so.
+    if (PostingJournal(journalPath).read(entries, error))
+        for (const JournalEntry& e : entries)
+            for (const JournalEntry::Line& l : e.lines) prefs.push_back(l.pref);
+    std::vector<db::TableRows> rows;
+    for (TableId t : kTablesUsed)
+        rows.push_back(t == TableId::BatchDetails ? db::TableRows::where(t, BAD::PREF.index, prefs) : db::TableRows::all(t));
+    return rows;
+}
+
 OutlayImport::~OutlayImport() { releaseImportLock(); }
 
 bool OutlayImport::prepare() {
     Context& ctx = s_.ctx;
     ctx.globalRequest = 0;
     ctx.globalResponse = 0;
-    tables_ = std::make_unique<TableUse>(
-        s_, std::initializer_list<TableId>{TableId::BatchDetails, TableId::BatchH, TableId::Control, TableId::DocumentCharges,
-                                           TableId::Diary, TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
-                                           TableId::SQLResult, TableId::SQLResultD});
+    tables_ = std::make_unique<TableUse>(s_, kTablesUsed);
     if (!tables_->ok() || !takeImportLock() || !settleJournal()) {
         releaseImportLock();
         journal_.close();

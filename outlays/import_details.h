@@ -17,7 +17,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "data/copy_tables.h"
 #include "data/table.h"
 #include "maintenance/integrity.h"
 #include "outlays/batch_posting.h"
@@ -36,6 +38,12 @@ inline constexpr const char* kLastTrackRefKey = "LastTrackRef";
 inline constexpr const char* kJournalSuffix = ".journal";
 // The application lock that lets one outlay import at a time post to a database.
 inline constexpr const char* kImportLockName = "outlay-import";
+
+// What a copy of the database must hold for the import to run on it as on the database
+// itself: every table the import reads or writes, and of the batch lines (which the import
+// only adds to) the lines the posting journal `journalPath` names, which the start of a run
+// looks for. A dry run on a server database runs on such a copy.
+std::vector<db::TableRows> tablesToCopy(const std::string& journalPath);
 
 class OutlayImport : public ui::Process {
 public:

@@ -150,8 +150,8 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
 
 // An import with its lines recorded: a dry run on copies of the database and the product
 // INI file, or a real run that ends with the run summary and a line in the run log.
-int recordedImport(const std::string& command, std::string_view what, const RecordedFactory& make, bool dryRun,
-                   const std::string& csvFile) {
+int recordedImport(const std::string& command, std::string_view what, const RecordedFactory& make, const CopyPlan& copyPlan,
+                   bool dryRun, const std::string& csvFile) {
     const Globals& g = startUp();
     db::Settings settings = g.connection.db;
     std::string productIni = productIniPath();
@@ -160,23 +160,25 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     record.dryRun = dryRun;
     DryRunSpace space;
     if (dryRun) {
-        if (settings.driver != "sqlite") {
-            errorLine(stderr, "a dry run needs an embedded database (driver=sqlite in " + g.connectionIni +
-                                  "); on a server database it is not available yet");
-            return ExitFailed;
-        }
+        const bool embedded = settings.driver == "sqlite";
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(settings.database, ec)) {
+        if (embedded && !std::filesystem::is_regular_file(settings.database, ec)) {
             errorLine(stderr, "the " + std::string(what) + " cannot open the database (settings from " + g.connectionIni +
                                   "): " + settings.database + " is not there");
             return ExitFailed;
         }
+        if (!embedded && !copyPlan) {
+            errorLine(stderr, "the " + std::string(what) + " of this build has no dry run on a server database");
+            return ExitNotBuilt;
+        }
         std::string error;
         // The outlay import's posting journal goes with the product INI file.
-        if (!space.make(settings.database, productIni, ".journal", error)) {
-            errorLine(stderr, "the dry run cannot start: " + error);
+        if (!space.make(settings, embedded ? std::vector<db::TableRows>{} : copyPlan(productIni), productIni, ".journal", error)) {
+            errorLine(stderr, "the dry run cannot start (settings from " + g.connectionIni + "): " + error);
             return ExitFailed;
         }
+        settings = db::Settings{};
+        settings.driver = "sqlite";
         settings.database = space.database();
         productIni = space.productIni();
     }
@@ -224,7 +226,7 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
 }
 
 int importCommand(const std::vector<std::string>& args, std::string_view what, const ProcessFactory& make,
-                  const RecordedFactory& recorded) {
+                  const RecordedFactory& recorded, const CopyPlan& copyPlan) {
     bool dryRun = false;
     std::string csvFile;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -243,7 +245,7 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
             return ExitFailed;
         }
     }
-    if (recorded) return recordedImport(args[0], what, recorded, dryRun, csvFile);
+    if (recorded) return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile);
     if (!make) {
         errorLine(stderr, std::string("the ") + std::string(what) + " is not built yet");
         return ExitNotBuilt;
@@ -333,7 +335,8 @@ std::string usage() {
            "  marrowgate import-outlays|import-fees --dry-run [--csv FILE]\n"
            "                                    what the import would post, line by line, with totals\n"
            "                                    and exceptions; nothing in the database or the INI files\n"
-           "                                    changes (embedded database only)\n"
+           "                                    changes (on a server database the run works on a copy of\n"
+           "                                    the tables it reads, taken without locking a row)\n"
            "                                    --csv FILE: the lines as CSV (also after a real run)\n"
            "                                    A real import ends with its summary on standard error and\n"
            "                                    a line in marrowgate-runs.log beside Quillerton.ini\n"
@@ -411,8 +414,8 @@ int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)
     }
     if (command == "init-db") return initDb(args);
     if (command == "schema") return schema(args);
-    if (command == "import-outlays") return importCommand(args, "outlay import", jobs.outlays, jobs.recordedOutlays);
-    if (command == "import-fees") return importCommand(args, "fee import", jobs.fees, jobs.recordedFees);
+    if (command == "import-outlays") return importCommand(args, "outlay import", jobs.outlays, jobs.recordedOutlays, jobs.outlayCopy);
+    if (command == "import-fees") return importCommand(args, "fee import", jobs.fees, jobs.recordedFees, jobs.feeCopy);
     if (command == "report") {
         if (!jobs.report) {
             errorLine(stderr, "the reports are not built yet");

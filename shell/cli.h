@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "data/backend.h"
+#include "data/copy_tables.h"
 #include "maintenance/integrity.h"
 #include "shell/run_record.h"
 #include "ui/console.h"
@@ -108,6 +109,10 @@ struct RecordedImport {
 };
 using RecordedFactory = std::function<RecordedImport(const ImportRequest&)>;
 
+// What a dry run on a server database copies of it for an import, given the product INI
+// file (see data/copy_tables.h).
+using CopyPlan = std::function<std::vector<db::TableRows>(const std::string& productIni)>;
+
 struct ImportJobs {
     ProcessFactory outlays;  // empty: not part of this build
     ProcessFactory fees;
@@ -115,6 +120,9 @@ struct ImportJobs {
     // the CSV files, the run summary and the run log. Empty: the plain factories above run.
     RecordedFactory recordedOutlays;
     RecordedFactory recordedFees;
+    // What their dry runs copy of a server database; empty: no dry run on a server.
+    CopyPlan outlayCopy;
+    CopyPlan feeCopy;
     // The report command ("report" and its arguments); empty: not part of this build.
     std::function<int(const std::vector<std::string>& args)> report;
 };

@@ -6,6 +6,8 @@
 
 #include "data/snapshot.h"
 
+#include <memory>
+
 #ifndef _WIN32
 #include <signal.h>
 #include <unistd.h>
@@ -50,8 +52,28 @@ void DryRunSpace::remove() {
     folder_.clear();
 }
 
-bool DryRunSpace::make(const std::string& database, const std::string& productIni, const std::string& journalSuffix,
-                       std::string& error) {
+bool DryRunSpace::copyDatabase(const db::Settings& settings, const std::vector<db::TableRows>& serverTables, std::string& error) {
+    if (settings.driver == "sqlite") {
+        database_ = (folder_ / fs::path(settings.database).filename()).string();
+        if (Error e = db::snapshotDatabase(settings.database, database_)) {
+            error = "cannot take a copy of the database: " + e.driverText;
+            return false;
+        }
+        return true;
+    }
+    database_ = (folder_ / "server-copy.db").string();
+    Error e;
+    std::unique_ptr<db::Connection> server = db::connect(settings, e);
+    if (server) e = db::copyTables(*server, database_, serverTables);
+    if (e) {
+        error = "cannot take a copy of the database " + settings.database + ": " + (e.driverText.empty() ? e.text : e.driverText);
+        return false;
+    }
+    return true;
+}
+
+bool DryRunSpace::make(const db::Settings& settings, const std::vector<db::TableRows>& serverTables, const std::string& productIni,
+                       const std::string& journalSuffix, std::string& error) {
     std::error_code ec;
     const fs::path base = fs::temp_directory_path(ec);
     if (ec) {
@@ -72,9 +94,7 @@ bool DryRunSpace::make(const std::string& database, const std::string& productIn
         error = "cannot make a temporary folder in " + base.string();
         return false;
     }
-    database_ = (folder_ / fs::path(database).filename()).string();
-    if (Error e = db::snapshotDatabase(database, database_)) {
-        error = "cannot take a copy of the database: " + e.driverText;
+    if (!copyDatabase(settings, serverTables, error)) {
         remove();
         return false;
     }

@@ -10,18 +10,21 @@
 // Other stations do not wait on a dry run: the snapshot is one read of the database file,
 // which in WAL mode holds back no writer, and nothing else of the run touches the real file.
 //
-// On a server database (the ODBC backend) there is no file to copy. A dry run there would
-// run each attachment (or diary entry) in its transaction as usual and roll it back instead of
-// committing it, keeping the numbers it took in memory for the next one. It would then hold,
-// for the length of one attachment and no longer, what a real run holds for it: the update
-// lock on the control row, and the row locks of the headers, lines and time entries it
-// wrote (on the open batch headers it totals, too). The lock "outlay-import" is taken for
-// the run as a real run takes it, so a real import and a dry run do not run together.
-// That mode is not built: a dry run on a server is refused.
+// On a server database (the ODBC backend) the folder holds instead a copy, in a new embedded
+// database, of the tables the import reads and writes (data/copy_tables.h), and the import
+// runs on it as above. The copy is read from one snapshot of the server in a transaction
+// that only reads: on PostgreSQL it takes no row lock at all, on SQL Server each read holds
+// its share locks only while it reads (none with READ_COMMITTED_SNAPSHOT on), so no station
+// ever waits on a dry run for longer than the read of one page of rows. Nothing is written to
+// the server, and the server's application lock of the outlay import is not taken: a dry run
+// runs beside a real import, and lists what would be posted from the state it copied.
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "data/backend.h"
+#include "data/copy_tables.h"
 #include "data/errors.h"
 
 namespace mg::shell {
@@ -33,10 +36,14 @@ public:
     DryRunSpace(const DryRunSpace&) = delete;
     DryRunSpace& operator=(const DryRunSpace&) = delete;
 
-    // Makes the folder, snapshots `database` and copies `productIni` and its journal (those
-    // that exist). False with `error` set when any of it fails (the folder is then removed).
-    bool make(const std::string& database, const std::string& productIni, const std::string& journalSuffix, std::string& error);
+    // Makes the folder, copies the database of `settings` into it (a snapshot of an embedded
+    // database; of a server database the rows `serverTables` names) and copies `productIni`
+    // and its journal (those that exist). False with `error` set when any of it fails (the
+    // folder is then removed).
+    bool make(const db::Settings& settings, const std::vector<db::TableRows>& serverTables, const std::string& productIni,
+              const std::string& journalSuffix, std::string& error);
 
+    // The embedded database the dry run works on.
     const std::string& database() const { return database_; }
     const std::string& productIni() const { return productIni_; }
     const std::filesystem::path& folder() const { return folder_; }
@@ -45,6 +52,8 @@ public:
     void remove();
 
 private:
+    bool copyDatabase(const db::Settings& settings, const std::vector<db::TableRows>& serverTables, std::string& error);
+
     std::filesystem::path folder_;
     std::string database_;
     std::string productIni_;

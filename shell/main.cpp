@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     };
     jobs.recordedOutlays = &mg::shell::recordedOutlayImport;
     jobs.recordedFees = &mg::shell::recordedFeeImport;
+    jobs.outlayCopy = [](const std::string& productIni) { return mg::outlays::tablesToCopy(productIni + mg::outlays::kJournalSuffix); };
+    jobs.feeCopy = [](const std::string&) { return mg::fees::tablesToCopy(); };
     jobs.report = &mg::shell::reportCommand;
     return mg::shell::runCommandLine(argc, argv, jobs, &mg::shell::runDesktop);
 }

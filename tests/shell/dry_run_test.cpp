@@ -244,7 +244,7 @@ TEST(DryRunCommand, HelpAndWrongUseSayWhatIsWrong) {
     } cases[] = {
         {{"import-outlays", "--dry-run", "--csv"}, "--csv needs the name of the CSV file"},
         {{"import-fees", "--dryrun"}, "takes no arguments other than --dry-run and --csv FILE"},
-        {{"import-fees", "--dry-run"}, "a dry run needs an embedded database"},
+        {{"import-fees", "--dry-run"}, "the dry run cannot start (settings from "},
     };
     for (const Case& c : cases) {
         ProgramRun r = runProgram(dir.path(), c.args);

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "data/backend.h"
+#include "data/lock_file.h"
 #include "program.h"
 #include "shell_support.h"
 
@@ -173,6 +174,63 @@ TEST_F(OnServer, TwoStationsImportingAtOnceGetOneRunAndNeverShareANumber) {
     EXPECT_GT(std::stoll(serverRows(database_, "SELECT count(*) FROM batchdetails")[0]), 100);
 }
 
+// Dry runs on the server work on a copy of its tables: they list what the real runs then post,
+// line by line (also into the open batches an earlier run made), and change nothing on the
+// server or in the INI files, even when killed, while another station holds the control row
+// and the outlay import's lock.
+TEST_F(OnServer, DryRunsListWhatTheRealRunsPostAndChangeAndWaitForNothing) {
+    TempFolder dir;
+    writeFile(dir.file("vorn.ini"), serverIni(database_));
+    writeFile(dir.file("Quillerton.ini"), "[DocumentOutlays]\r\nLastTrackRef=0\r\n");
+    ASSERT_EQ(runProgram(dir.path(), {"init-db", "--demo"}).status, 0);
+    const auto everything = [&] {
+        std::vector<std::string> all;
+        for (const char* t : {"batchh", "batchdetails", "control", "timedaybook", "feesimported", "diaryattachments"})
+            for (std::string& row : serverRows(database_, std::string("SELECT * FROM ") + t)) all.push_back(t + (": " + row));
+        return all;
+    };
+    Error err;
+    auto station = db::connect(serverSettings(database_), err);
+    ASSERT_TRUE(station) << err.driverText;
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        if (round == 2) {  // more attachments, for the open batches of the first round
+            ASSERT_FALSE(station->exec("CREATE TEMP TABLE x AS SELECT * FROM diaryattachments WHERE trackreference <= 20021; "
+                                       "UPDATE x SET trackreference = trackreference + 1000, fees = 0; INSERT INTO diaryattachments "
+                                       "SELECT * FROM x; DROP TABLE x"));
+        }
+        const auto before = everything();
+        const std::string ini = readFile(dir.file("Quillerton.ini"));
+        // Another station is in the middle of an outlay import.
+        bool granted = false;
+        db::LockHolder holder;
+        ASSERT_FALSE(station->tryApplicationLock("outlay-import", granted, holder));
+        ASSERT_TRUE(granted);
+        ASSERT_FALSE(station->begin(5));
+        ASSERT_FALSE(station->exec("SELECT * FROM control FOR UPDATE"));
+        const pid_t killed = startProgram(MG_MARROWGATE_PATH, dir.path(), {"import-outlays", "--dry-run"});
+        killAfter(killed, static_cast<int>(std::random_device{}() % 150));
+        for (const char* command : {"import-outlays", "import-fees"}) {
+            ProgramRun r = runProgram(dir.path(), {command, "--dry-run", "--csv", std::string(command) + "-dry.csv"});
+            EXPECT_EQ(r.status, 0) << command << ": " << r.err;
+        }
+        station->rollback();
+        station->releaseApplicationLock("outlay-import");
+        EXPECT_EQ(everything(), before) << "a dry run writes nothing to the server";
+        EXPECT_EQ(readFile(dir.file("Quillerton.ini")), ini);
+        for (const char* command : {"import-outlays", "import-fees"}) {
+            ProgramRun r = runProgram(dir.path(), {command, "--csv", std::string(command) + "-real.csv"});
+            EXPECT_EQ(r.status, 0) << command << ": " << r.err;
+            const std::string dry = readFile(dir.file(std::string(command) + "-dry.csv"));
+            EXPECT_EQ(readFile(dir.file(std::string(command) + "-real.csv")), dry) << command;
+            EXPECT_GT(std::count(dry.begin(), dry.end(), '\n'), 10) << command;
+            if (round == 2 && std::string(command) == "import-outlays") {
+                EXPECT_FALSE(contains(dry, ",new,")) << "the lines go into the first round's open batches:\n" << dry;
+            }
+        }
+    }
+}
+
 TEST_F(OnServer, AWrongDatabaseOrLoginGivesOneLineAndWritesNothing) {
     struct Case {
         const char* what;
@@ -209,8 +267,10 @@ TEST(ServerConnection, NoServerOrNoDriverGivesOneLineWithTheDriversWords) {
         SCOPED_TRACE(c.what);
         TempFolder dir;
         writeFile(dir.file("vorn.ini"), c.ini);
-        for (const char* command : {"import-outlays", "import-fees"}) {
-            ProgramRun r = runProgram(dir.path(), {command});
+        for (const std::vector<std::string>& command :
+             {std::vector<std::string>{"import-outlays"}, {"import-fees"}, {"import-fees", "--dry-run"}}) {
+            SCOPED_TRACE(command.back());
+            ProgramRun r = runProgram(dir.path(), command);
             EXPECT_EQ(r.status, 1) << r.err;
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
             EXPECT_TRUE(contains(r.err, "vorn.ini")) << r.err;
