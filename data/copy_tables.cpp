@@ -108,9 +108,35 @@ Error copyTables(Connection& source, const std::string& target, const std::vecto
     if (!to) return err;
     if (Error e = source.beginReadOnly()) return e;
     int64_t copied = 0;
-    Error e = to->begin(5);
+    // The file is thrown away if the machine stops: nothing of it needs to reach the disk
+    // before the end.
+    Error e = to->exec("PRAGMA synchronous=OFF");
+    if (!e) e = to->begin(5);
+    // The indexes of the tables that get rows are made again once the rows are in: built in
+    // one go from the rows, they cost a fraction of what keeping them up row by row does.
+    std::vector<std::string> indexes;
+    for (size_t i = 0; !e && i < tables.size(); ++i) {
+        const TableDecl& t = decl(tables[i].table);
+        if (t.isView() || t.isResultTable() || (tables[i].column >= 0 && tables[i].values.empty())) continue;
+        Statement* st = to->prepare("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL", err);
+        if (!st) {
+            e = err;
+            break;
+        }
+        st->bind(1, Param::str(std::string(t.storageName())));
+        std::vector<std::string> names;
+        while (st->step(err)) {
+            names.push_back(st->text(0));
+            indexes.push_back(st->text(1));
+        }
+        st->reset();
+        if ((e = err)) break;
+        for (const std::string& n : names)
+            if ((e = to->exec("DROP INDEX " + to->dialect().quoteName(n)))) break;
+    }
     for (size_t i = 0; !e && i < tables.size(); ++i) e = copyTable(source, *to, tables[i], copied);
     source.rollback();
+    for (size_t i = 0; !e && i < indexes.size(); ++i) e = to->exec(indexes[i]);
     if (e) to->rollback();
     else e = to->commit();
     if (rowsCopied) *rowsCopied = copied;
