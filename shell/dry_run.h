@@ -12,12 +12,14 @@
 //
 // On a server database (the ODBC backend) the folder holds instead a copy, in a new embedded
 // database, of the tables the import reads and writes (data/copy_tables.h), and the import
-// runs on it as above. The copy is read from one snapshot of the server in a transaction
-// that only reads: on PostgreSQL it takes no row lock at all, on SQL Server each read holds
-// its share locks only while it reads (none with READ_COMMITTED_SNAPSHOT on), so no station
-// ever waits on a dry run for longer than the read of one page of rows. Nothing is written to
-// the server, and the server's application lock of the outlay import is not taken: a dry run
-// runs beside a real import, and lists what would be posted from the state it copied.
+// runs on it as above: the same steps and messages, its statements in the embedded
+// database's dialect. The copy only reads the server. On PostgreSQL it reads from one
+// snapshot in a read-only transaction and takes no row lock at all; on SQL Server it reads
+// page by page under READ COMMITTED, each page's share locks held only while that page is
+// read (none with READ_COMMITTED_SNAPSHOT on), so no station ever waits on a dry run for
+// longer than the read of one page of rows (and the tables are copied one after another, not
+// from one snapshot). The server's application lock of the outlay import is not taken: a dry
+// run runs beside a real import, and lists what would be posted from the state it copied.
 
 #include <filesystem>
 #include <string>
