@@ -74,6 +74,20 @@ TEST(CopyTables, CopiesTheRowsAskedForInTheProgramsOwnForm) {
         EXPECT_NE(onCopy.fileError().find("1,200.00"), std::string::npos) << onCopy.fileError();
     }
 
+    // On the server the copy reads from one snapshot and can write nothing.
+    if (!embedded) {
+        Context reader(db.settings());
+        ASSERT_FALSE(reader.connection()->beginReadOnly());
+        Error err;
+        db::Statement* st = reader.connection()->prepare(
+            "SELECT current_setting('transaction_isolation') || ' ' || current_setting('transaction_read_only')", err);
+        ASSERT_TRUE(st && st->step(err)) << err.driverText;
+        EXPECT_EQ(st->text(0), "repeatable read on");
+        st->reset();
+        EXPECT_TRUE(reader.connection()->exec("DELETE FROM BatchDetails")) << "a read-only transaction refuses a write";
+        reader.connection()->rollback();
+    }
+
     // Only the rows asked for; none of a table asked for without rows.
     const std::string some = (db.folder() / "some.db").string();
     ASSERT_FALSE(db::copyTables(*source.connection(), some,
