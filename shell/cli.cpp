@@ -336,7 +336,7 @@ std::string usage() {
            "                                    what the import would post, line by line, with totals\n"
            "                                    and exceptions; nothing in the database or the INI files\n"
            "                                    changes (on a server database the run works on a copy of\n"
-           "                                    the tables it reads, taken without locking a row)\n"
+           "                                    the tables it reads; the server is only read)\n"
            "                                    --csv FILE: the lines as CSV (also after a real run)\n"
            "                                    A real import ends with its summary on standard error and\n"
            "                                    a line in marrowgate-runs.log beside Quillerton.ini\n"
