@@ -96,6 +96,23 @@ Error copyTable(Connection& from, Connection& to, const TableRows& rows, int64_t
     return Error::ok();
 }
 
+// Drops the indexes of a table of the copy, adding the statements that make them again to
+// `indexes`.
+Error takeIndexes(Connection& to, const TableDecl& t, std::vector<std::string>& indexes) {
+    Error err;
+    Statement* st = to.prepare("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL", err);
+    if (!st) return err;
+    st->bind(1, Param::str(std::string(t.storageName())));
+    std::vector<std::string> names;
+    while (st->step(err)) {
+        names.push_back(st->text(0));
+        indexes.push_back(st->text(1));
+    }
+    st->reset();
+    for (size_t i = 0; !err && i < names.size(); ++i) err = to.exec("DROP INDEX " + to.dialect().quoteName(names[i]));
+    return err;
+}
+
 }  // namespace
 
 Error copyTables(Connection& source, const std::string& target, const std::vector<TableRows>& tables, int64_t* rowsCopied) {
@@ -117,24 +134,22 @@ Error copyTables(Connection& source, const std::string& target, const std::vecto
     std::vector<std::string> indexes;
     for (size_t i = 0; !e && i < tables.size(); ++i) {
         const TableDecl& t = decl(tables[i].table);
-        if (t.isView() || t.isResultTable() || (tables[i].column >= 0 && tables[i].values.empty())) continue;
-        Statement* st = to->prepare("SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL", err);
-        if (!st) {
-            e = err;
+        if (t.isResultTable()) continue;
+        // A table the source lacks is left out of the copy too: the work on the copy then
+        // meets its absence as the work on the source would (makes it, or reports it).
+        ObjectInfo info;
+        if ((e = source.describe(t.storageName(), info))) {
+            e = failedOn(t, e, "cannot read");
             break;
         }
-        st->bind(1, Param::str(std::string(t.storageName())));
-        std::vector<std::string> names;
-        while (st->step(err)) {
-            names.push_back(st->text(0));
-            indexes.push_back(st->text(1));
+        if (!info.exists) {
+            e = to->exec((t.isView() ? "DROP VIEW " : "DROP TABLE ") + to->dialect().tableName(t));
+            continue;
         }
-        st->reset();
-        if ((e = err)) break;
-        for (const std::string& n : names)
-            if ((e = to->exec("DROP INDEX " + to->dialect().quoteName(n)))) break;
+        const bool rows = tables[i].column < 0 || !tables[i].values.empty();
+        if (rows && !t.isView() && (e = takeIndexes(*to, t, indexes))) break;
+        e = copyTable(source, *to, tables[i], copied);
     }
-    for (size_t i = 0; !e && i < tables.size(); ++i) e = copyTable(source, *to, tables[i], copied);
     source.rollback();
     for (size_t i = 0; !e && i < indexes.size(); ++i) e = to->exec(indexes[i]);
     if (e) to->rollback();

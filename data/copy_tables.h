@@ -30,7 +30,8 @@ struct TableRows {
 
 // Makes the new database file `target` and copies into it the rows of `tables` read on
 // `source`. A view is copied as a table of its rows, in the order the source gives them;
-// pass-through result tables are skipped. `rowsCopied`, when given, gets the number of rows copied. On a
+// a table or view the source lacks is left out of the copy as well; pass-through result
+// tables are skipped. `rowsCopied`, when given, gets the number of rows copied. On a
 // failure the error names the table, and `target` is left for the caller to remove.
 Error copyTables(Connection& source, const std::string& target, const std::vector<TableRows>& tables, int64_t* rowsCopied = nullptr);
 

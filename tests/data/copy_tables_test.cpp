@@ -34,6 +34,7 @@ TEST(CopyTables, CopiesTheRowsAskedForInTheProgramsOwnForm) {
         db.exec("INSERT INTO Matters (CODE, ORIGINALDEBT) VALUES ('Q9', '1,200.00')");
     }
     const std::vector<std::string> waiting = db.column("SELECT NAME FROM DiaryAttFees");
+    db.exec("DROP TABLE TasksCodes");  // a table the practice's database lacks
 
     Context source(db.settings());
     ASSERT_TRUE(source.connection());
@@ -44,7 +45,7 @@ TEST(CopyTables, CopiesTheRowsAskedForInTheProgramsOwnForm) {
                                 {db::TableRows::all(TableId::BatchDetails), db::TableRows::all(TableId::Matters),
                                  db::TableRows::all(TableId::DiaryAttachments), db::TableRows::all(TableId::Diary),
                                  db::TableRows::all(TableId::DiaryAttFees), db::TableRows::all(TableId::SQLResult),
-                                 db::TableRows::none(TableId::TimeDayBook)},
+                                 db::TableRows::none(TableId::TimeDayBook), db::TableRows::all(TableId::TasksCodes)},
                                 &copied))
         << made.driverText;
     db::Settings s;
@@ -62,6 +63,7 @@ TEST(CopyTables, CopiesTheRowsAskedForInTheProgramsOwnForm) {
     // The view, as a table of the rows the source's view gave, in its order.
     EXPECT_EQ(copy.column("SELECT NAME FROM DiaryAttFees"), waiting);
     EXPECT_EQ(copy.count("SELECT count(*) FROM sqlite_master WHERE type = 'view'"), 0);
+    EXPECT_EQ(copy.count("SELECT count(*) FROM sqlite_master WHERE tbl_name = 'TasksCodes'"), 0) << "lacking there, lacking here";
 
     // The value that does not convert fails the read of the copy as it fails the source's.
     if (embedded) {
