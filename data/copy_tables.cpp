@@ -27,9 +27,10 @@ Error copyTable(Connection& from, Connection& to, const TableRows& rows, int64_t
         // A view becomes a table of the rows the source's view gives, in the order it gives
         // them: the program reads a view in that order, and the view of the copy could give
         // the same rows in another.
+        const Dialect& dst = to.dialect();
         std::string columns;
-        for (const ColumnDecl& c : t.columns) columns += (columns.empty() ? "" : ", ") + to.dialect().quoteName(c.name) + " " + to.dialect().columnType(c);
-        const std::string name = to.dialect().tableName(t);
+        for (const ColumnDecl& c : t.columns) columns += (columns.empty() ? "" : ", ") + dst.quoteName(c.name) + " " + dst.columnType(c);
+        const std::string name = dst.tableName(t);
         if (Error e = to.exec("DROP VIEW " + name)) return failedOn(t, e, "cannot write the copy of");
         if (Error e = to.exec("CREATE TABLE " + name + " (" + columns + ")")) return failedOn(t, e, "cannot write the copy of");
     }

@@ -42,10 +42,11 @@ std::optional<Decimal> bandRate(const Record& matrix, const Decimal& debt) {
 
 namespace {
 
-const std::vector<TableId> kTablesUsed{TableId::Contacts,       TableId::Control,     TableId::DiaryAttFees,     TableId::DocumentChargesFees,
-                                       TableId::FeesImported,   TableId::Handlers,    TableId::ChargingMatrix,   TableId::Diary,
-                                       TableId::DiaryAttachments, TableId::Matters,   TableId::SQLResult,        TableId::SQLResultD,
-                                       TableId::TasksCodes,     TableId::TimeDayBook};
+// The tables the import opens, in the order it opens them.
+const std::vector<TableId> kTablesUsed{TableId::Contacts, TableId::Control, TableId::DiaryAttFees, TableId::DocumentChargesFees,
+                                       TableId::FeesImported, TableId::Handlers, TableId::ChargingMatrix, TableId::Diary,
+                                       TableId::DiaryAttachments, TableId::Matters, TableId::SQLResult, TableId::SQLResultD,
+                                       TableId::TasksCodes, TableId::TimeDayBook};
 
 }  // namespace
 

@@ -15,9 +15,10 @@ OutlayImport::OutlayImport(Session s, ui::ProgressView& view, int32_t lastTrackR
 
 namespace {
 
-const std::vector<TableId> kTablesUsed{TableId::BatchDetails, TableId::BatchH,   TableId::Control,    TableId::DocumentCharges,
-                                       TableId::Diary,        TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
-                                       TableId::SQLResult,    TableId::SQLResultD};
+// The tables the import opens, in the order it opens them.
+const std::vector<TableId> kTablesUsed{TableId::BatchDetails, TableId::BatchH, TableId::Control, TableId::DocumentCharges,
+                                       TableId::Diary, TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
+                                       TableId::SQLResult, TableId::SQLResultD};
 
 }  // namespace
 
