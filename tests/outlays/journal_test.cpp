@@ -2,10 +2,13 @@
 // (an attachment committed but not yet counted in the INI file is not posted again; one rolled
 // back is posted; a line cut short is no entry).
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
 #include "outlay_fixture.h"
+#include "outlays/import_details.h"
 #include "outlays/posting_journal.h"
 
 namespace mg::test {
@@ -78,6 +81,33 @@ protected:
     }
     long long linesOf(int ref) { return count("BatchDetails", "MATTER = 'M" + std::to_string(ref) + "'"); }
 };
+
+// A dry run on a server copies of the batch lines only those the journal names: the lines
+// the start of the run looks up to settle what a dead run left.
+TEST(JournalLines, ADryRunsCopyTakesTheBatchLinesTheJournalNames) {
+    const auto batchLines = [](const std::string& journal) {
+        for (const db::TableRows& t : outlays::tablesToCopy(journal))
+            if (t.table == TableId::BatchDetails) return t;
+        return db::TableRows::all(TableId::Count);
+    };
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("mg-journal-copy-test-" + std::to_string(::getpid()) + ".journal")).string();
+    std::filesystem::remove(path);
+    db::TableRows none = batchLines(path);
+    EXPECT_EQ(none.column, BAD::PREF.index);
+    EXPECT_TRUE(none.values.empty()) << "no journal: no batch line";
+
+    JournalEntry a, b;
+    a.trackRef = 7;
+    a.lines = {{5002, 101}, {5004, 102}};
+    b.trackRef = 8;
+    b.headers = {{103, 5005}};  // a header without lines: nothing of the lines to look up
+    std::ofstream(path, std::ios::binary) << outlays::formatEntry(a) << "\n" << outlays::formatEntry(b) << "\n";
+    db::TableRows named = batchLines(path);
+    EXPECT_EQ(named.column, BAD::PREF.index);
+    EXPECT_EQ(named.values, (std::vector<int64_t>{5002, 5004}));
+    std::filesystem::remove(path);
+}
 
 TEST_F(Settle, WhatADeadRunLeftIsCountedOnceAndNeverPostedAgain) {
     // Attachments 1 and 2 are committed, 3 is not; the INI file may lag behind the commits.
