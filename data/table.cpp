@@ -391,9 +391,25 @@ db::Connection* Table::conn() { return ctx_.connection(); }
 
 bool Table::writable() const { return (mode_ & 0x0F) != ReadOnly && !decl_->isView() && !decl_->isResultTable(); }
 
-std::string Table::rowIdentity() const {
-    const db::Connection* c = ctx_.connection();
-    return c ? c->dialect().rowIdentity(*decl_) : std::string();
+const std::string& Table::rowIdentity() const {
+    if (!rowIdentity_) {
+        static const std::string none;
+        const db::Connection* c = ctx_.connection();
+        if (!c) return none;
+        rowIdentity_ = c->dialect().rowIdentity(*decl_);
+    }
+    return *rowIdentity_;
+}
+
+int Table::identityColumn() const {
+    if (!identityColumn_) {
+        const db::Connection* c = ctx_.connection();
+        if (!c) return -1;
+        identityColumn_ = -1;
+        for (size_t i = 0; i < decl_->columns.size(); ++i)
+            if (c->dialect().quoteName(decl_->columns[i].name) == rowIdentity()) identityColumn_ = static_cast<int>(i);
+    }
+    return *identityColumn_;
 }
 
 bool Table::lockReads() const { return ctx_.transactionDepth() > 0 && writable(); }
@@ -512,6 +528,8 @@ int Table::create() {
     }
     if (int rc = ctx_.commit()) return rc;
     selectList_.clear();
+    rowIdentity_.reset();
+    identityColumn_.reset();
     return okay();
 }
 
@@ -1094,13 +1112,10 @@ int Table::add() {
             if (Error e = c->exec(s)) return fail(e);
         }
     }
-    else if (const std::string identity = rowIdentity(); !identity.empty()) {
+    else if (const int i = identityColumn(); i >= 0) {
         // The row is identified by a whole-number key column: its value as written.
-        for (size_t i = 0; i < decl_->columns.size(); ++i)
-            if (d.quoteName(decl_->columns[i].name) == identity) {
-                const Slot& sl = rec_.slot(static_cast<int>(i));
-                id = decl_->columns[i].type == ColType::Decimal ? sl.dec.toInt64() : sl.i;
-            }
+        const Slot& sl = rec_.slot(i);
+        id = decl_->columns[i].type == ColType::Decimal ? sl.dec.toInt64() : sl.i;
     }
     if (assign) {
         if (decl_->columns[numbered].type == ColType::Decimal) rec_.slot(numbered).dec = Decimal(id);

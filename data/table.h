@@ -157,8 +157,12 @@ private:
     const std::string& selectList();
     // The expression that identifies a row in this database, "" when the table has none
     // (a view, or a server table without a whole-number key): such a table is read whole.
-    std::string rowIdentity() const;
+    // The expression of the row identity in the connection's dialect (data/dialect.h), worked
+    // out once per table; "" without a connection.
+    const std::string& rowIdentity() const;
     bool hasRowIdentity() const { return !rowIdentity().empty(); }
+    // The column the row identity names when it is a whole-number key column, else -1.
+    int identityColumn() const;
     // Reads inside a transaction of a table open for writing keep their rows locked.
     bool lockReads() const;
     // A key column as statements compare and order it.
@@ -219,6 +223,8 @@ private:
     bool sqlActive_ = false;
 
     std::string selectList_;
+    mutable std::optional<std::string> rowIdentity_;
+    mutable std::optional<int> identityColumn_;
 };
 
 // A read over one table in a key order (or its natural order), limited by a filter
