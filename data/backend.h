@@ -95,10 +95,11 @@ public:
     virtual Error beginReadOnly() = 0;
     virtual Error commit() = 0;
     virtual Error rollback() = 0;
-    // Nested transactions inside the outermost one.
-    virtual Error savepoint(int depth) = 0;
-    virtual Error release(int depth) = 0;
-    virtual Error rollbackTo(int depth) = 0;
+    // Nested transactions inside the outermost one, in the statements of the connection's
+    // dialect (data/dialect.cpp).
+    Error savepoint(int depth);
+    Error release(int depth);
+    Error rollbackTo(int depth);
 
     // The value the database numbered the last insert with (an insert that does not give
     // it back as its row).

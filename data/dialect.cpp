@@ -346,6 +346,19 @@ std::string Dialect::script() const {
 
 // ---- the open checks' questions, one implementation for every backend --------------------
 
+Error Connection::savepoint(int depth) { return exec(dialect().savepoint(depth)); }
+
+Error Connection::release(int depth) {
+    const std::string s = dialect().release(depth);
+    return s.empty() ? Error::ok() : exec(s);
+}
+
+Error Connection::rollbackTo(int depth) {
+    Error e = exec(dialect().rollbackTo(depth));
+    if (!e) e = release(depth);
+    return e;
+}
+
 Error Connection::describe(std::string_view name, ObjectInfo& out) {
     out = ObjectInfo{};
     Error err;

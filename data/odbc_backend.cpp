@@ -308,17 +308,6 @@ public:
         endTransaction(false);
         return e;
     }
-    Error savepoint(int depth) override { return direct(dialect().savepoint(depth)); }
-    Error release(int depth) override {
-        std::string s = dialect().release(depth);
-        return s.empty() ? Error::ok() : direct(s);
-    }
-    Error rollbackTo(int depth) override {
-        Error e = direct(dialect().rollbackTo(depth));
-        if (!e) e = release(depth);
-        return e;
-    }
-
     int64_t lastInsertId() override {
         Error err;
         Statement* st = prepare(dialect_ == SqlDialect::SqlServer ? "SELECT SCOPE_IDENTITY()" : "SELECT lastval()", err);

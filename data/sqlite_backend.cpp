@@ -157,13 +157,6 @@ public:
         return e;
     }
     Error rollback() override { return exec("ROLLBACK"); }
-    Error savepoint(int depth) override { return exec("SAVEPOINT mg" + std::to_string(depth)); }
-    Error release(int depth) override { return exec("RELEASE mg" + std::to_string(depth)); }
-    Error rollbackTo(int depth) override {
-        Error e = exec("ROLLBACK TO mg" + std::to_string(depth));
-        if (!e) e = exec("RELEASE mg" + std::to_string(depth));
-        return e;
-    }
 
     int64_t lastInsertId() override { return sqlite3_last_insert_rowid(db_); }
     int64_t changes() override { return sqlite3_changes64(db_); }
