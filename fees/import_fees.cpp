@@ -295,11 +295,10 @@ bool FeeImport::priceFee() {
     ctx.set(TID::TIME, 1);
 
     const Decimal debt = (ctx.get(MAT::ORIGINALDEBT) + ctx.get(MAT::DEBTINTEREST) - ctx.get(MAT::DEBTCOLLECTED)).roundTo(2);
-    std::optional<Decimal> rate;
-    if (matrixFound) rate = bandRate(ctx.rec(TableId::ChargingMatrix), debt);
-    const Decimal charge = rate.value_or(kNoBandCharge);
+    const Record& matrix = ctx.rec(TableId::ChargingMatrix);
     debt_ = debt;
-    band_ = matrixFound ? bandOf(ctx.rec(TableId::ChargingMatrix), debt) : 0;
+    band_ = matrixFound ? bandOf(matrix, debt) : 0;
+    const Decimal charge = band_ ? matrix.get(kBandRate[band_ - 1]) : kNoBandCharge;
     if (matrixFound && band_ == 0)
         exception(FeeException::NoBand, std::string(ctx.trimmed(DAF::CASECODE)) + " (debt " + debt.toString(2) + ")");
     ctx.set(TID::RATE, charge);

@@ -210,7 +210,7 @@ BatchPosting::Step BatchPosting::matterAmount() {
     }
     debtBalanceNow_ = att_.amountDebt;
     att_.band = selectBand(debtBalanceNow_);
-    ctx.set(BAD::VALUE, selectBandAmount(debtBalanceNow_));
+    ctx.set(BAD::VALUE, bandAmount(att_.band));
     if (att_.band == 0)
         exception(OutlayException::NoBand, std::string(ctx.trimmed(DAT::CASECODE)) + " (debt " + debtBalanceNow_.toString(2) + ")");
     return Done;
@@ -344,9 +344,11 @@ int BatchPosting::selectBand(const Decimal& d) const {
     return 0;
 }
 
-Decimal BatchPosting::selectBandAmount(const Decimal& d) const {
+Decimal BatchPosting::selectBandAmount(const Decimal& d) const { return bandAmount(selectBand(d)); }
+
+Decimal BatchPosting::bandAmount(int band) const {
     Context& ctx = s_.ctx;
-    switch (selectBand(d)) {
+    switch (band) {
         case 1: return ctx.get(DCH::OUTLAYAMOUNT);
         case 2: return ctx.get(DCH::OUTLAYAMT2);
         case 3: return ctx.get(DCH::OUTLAYAMT3);

@@ -55,6 +55,8 @@ public:
 
     // The amount of the current charge row for an outstanding debt.
     Decimal selectBandAmount(const Decimal& debt) const;
+    // The charge row's amount of band 1 to 5, or the amount outside every band (0).
+    Decimal bandAmount(int band) const;
     // The band of the current charge row that holds the debt: 1 to 5, 0 for none.
     int selectBand(const Decimal& debt) const;
 
