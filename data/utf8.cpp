@@ -35,6 +35,15 @@ size_t length(std::string_view text) {
     return count;
 }
 
+bool wellFormed(std::string_view text) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t n = charBytes(text, at);
+        if (n == 1 && static_cast<unsigned char>(text[at]) >= 0x80) return false;
+        at += n;
+    }
+    return true;
+}
+
 size_t prefixBytes(std::string_view text, size_t characters) {
     size_t at = 0;
     for (size_t count = 0; count < characters && at < text.size(); ++count) at += charBytes(text, at);

@@ -18,6 +18,9 @@ namespace mg::utf8 {
 size_t charBytes(std::string_view text, size_t at);
 // The number of characters of the text.
 size_t length(std::string_view text);
+// Whether every character of the text is a well-formed UTF-8 sequence (what other readers of
+// the database, such as Python's sqlite3, need to read it at all).
+bool wellFormed(std::string_view text);
 // The byte length of the first `characters` characters (the whole text when it has fewer).
 size_t prefixBytes(std::string_view text, size_t characters);
 // The first `characters` characters of the text.

@@ -130,16 +130,6 @@ TEST(RecordRange, ValuesFitNamesTheFirstColumnOutOfRange) {
     EXPECT_FALSE(c.valuesFit(&why));
 }
 
-// Whether a text is well-formed UTF-8 (what a reader such as Python's sqlite3 needs).
-bool wellFormed(std::string_view s) {
-    for (size_t at = 0; at < s.size();) {
-        size_t n = utf8::charBytes(s, at);
-        if (n == 1 && static_cast<unsigned char>(s[at]) >= 0x80) return false;
-        at += n;
-    }
-    return true;
-}
-
 // Sizes count characters: a text is cut and padded by characters, never inside one, and
 // bytes that are not UTF-8 count one character each without being lost or changed.
 TEST(RecordText, TextsAreCutAndPaddedByCharactersNeverInsideOne) {
@@ -175,8 +165,8 @@ TEST(RecordText, TextsAreCutAndPaddedByCharactersNeverInsideOne) {
         Record r(decl(c.column.table));
         r.set(c.column, c.value);
         EXPECT_EQ(r.get(c.column), c.buffer);
-        if (wellFormed(c.value)) {
-            EXPECT_TRUE(wellFormed(r.get(c.column)));
+        if (utf8::wellFormed(c.value)) {
+            EXPECT_TRUE(utf8::wellFormed(r.get(c.column)));
         }
     }
     // The helper itself on the cases a buffer never meets.
@@ -405,7 +395,7 @@ TEST_F(RecordStore, AStoredValueThatDoesNotConvertFailsTheReadWith90) {
         EXPECT_NE(text.find(std::string("column ") + c.column + " of table " + std::string(t.storageName())), std::string::npos) << text;
         const std::string value = db.scalar(std::string("SELECT \"") + c.column + "\" FROM \"" + c.table + "\"");
         EXPECT_NE(text.find("'" + value + "'"), std::string::npos) << text;
-        EXPECT_TRUE(wellFormed(text)) << text;
+        EXPECT_TRUE(utf8::wellFormed(text)) << text;
         EXPECT_EQ(tab.next(), FileSystemErr) << "the read does not skip the row";
     }
 

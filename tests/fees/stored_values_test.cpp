@@ -10,16 +10,6 @@ namespace {
 
 const std::string e = "\xC3\xA9";  // é
 
-// Whether a text is well-formed UTF-8, as other readers of the database need it.
-bool wellFormed(std::string_view s) {
-    for (size_t at = 0; at < s.size();) {
-        size_t n = utf8::charBytes(s, at);
-        if (n == 1 && static_cast<unsigned char>(s[at]) >= 0x80) return false;
-        at += n;
-    }
-    return true;
-}
-
 std::string times(const std::string& s, int n) {
     std::string out;
     for (int i = 0; i < n; ++i) out += s;
@@ -53,7 +43,7 @@ TEST_F(FeeImportTest, AccentedDescriptionsAreEnteredWhole) {
         EXPECT_EQ(run(), RequestCompleted);
         EXPECT_EQ(db.column("SELECT COMMENT FROM TimeDayBook"), std::vector<std::string>{c.comment});
         EXPECT_EQ(db.column("SELECT COMMENT FROM FeesImported"), std::vector<std::string>{c.comment});
-        EXPECT_TRUE(wellFormed(db.scalar("SELECT COMMENT FROM TimeDayBook")));
+        EXPECT_TRUE(utf8::wellFormed(db.scalar("SELECT COMMENT FROM TimeDayBook")));
     }
 }
 
