@@ -42,6 +42,19 @@ void okCancel(std::vector<ui::ControlDef>& c, int y) {
     c.push_back({.kind = K::Button, .name = "?CANCEL", .text = "&Cancel", .x = kWidth - 49, .y = y, .w = 45, .h = 14, .tip = "Cancel operation"});
 }
 
+// The form's window: its caption, and one tab "General" on a sheet that ends above the OK
+// and Cancel buttons at `okY` (okCancel adds them last). Returns the list of its controls.
+std::vector<ui::ControlDef>& formWindow(ui::WindowDef& w, const std::string& caption, int okY) {
+    w.caption = caption;
+    w.width = kWidth;
+    w.height = okY + 20;
+    w.resizable = true;
+    auto& c = w.controls;
+    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = kWidth - 8, .h = okY - 8});
+    c.push_back({.kind = K::Tab, .name = "?TAB1", .text = "General", .in = "?CURRENTTAB"});
+    return c;
+}
+
 constexpr int kLimitW = 88, kArrowX = 172, kAmountX = 248, kAmountW = 50;
 
 ui::ControlDef arrow(int band, int y) {
@@ -56,14 +69,7 @@ ChargeFormDef outlays() {
     d.tableName = "DocumentCharges";
     d.primaryKeyName = "DCH:PK_DocumentCharges";
     d.tables = {TableId::DocumentCharges, TableId::TemplateDocuments, TableId::OutlayCode, TableId::Nominal};
-    ui::WindowDef& w = d.layout;
-    w.caption = "Document Charges";
-    w.width = kWidth;
-    w.height = kOkY + 20;
-    w.resizable = true;
-    auto& c = w.controls;
-    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = kWidth - 8, .h = kOkY - 8});
-    c.push_back({.kind = K::Tab, .name = "?TAB1", .text = "General", .in = "?CURRENTTAB"});
+    auto& c = formWindow(d.layout, "Document Charges", kOkY);
     codeRow(c, "?DCH:DOCUMENTNAME", "Document Code:", "@s10", 56, "?CALLLOOKUP", "?DCC:NAME", "@s100", 22);
     codeRow(c, "?DCH:OUTLAYCODE", "Outlay Code:", "@s4", 26, "?CALLLOOKUP:2", "?OUT:DESCRIPTION", "@s30", 38);
     codeRow(c, "?DCH:NOMINALCODE", "Nominal Code:", "@s10", 56, "?CALLLOOKUP:3", "?NOM:DESC", "@s30", 54);
@@ -125,14 +131,7 @@ ChargeFormDef fees() {
     d.primaryKeyName = "DCHF:PK_DocumentCharges";
     d.tables = {TableId::DocumentChargesFees, TableId::TemplateDocuments, TableId::TasksCodes};
     constexpr int okY = 78;
-    ui::WindowDef& w = d.layout;
-    w.caption = "Document Charges (Fees)";
-    w.width = kWidth;
-    w.height = okY + 20;
-    w.resizable = true;
-    auto& c = w.controls;
-    c.push_back({.kind = K::Sheet, .name = "?CURRENTTAB", .x = 4, .y = 4, .w = kWidth - 8, .h = okY - 8});
-    c.push_back({.kind = K::Tab, .name = "?TAB1", .text = "General", .in = "?CURRENTTAB"});
+    auto& c = formWindow(d.layout, "Document Charges (Fees)", okY);
     codeRow(c, "?DCHF:DOCUMENTNAME", "Document Code:", "@s10", 56, "?CALLLOOKUP", "?DCC:NAME", "@s100", 24);
     codeRow(c, "?DCHF:TASKCHARGECODE", "Task Charge Code:", "@s3", 22, "?CALLLOOKUP:2", "?TAS:DESC", "@s30", 42);
     okCancel(c, okY);
