@@ -1,9 +1,10 @@
 #pragma once
 // Small text helpers of the data layer: fixed-width text compares without its trailing
-// blanks, and names without regard to case.
+// blanks, names without regard to case, and cells of CSV files.
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 #include <string_view>
 
 namespace mg::text {
@@ -19,6 +20,18 @@ inline bool eqNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
+}
+
+// A cell of a CSV file: quoted, its quotes doubled, when it holds a comma, a quote or a line
+// break; as it is otherwise.
+inline std::string csvCell(std::string_view t) {
+    if (t.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(t);
+    std::string out = "\"";
+    for (char c : t) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
 }  // namespace mg::text

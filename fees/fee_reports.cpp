@@ -4,6 +4,7 @@
 
 #include "data/dates.h"
 #include "data/table.h"
+#include "data/text.h"
 #include "fees/report_layouts.h"
 
 namespace mg::fees {
@@ -11,22 +12,7 @@ namespace {
 
 using report::Fields;
 
-std::string text(std::string_view s) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-    return std::string(s);
-}
-
 }  // namespace
-
-std::string csvCell(std::string_view t) {
-    if (t.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(t);
-    std::string out = "\"";
-    for (char c : t) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 FeeReport::FeeReport(Session s, ui::ProgressView& view) : Process(s.ui, view), s_(s) {}
 
@@ -151,7 +137,7 @@ void FeeReport::printLine(const Fields& fields, std::string groupKey, std::vecto
 std::string FeeReport::csv() const {
     auto row = [](const std::vector<std::string>& cells) {
         std::string out;
-        for (size_t i = 0; i < cells.size(); ++i) out += (i ? "," : "") + csvCell(cells[i]);
+        for (size_t i = 0; i < cells.size(); ++i) out += (i ? "," : "") + text::csvCell(cells[i]);
         return out + "\r\n";
     };
     const std::vector<std::string> titles = csvTitles();
@@ -204,9 +190,9 @@ void FeesToImportReport::handleRow() {
     lookUp(TableId::Handlers, HAN::FEEEARN);
 
     Fields f;
-    const std::string fe = text(ctx.trimmed(DAF::FNCODE)), name = text(ctx.trimmed(HAN::NAME));
-    const std::string matter = text(ctx.trimmed(DAF::CASECODE)), description = text(ctx.trimmed(MAT::DESCRIPTION));
-    const std::string document = text(ctx.trimmed(DAF::NAME)), documentName = text(ctx.trimmed(DCC::NAME));
+    const std::string fe = std::string(ctx.trimmed(DAF::FNCODE)), name = std::string(ctx.trimmed(HAN::NAME));
+    const std::string matter = std::string(ctx.trimmed(DAF::CASECODE)), description = std::string(ctx.trimmed(MAT::DESCRIPTION));
+    const std::string document = std::string(ctx.trimmed(DAF::NAME)), documentName = std::string(ctx.trimmed(DCC::NAME));
     const int64_t diaryId = ctx.get(DAF::DIARYID);
     f.set("DAF:FNCODE", fe).set("HAN:NAME", name).set("DAF:CASECODE", matter).set("MAT:DESCRIPTION", description);
     f.set("DAF:NAME", document).set("DCC:NAME", documentName).set("DAF:DIARYID", Decimal(diaryId));
@@ -249,9 +235,9 @@ void ImportFeesReport::handleRow() {
     lookUp(TableId::Handlers, HAN::FEEEARN);
 
     Fields f;
-    const std::string fe = text(ctx.trimmed(FIMP::FE)), name = text(ctx.trimmed(HAN::NAME));
-    const std::string matter = text(ctx.trimmed(FIMP::MATTER)), description = text(ctx.trimmed(MAT::DESCRIPTION));
-    const std::string task = text(ctx.trimmed(FIMP::TASK)), comment = text(ctx.get(FIMP::COMMENT));
+    const std::string fe = std::string(ctx.trimmed(FIMP::FE)), name = std::string(ctx.trimmed(HAN::NAME));
+    const std::string matter = std::string(ctx.trimmed(FIMP::MATTER)), description = std::string(ctx.trimmed(MAT::DESCRIPTION));
+    const std::string task = std::string(ctx.trimmed(FIMP::TASK)), comment = std::string(ctx.trimmed(FIMP::COMMENT));
     const Decimal charge = ctx.get(FIMP::CHARGE);
     const int64_t trackRef = ctx.get(FIMP::TRACKREF);
     f.set("FIMP:FE", fe).set("HAN:NAME", name).set("FIMP:MATTER", matter).set("MAT:DESCRIPTION", description);

@@ -138,7 +138,4 @@ private:
     const int32_t date_;
 };
 
-// Quotes a CSV cell when it holds a comma, a quote or a line break.
-std::string csvCell(std::string_view text);
-
 }  // namespace mg::fees

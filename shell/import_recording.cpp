@@ -10,13 +10,6 @@
 namespace mg::shell {
 namespace {
 
-std::string isoDate(int32_t day) {
-    if (day == dates::kNoDate) return "";
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", dates::year(day), dates::month(day), dates::day(day));
-    return buf;
-}
-
 std::string band(int b) { return b == 0 ? "none" : std::to_string(b); }
 
 class OutlayRecorder : public outlays::OutlayObserver {
@@ -28,7 +21,7 @@ public:
         r_.totalsBy = "nominal code";
     }
     void line(const outlays::OutlayLine& l) override {
-        r_.lines.push_back({isoDate(l.date), std::to_string(l.trackRef), l.document, l.matter, l.debt ? l.debt->toString(2) : "",
+        r_.lines.push_back({dates::toIsoDate(l.date), std::to_string(l.trackRef), l.document, l.matter, l.debt ? l.debt->toString(2) : "",
                             band(l.band), l.amount.toString(2), l.currencyValue.toString(2), l.outlayCode, l.nominalCode,
                             l.newBatch ? "new" : std::to_string(l.batchNo), l.feeEarner});
         r_.addToTotal(l.nominalCode, l.amount);
@@ -60,7 +53,7 @@ public:
         r_.totalsBy = "fee earner";
     }
     void entry(const fees::FeeEntry& e) override {
-        r_.lines.push_back({isoDate(e.date), std::to_string(e.diaryId), e.document, e.matter, e.taskCode, e.arrangement,
+        r_.lines.push_back({dates::toIsoDate(e.date), std::to_string(e.diaryId), e.document, e.matter, e.taskCode, e.arrangement,
                             e.debt.toString(2), band(e.band), e.rate.toString(2), e.feeEarner, e.team, std::to_string(e.trackRef)});
         r_.addToTotal(e.feeEarner, e.rate);
     }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "data/text.h"
 #include "data/utf8.h"
 
 namespace mg::shell {
@@ -55,16 +56,6 @@ std::string seconds(const RunRecord& r) {
     return buf;
 }
 
-std::string csvCell(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 std::string listing(const RunRecord& r) {
@@ -109,7 +100,7 @@ bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
         return false;
     }
     auto row = [&](const std::vector<std::string>& cells) {
-        for (size_t i = 0; i < cells.size(); ++i) f << (i ? "," : "") << csvCell(cells[i]);
+        for (size_t i = 0; i < cells.size(); ++i) f << (i ? "," : "") << text::csvCell(cells[i]);
         f << "\r\n";
     };
     row(r.columns);
