@@ -49,13 +49,10 @@ Error createTables(const Settings& settings) {
     }
     if (Error e = c->begin(30)) return e;
     std::vector<std::string> statements = d.prelude();
-    // Views last: they read the tables.
-    for (int pass = 0; pass < 2; ++pass)
-        for (const TableDecl& t : allTables()) {
-            if (t.isView() != (pass == 1)) continue;
-            statements.push_back(d.createTable(t));
-            for (std::string& i : d.createIndexes(t)) statements.push_back(std::move(i));
-        }
+    for (const TableDecl* t : creationOrder()) {
+        statements.push_back(d.createTable(*t));
+        for (std::string& i : d.createIndexes(*t)) statements.push_back(std::move(i));
+    }
     for (const std::string& s : statements) {
         trace(s);
         if (Error e = c->exec(s)) {

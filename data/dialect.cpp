@@ -329,17 +329,22 @@ std::vector<std::string> Dialect::createIndexes(const TableDecl& t, bool ifMissi
     return out;
 }
 
+std::vector<const TableDecl*> creationOrder() {
+    std::vector<const TableDecl*> order;
+    // Views last: they read the tables.
+    for (int pass = 0; pass < 2; ++pass)
+        for (const TableDecl& t : allTables())
+            if (t.isView() == (pass == 1)) order.push_back(&t);
+    return order;
+}
+
 std::string Dialect::script() const {
     std::string s;
     for (const std::string& p : prelude()) s += p + ";\n";
-    // Views last: they read the tables.
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const TableDecl& t : allTables()) {
-            if (t.isView() != (pass == 1)) continue;
-            s += "-- " + std::string(t.label) + " (" + std::string(t.prefix) + ")\n";
-            s += createTable(t) + ";\n";
-            for (const std::string& i : createIndexes(t)) s += i + ";\n";
-        }
+    for (const TableDecl* t : creationOrder()) {
+        s += "-- " + std::string(t->label) + " (" + std::string(t->prefix) + ")\n";
+        s += createTable(*t) + ";\n";
+        for (const std::string& i : createIndexes(*t)) s += i + ";\n";
     }
     return s;
 }

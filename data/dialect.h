@@ -101,6 +101,8 @@ struct Dialect {
 };
 
 const Dialect& dialectOf(SqlDialect kind);
+// The tables in the order they are made: the tables, then the views that read them.
+std::vector<const TableDecl*> creationOrder();
 // "sqlite", "postgresql" (or "pg"), "mssql"; nothing for another name.
 std::optional<SqlDialect> dialectNamed(std::string_view name);
 
