@@ -421,8 +421,10 @@ std::string defaultIniPath() {
 #endif
 }
 
-FileStatus fileStatus(std::string_view file) {
-    switch (readFile(resolve(file)).state) {
+namespace {
+
+FileStatus statusOf(FileState state) {
+    switch (state) {
     case FileState::Ok:
         return FileStatus::Read;
     case FileState::Missing:
@@ -435,23 +437,15 @@ FileStatus fileStatus(std::string_view file) {
     return FileStatus::Unreadable;
 }
 
+}  // namespace
+
+FileStatus fileStatus(std::string_view file) { return statusOf(readFile(resolve(file)).state); }
+
 Lookup lookup(std::string_view file, std::string_view section, std::string_view key) {
     Lookup result;
     const FileText text = readFile(resolve(file));
-    switch (text.state) {
-    case FileState::Ok:
-        result.file = FileStatus::Read;
-        break;
-    case FileState::Missing:
-        result.file = FileStatus::Missing;
-        return result;
-    case FileState::Garbled:
-        result.file = FileStatus::Garbled;
-        return result;
-    case FileState::Unreadable:
-        result.file = FileStatus::Unreadable;
-        return result;
-    }
+    result.file = statusOf(text.state);
+    if (text.state != FileState::Ok) return result;
 
     const std::string sectionName(trimBlanks(section));
     const std::string keyName(trimBlanks(key));
