@@ -243,11 +243,10 @@ int32_t WindowStyler::sheetColor(Controls& controls, int type, int32_t previousT
 void WindowStyler::refresh(Controls& controls) {
     reportHook("refresh");
     if (colorDepth == 0) return;
-    for (int f = controls.firstField(); f <= controls.lastField(); ++f) {
-        const ControlDef* d = controls.def(f);
-        if (!d || (d->kind != ControlKind::Button && d->kind != ControlKind::Check && d->kind != ControlKind::Radio)) continue;
-        if (CoolImage* image = coolImage(controls.window(), f + kCoolImageOffset)) image->follow();
-    }
+    // The images behind the buttons, checks and radios follow their controls (one walk of
+    // the window: styling made them for those controls only).
+    if (QWidget* window = controls.window())
+        for (CoolImage* image : window->findChildren<CoolImage*>()) image->follow();
 }
 
 void WindowStyler::takeEvent(Controls& controls, const QEvent& event, int type, int32_t& hot, int32_t& last,
