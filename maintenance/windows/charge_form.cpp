@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "data/table.h"
+#include "data/text.h"
 #include "maintenance/windows/browse_window.h"
 #include "ui/picture.h"
 #include "ui/widgets/styler.h"
@@ -17,11 +18,7 @@
 namespace mg::browse {
 namespace {
 
-
-std::string rtrim(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
+std::string rtrim(std::string_view s) { return std::string(text::rtrim(s)); }
 
 bool dittoKey(const QKeyEvent* k) {
     return (k->modifiers() & Qt::ControlModifier) && (k->key() == Qt::Key_Apostrophe || k->text() == "'");

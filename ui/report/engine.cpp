@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "data/dates.h"
+#include "data/text.h"
 #include "ui/picture.h"
 #include "ui/report/page_file.h"
 
@@ -22,26 +23,13 @@ std::string upper(std::string_view s) {
     return out;
 }
 
-std::string trimRight(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
+std::string trimRight(std::string_view s) { return std::string(text::rtrim(s)); }
 
 std::string trimLeft(std::string s) {
     size_t start = s.find_first_not_of(' ');
     return start == std::string::npos ? std::string() : s.substr(start);
 }
 
-bool isNumberPicture(std::string_view picture) {
-    auto p = picture::parsePicture(picture);
-    return p && p->kind == picture::Kind::Number;
-}
-
-// The picture's positions, for a control that gives no width of its own.
-int picturePositions(std::string_view picture) {
-    auto p = picture::parsePicture(picture);
-    return p ? p->width : 0;
-}
 
 const char* bandLabel(BandKind kind) {
     switch (kind) {
@@ -243,9 +231,10 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
             continue;
         }
         if (c.kind == ControlKind::Image) {
-            QImage image;
-            if (!c.text.empty()) image.load(QString::fromStdString(c.text));
-            if (!image.isNull()) rec.page.addImage(QRect(cx, cy, c.w, c.h), image);
+            // Each file is read once per report; the pages share the one image.
+            auto [known, added] = images_.try_emplace(c.text);
+            if (added && !c.text.empty()) known->second.load(QString::fromStdString(c.text));
+            if (!known->second.isNull()) rec.page.addImage(QRect(cx, cy, c.w, c.h), known->second);
             line += "image";
             if (!c.name.empty()) line += " " + c.name;
             line += " (" + std::to_string(c.x) + "," + std::to_string(c.y) + ") " + std::to_string(c.w) + "x" +
@@ -259,7 +248,8 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
         const FontInfo& fi = fontInfo(f);
         const QFont& font = fi.font;
         const QFontMetricsF& fm = fi.metrics;
-        const bool number = isNumberPicture(c.picture);
+        const auto pic = picture::parsePicture(c.picture);
+        const bool number = pic && pic->kind == picture::Kind::Number;
         const QString drawn = QString::fromStdString(number ? trimLeft(shown) : shown);
         const double h = c.h > 0 ? c.h : fm.height();
         double w = c.w;
@@ -267,7 +257,8 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
             // A control of no width of its own: a number its picture's positions, a text its
             // own width; a field never runs into the next control to its right on its line
             // nor past the band's edge.
-            const int positions = picturePositions(c.picture);
+            // the picture's positions, for a control that gives no width of its own
+            const int positions = pic ? pic->width : 0;
             if (number && positions > 0) w = positions * fm.horizontalAdvance(QLatin1Char('0'));
             else w = fm.horizontalAdvance(drawn) + 1;
             if (c.kind == ControlKind::Field) w = std::min(w, double(roomRight(band, c, h)));
@@ -383,7 +374,7 @@ bool ReportEngine::printDetail(const FieldSource& source, std::string_view bandN
     if (!open_ || finished_) return false;
     const Band* detail = nullptr;
     for (const Band& b : layout_.details)
-        if (bandName.empty() || upper(b.name) == upper(bandName)) {
+        if (bandName.empty() || text::eqNoCase(b.name, bandName)) {
             detail = &b;
             break;
         }

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include <QFont>
+#include <QImage>
 #include <QFontMetricsF>
 
 #include "data/decimal.h"
@@ -158,6 +159,7 @@ private:
     };
     const FontInfo& fontInfo(const Font& f);
     std::map<std::string, std::unique_ptr<FontInfo>> fonts_;
+    std::map<std::string, QImage> images_;  // image files by name, read once
 
     struct PageRecorder;
     std::unique_ptr<PageRecorder> recorder_;
