@@ -20,6 +20,12 @@ Table& Context::table(TableId id) {
 
 Record& Context::rec(TableId id) { return table(id).rec(); }
 
+Record& Context::history(TableId id) {
+    auto& slot = histories_[static_cast<size_t>(id)];
+    if (!slot) slot = std::make_unique<Record>(decl(id));
+    return *slot;
+}
+
 db::Connection* Context::connection() {
     if (!conn_) {
         Error err;

@@ -44,6 +44,9 @@ public:
     // The table's instance on this context (created on first use, not opened).
     Table& table(TableId id);
     Record& rec(TableId id);
+    // The record of the table that an update form last saved on this context (what the ditto
+    // key recalls): blank at first use, gone with the context.
+    Record& history(TableId id);
 
     // Column access through the handle's own table, as a procedure writes BAH:BATCHNO.
     template <class Handle> decltype(auto) get(Handle h) { return rec(h.table).get(h); }
@@ -94,6 +97,7 @@ private:
     db::Settings settings_;
     std::unique_ptr<db::Connection> conn_;
     std::array<std::unique_ptr<Table>, kTableCount> tables_;
+    std::array<std::unique_ptr<Record>, kTableCount> histories_;
     std::array<int, kTableCount> used_{};
     Error error_;
     int depth_ = 0;

@@ -145,8 +145,6 @@ BrowseWindow::~BrowseWindow() {
     // The view lets go of the model before the engine the model shows goes.
     if (ui::ListControl* l = list()) l->view()->setModel(nullptr);
     engine_.reset();
-    // A list that owns its context ends it: what its forms confirmed goes with it.
-    if (owned_ && owned_->ctx) forgetChargeFormHistory(*owned_->ctx);
 }
 
 ui::ListControl* BrowseWindow::list() const { return controls_.get<ui::ListControl>("?BROWSE:1"); }

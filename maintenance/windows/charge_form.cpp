@@ -1,7 +1,5 @@
 #include "maintenance/windows/charge_form.h"
 
-#include <map>
-
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -38,22 +36,6 @@ int riDelete(ChargeForm which, Session s) {
 }
 
 }  // namespace
-
-namespace {
-std::map<std::pair<const Context*, int>, Record>& histories() {
-    static std::map<std::pair<const Context*, int>, Record> h;
-    return h;
-}
-}  // namespace
-
-// The history lives as long as the context: kept per context, blank at its first use.
-Record& chargeFormHistory(Context& ctx, ChargeForm which) {
-    auto& histories = browse::histories();
-    const auto key = std::make_pair(&ctx, static_cast<int>(which));
-    auto it = histories.find(key);
-    if (it == histories.end()) it = histories.emplace(key, Record(decl(chargeFormDef(which).table))).first;
-    return it->second;
-}
 
 ChargeFormWindow::ChargeFormWindow(ChargeForm which, Session s, int request, QWidget* parent)
     : QDialog(parent),
@@ -229,7 +211,7 @@ void ChargeFormWindow::lookupPressed(const FormEntry& e) {
 }
 
 void ChargeFormWindow::ditto(const FormEntry& e) {
-    const Record& history = chargeFormHistory(s_.ctx, which_);
+    const Record& history = s_.ctx.history(def_.table);
     rec().slot(e.column) = history.slot(e.column);
     showEntry(e);
     refresh();
@@ -276,7 +258,7 @@ bool ChargeFormWindow::bandsConfirmed() {
 void ChargeFormWindow::complete() {
     if (request_ == InsertRecord || !rec().sameValues(saved_))
         if (!bandsConfirmed()) return;
-    chargeFormHistory(s_.ctx, which_) = rec();
+    s_.ctx.history(def_.table) = rec();
     if (request_ == InsertRecord) {
         int code = 0;
         {
@@ -363,10 +345,6 @@ bool ChargeFormWindow::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
     return QDialog::eventFilter(watched, event);
-}
-
-void forgetChargeFormHistory(const Context& ctx) {
-    std::erase_if(histories(), [&ctx](const auto& h) { return h.first.first == &ctx; });
 }
 
 int runChargeForm(ChargeForm which, Session s, QWidget* parent) {

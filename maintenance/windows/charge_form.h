@@ -136,10 +136,4 @@ int runChargeForm(ChargeForm which, Session s, QWidget* parent);
 inline int updateDocumentCharges(Session s, QWidget* parent) { return runChargeForm(ChargeForm::Outlays, s, parent); }
 inline int updateDocFeesCharges(Session s, QWidget* parent) { return runChargeForm(ChargeForm::Fees, s, parent); }
 
-// The record this context last confirmed in the form (the ditto key's source); blank until then.
-Record& chargeFormHistory(Context& ctx, ChargeForm which);
-// Forgets a context's histories: called when the context ends, so that a later context made
-// at the same address starts blank.
-void forgetChargeFormHistory(const Context& ctx);
-
 }  // namespace mg::browse
