@@ -6,7 +6,6 @@
 #include <QCursor>
 #include <QEvent>
 #include <QHeaderView>
-#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeView>
@@ -190,25 +189,7 @@ BrowseHooks BrowseWindow::hooks() {
 }
 
 // A menu from "&Insert|~&Change|~&Delete": items split at '|', a leading '~' greys one.
-int BrowseWindow::popup(const std::string& text) {
-    QMenu menu(this);
-    std::vector<QAction*> items;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t bar = text.find('|', start);
-        std::string item = text.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
-        const bool grey = !item.empty() && item[0] == '~';
-        QAction* a = menu.addAction(QString::fromStdString(grey ? item.substr(1) : item));
-        a->setEnabled(!grey);
-        items.push_back(a);
-        if (bar == std::string::npos) break;
-        start = bar + 1;
-    }
-    QAction* chosen = menu.exec(QCursor::pos());
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i] == chosen) return static_cast<int>(i + 1);
-    return 0;
-}
+int BrowseWindow::popup(const std::string& text) { return ui::popupMenu(text, this, QCursor::pos()); }
 
 void BrowseWindow::accepted(Button b) {
     if (finished_) return;

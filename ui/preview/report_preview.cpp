@@ -6,7 +6,6 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QLabel>
-#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +18,7 @@
 
 #include "ui/preview/preview_dialogs.h"
 #include "ui/widgets/procedure.h"
+#include "ui/widgets/qt_ui.h"
 
 namespace mg::ui {
 namespace {
@@ -86,40 +86,6 @@ QIcon toolIcon(const char* themeName, Drawn drawn, const QWidget* w) {
     }
     p.end();
     return QIcon(pm);
-}
-
-// The platform's pop-up menu from a "|"-separated text: a lone "-" is a separator line, a
-// leading "-" an item that can be checked, a leading "+" one that is. Returns the item
-// chosen, counted from 1 without the separators, or 0.
-int popUpMenu(const std::string& text, QWidget* under) {
-    QMenu menu(under);
-    int number = 0;
-    QAction* chosenFirst = nullptr;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('|', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string item = text.substr(start, end - start);
-        start = end + 1;
-        if (item == "-") {
-            menu.addSeparator();
-            continue;
-        }
-        std::string label = item;
-        bool checkable = false, checked = false;
-        if (!label.empty() && (label[0] == '-' || label[0] == '+')) {
-            checkable = true;
-            checked = label[0] == '+';
-            label.erase(0, 1);
-        }
-        QAction* a = menu.addAction(QString::fromStdString(label));
-        a->setCheckable(checkable);
-        a->setChecked(checked);
-        a->setData(++number);
-        if (checked) chosenFirst = a;
-    }
-    QAction* chosen = menu.exec(under->mapToGlobal(QPoint(0, under->height())), chosenFirst);
-    return chosen ? chosen->data().toInt() : 0;
 }
 
 }  // namespace
@@ -278,7 +244,10 @@ ReportPreview::ReportPreview(std::vector<std::string> pageList, QWidget* parent)
 
     askJump = [this](int current, int total) { return jumpToPage(current, total, this); };
     askDisplay = [this](int& across, int& down) { selectDisplay(across, down, this); };
-    popUp = [this](const std::string& text) { return popUpMenu(text, controls_.widget("?ZOOMBUTTON")); };
+    popUp = [this](const std::string& text) {
+        QWidget* under = controls_.widget("?ZOOMBUTTON");
+        return ui::popupMenu(text, under, under->mapToGlobal(QPoint(0, under->height())));
+    };
 
     QWidget* client = controls_.client();
     grid_ = new QWidget(client);

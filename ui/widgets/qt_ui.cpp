@@ -3,10 +3,38 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace mg::ui {
+
+int popupMenu(const std::string& text, QWidget* parent, const QPoint& at) {
+    QMenu menu(parent);
+    int number = 0;
+    QAction* active = nullptr;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('|', start);
+        if (end == std::string::npos) end = text.size();
+        std::string label = text.substr(start, end - start);
+        start = end + 1;
+        if (label == "-") {
+            menu.addSeparator();
+            continue;
+        }
+        const char mark = label.empty() ? '\0' : label[0];
+        if (mark == '~' || mark == '-' || mark == '+') label.erase(0, 1);
+        QAction* a = menu.addAction(QString::fromStdString(label));
+        a->setEnabled(mark != '~');
+        a->setCheckable(mark == '-' || mark == '+');
+        a->setChecked(mark == '+');
+        a->setData(++number);
+        if (mark == '+') active = a;
+    }
+    QAction* chosen = menu.exec(at, active);
+    return chosen ? chosen->data().toInt() : 0;
+}
 namespace {
 
 QtUserInterface::WaitRetry& defaultWaitRetry() {

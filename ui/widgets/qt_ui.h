@@ -7,6 +7,7 @@
 // the shell.
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include <QPointer>
@@ -15,6 +16,12 @@
 #include "ui/port.h"
 
 namespace mg::ui {
+
+// The platform's pop-up menu at `at` (screen coordinates) from a "|"-separated text: a lone
+// "-" is a separator line, a leading "~" greys an item, a leading "-" makes one that can be
+// checked and a leading "+" one that is (opened as the active item). Returns the item chosen,
+// counted from 1 without the separators, or 0.
+int popupMenu(const std::string& text, QWidget* parent, const QPoint& at);
 
 class QtUserInterface : public UserInterface {
 public:
