@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "data/errors.h"
@@ -131,6 +132,34 @@ public:
 
     // Statements sent to the database so far (each is one round trip on a server).
     uint64_t statementsSent = 0;
+};
+
+// A connection's prepared statements by their text, kept for reuse: a statement found is
+// reset first. When more than `limit` are kept, they are all let go before the next is kept
+// (every statement is reset after use, so none is running then).
+template <class S>
+class StatementCache {
+public:
+    explicit StatementCache(size_t limit) : limit_(limit) {}
+    S* find(std::string_view sql) {
+        auto it = map_.find(sql);
+        if (it == map_.end()) return nullptr;
+        it->second->reset();
+        return it->second.get();
+    }
+    S* keep(std::string_view sql, std::unique_ptr<S> statement) {
+        if (map_.size() > limit_) map_.clear();
+        return map_.emplace(std::string(sql), std::move(statement)).first->second.get();
+    }
+    void clear() { map_.clear(); }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::unique_ptr<S>, Hash, std::equal_to<>> map_;
+    size_t limit_;
 };
 
 // Sees every statement a server connection sends, in order: what the benchmarks replay

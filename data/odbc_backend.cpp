@@ -236,13 +236,8 @@ public:
     }
 
     Statement* prepare(std::string_view sql, Error& err) override {
-        auto it = cache_.find(std::string(sql));
-        if (it != cache_.end()) {
-            it->second->reset();
-            err = Error::ok();
-            return it->second.get();
-        }
-        if (cache_.size() > 500) cache_.clear();  // every statement is reset after use
+        err = Error::ok();
+        if (Statement* kept = cache_.find(sql)) return kept;
         SQLHSTMT h = SQL_NULL_HSTMT;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h))) {
             err = failure(SQL_HANDLE_DBC, dbc_);
@@ -257,9 +252,7 @@ public:
         }
         err = Error::ok();
         auto owned = std::make_unique<OdbcStatement>(*this, h, std::string(sql));
-        Statement* raw = owned.get();
-        cache_.emplace(std::string(sql), std::move(owned));
-        return raw;
+        return cache_.keep(sql, std::move(owned));
     }
 
     Error exec(std::string_view sql) override {
@@ -433,7 +426,7 @@ private:
 
     SQLHDBC dbc_;
     SqlDialect dialect_;
-    std::unordered_map<std::string, std::unique_ptr<OdbcStatement>> cache_;
+    StatementCache<OdbcStatement> cache_{500};
     int64_t changes_ = 0;
     bool inTransaction_ = false;
     int wantedLockMs_ = kDefaultLockMs;

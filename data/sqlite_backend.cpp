@@ -116,13 +116,8 @@ public:
     }
 
     Statement* prepare(std::string_view sql, Error& err) override {
-        auto it = cache_.find(std::string(sql));
-        if (it != cache_.end()) {
-            it->second->reset();
-            err = Error::ok();
-            return it->second.get();
-        }
-        if (cache_.size() > 2000) cache_.clear();  // every statement is reset after use
+        err = Error::ok();
+        if (Statement* kept = cache_.find(sql)) return kept;
         sqlite3_stmt* st = nullptr;
         int rc = sqlite3_prepare_v3(db_, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr);
         if (rc != SQLITE_OK) {
@@ -132,9 +127,7 @@ public:
         }
         err = Error::ok();
         auto owned = std::make_unique<SqliteStatement>(db_, st, &statementsSent);
-        Statement* raw = owned.get();
-        cache_.emplace(std::string(sql), std::move(owned));
-        return raw;
+        return cache_.keep(sql, std::move(owned));
     }
 
     Error exec(std::string_view sql) override {
@@ -192,7 +185,7 @@ public:
 private:
     sqlite3* db_;
     std::map<std::string, std::unique_ptr<LockFile>> locks_;
-    std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> cache_;
+    StatementCache<SqliteStatement> cache_{2000};
 };
 
 std::mutex traceMutex;
