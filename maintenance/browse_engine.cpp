@@ -330,7 +330,13 @@ void BrowseEngine::selectSort() {
 void BrowseEngine::refreshWindow() {
     selectSort();
     if (hooks_.setThumb) hooks_.setThumb(currentScroll_);
-    if (hooks_.bufferChanged) hooks_.bufferChanged();
+    // A page read again was redisplayed as it was read; otherwise the entries are those shown
+    // and only the highlight may have moved. A list closing may have lost its entries unseen.
+    if (closing_) {
+        if (hooks_.bufferChanged) hooks_.bufferChanged();
+    } else if (hooks_.selectInControl) {
+        hooks_.selectInControl(currentChoice_);
+    }
     forceRefresh = false;
 }
 
