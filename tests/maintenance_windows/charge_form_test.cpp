@@ -50,11 +50,7 @@ protected:
     static void type(ChargeFormWindow& w, const std::string& name, const QString& text) {
         QLineEdit* le = w.entry(name);
         ASSERT_TRUE(le) << name;
-        le->setFocus();
-        le->selectAll();
-        QTest::keyClicks(le, text);
-        QTest::keyClick(le, Qt::Key_Tab);
-        settle();
+        test::typeAndLeave(le, text);
     }
     static std::string shown(ChargeFormWindow& w, const std::string& name) { return w.controls().text(name).toStdString(); }
     static std::string focused(ChargeFormWindow& w) {

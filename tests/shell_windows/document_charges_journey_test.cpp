@@ -30,11 +30,7 @@ void settle() {
 void typeAndLeave(browse::ChargeFormWindow& w, const std::string& name, const QString& text) {
     QLineEdit* le = w.entry(name);
     ASSERT_TRUE(le) << name;
-    le->setFocus();
-    le->selectAll();
-    QTest::keyClicks(le, text);
-    QTest::keyClick(le, Qt::Key_Tab);
-    settle();
+    test::typeAndLeave(le, text);
 }
 
 TEST(DocumentChargesJourney, FromTheMenuToAPricedOutlay) {

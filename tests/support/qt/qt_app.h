@@ -67,6 +67,15 @@ inline bool typeThroughWindow(QLineEdit* edit, const QString& text) {
     return edit->text() == text;
 }
 
+// Types into an entry and leaves it with Tab, as the user does.
+inline void typeAndLeave(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+}
+
 // Clicks `button` as the window system delivers a click: through its window, which a modal
 // window holding it back swallows the click from.
 inline void clickThroughWindow(QAbstractButton* button) {
