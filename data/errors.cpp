@@ -1,5 +1,7 @@
 #include "data/errors.h"
 
+#include <cstdlib>
+
 namespace mg {
 
 const char* errorText(int code) {
@@ -17,6 +19,28 @@ const char* errorText(int code) {
     case FileSystemErr: return "File System Error";
     default: return "Unknown Error";
     }
+}
+
+bool databaseUnusable(const Error& e) {
+    if (e.code != FileSystemErr || e.driverCode.empty()) return false;
+    const std::string& c = e.driverCode;
+    if (c[0] >= '0' && c[0] <= '9' && c.find('/') == std::string::npos && c.size() < 10) {
+        // An embedded database: SQLite's extended result code, judged by its primary code.
+        switch (std::atoi(c.c_str()) & 0xff) {
+        case 8:   // SQLITE_READONLY
+        case 10:  // SQLITE_IOERR
+        case 11:  // SQLITE_CORRUPT
+        case 13:  // SQLITE_FULL
+        case 14:  // SQLITE_CANTOPEN
+        case 26:  // SQLITE_NOTADB
+            return true;
+        default:
+            return false;
+        }
+    }
+    // A server: SQLSTATE class 08 (connection exception: the link is gone, the server closed
+    // it) or 57 (the server was shut down or is starting up), as "STATE/native".
+    return c.rfind("08", 0) == 0 || c.rfind("57P", 0) == 0;
 }
 
 }  // namespace mg

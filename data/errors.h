@@ -37,4 +37,11 @@ struct Error {
     }
 };
 
+// The database itself cannot go on serving the job, whatever the next statement is: the
+// connection to the server is lost, or the embedded database's file is read-only, full,
+// unreadable or damaged. A job that meets it stops at its first message instead of failing
+// every row that follows. (A lock not granted in time, a duplicate key or a value the
+// database refuses concern one statement and are not this.)
+bool databaseUnusable(const Error& e);
+
 }  // namespace mg

@@ -498,6 +498,15 @@ long long wholeNumber(std::string_view text, long long blankValue) {
     return n == LLONG_MIN ? LLONG_MAX : -n;
 }
 
+std::optional<long long> strictWholeNumber(std::string_view text) {
+    const std::string_view t = trimBlanks(text);
+    const size_t digitsAt = !t.empty() && (t[0] == '+' || t[0] == '-') ? 1 : 0;
+    if (t.size() == digitsAt) return std::nullopt;
+    for (size_t i = digitsAt; i < t.size(); ++i)
+        if (t[i] < '0' || t[i] > '9') return std::nullopt;
+    return wholeNumber(t);
+}
+
 long long getInt(std::string_view file, std::string_view section, std::string_view key,
                  long long defaultValue) {
     return wholeNumber(get(file, section, key, {}), defaultValue);

@@ -53,6 +53,10 @@ long long getInt(std::string_view file, std::string_view section, std::string_vi
                  long long defaultValue = 0);
 // A value's text taken as getInt takes it; saturates rather than wraps.
 long long wholeNumber(std::string_view text, long long blankValue = 0);
+// A value's text when it is a whole number and nothing else: blanks around it, an optional
+// sign and decimal digits (saturating rather than wrapping). Nothing for a blank value, "abc",
+// "0x14", "1e9" or "12abc", which getInt would read as a number all the same.
+std::optional<long long> strictWholeNumber(std::string_view text);
 
 // Writes `value` under `key` in `section` (created when missing) and returns true when
 // the file was written. The old file stays untouched when the write fails.

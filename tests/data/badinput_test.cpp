@@ -31,6 +31,7 @@ TEST(BadDatabase, AFileThatIsNotADatabaseGives90WithTheDriversText) {
     EXPECT_EQ(ctx.errorCode(), 90);
     EXPECT_NE(ctx.fileError().find("not a database"), std::string::npos) << ctx.fileError();
     EXPECT_FALSE(ctx.fileErrorCode().empty());
+    EXPECT_TRUE(databaseUnusable(ctx.lastError())) << "no later statement fares better";
     EXPECT_FALSE(t.isOpen());
     // Nothing else works either, and nothing crashes.
     EXPECT_NE(ctx.begin(1), 0);
@@ -99,6 +100,10 @@ TEST(BadDatabase, AReadOnlyDatabaseReadsAndRefusesWrites) {
                 fprintf(stderr, "the add went through\n");
                 _exit(4);
             }
+            // A job stops at once on it: it is not a lock to wait for.
+            if (!databaseUnusable(ctx.lastError())) _exit(6);
+            ctx.saved = SavedError{};
+            if (ctx.begin(1) == 0 || ctx.errorCode() == IsLockedErr || !databaseUnusable(ctx.lastError())) _exit(7);
         }
         fprintf(stderr, "code %d: %s\n", rc, ctx.fileError().c_str());
         _exit(rc == FileSystemErr ? 0 : 5);
