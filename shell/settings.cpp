@@ -112,6 +112,23 @@ ConnectionSettings readConnectionSettings(const std::string& iniPath) {
     return s;
 }
 
+std::string connectionIniTrouble(const std::string& iniPath) {
+    switch (ini::fileStatus(iniPath)) {
+    case ini::FileStatus::Missing:
+        return {};
+    case ini::FileStatus::Unreadable:
+        return iniPath + " cannot be read, so the database to work on is not known";
+    case ini::FileStatus::Garbled:
+        return iniPath + " is not a settings file the program can read, so the database to work on is not known";
+    case ini::FileStatus::Read:
+        break;
+    }
+    const ini::Lookup database = ini::lookup(iniPath, kDatabaseSection, "database");
+    if (database.value && database.value->empty())
+        return "the key database in section [database] of " + iniPath + " is empty: it names the database to work on";
+    return {};
+}
+
 long long readLastTrackRef(const std::string& iniPath) {
     return ini::getInt(iniPath, kProductSection, kLastTrackRefKey, 0);
 }
@@ -125,16 +142,35 @@ int32_t lastTrackRefArgument(const std::string& iniPath) {
 int32_t lastTrackRefArgument() { return lastTrackRefArgument(productIniPath()); }
 
 std::string productIniTrouble(const std::string& iniPath) {
-    switch (ini::fileStatus(iniPath)) {
-    case ini::FileStatus::Read:
+    const ini::Lookup found = ini::lookup(iniPath, kProductSection, kLastTrackRefKey);
+    switch (found.file) {
     case ini::FileStatus::Missing:
         return {};
     case ini::FileStatus::Unreadable:
         return iniPath + " cannot be read, so the last tracking reference processed is not known.";
     case ini::FileStatus::Garbled:
         return iniPath + " is not a settings file the program can read, so the last tracking reference processed is not known.";
+    case ini::FileStatus::Read:
+        break;
     }
+    // A missing key means "nothing processed yet"; a value that is there but is not a whole
+    // number (blank, "abc", "0x14", "1e9") must not be read as 0 or as its leading digits.
+    if (found.value && !ini::strictWholeNumber(*found.value))
+        return std::string(kLastTrackRefKey) + " in section [" + kProductSection + "] of " + iniPath + " is \"" + *found.value +
+               "\", not a whole number, so the last tracking reference processed is not known.";
     return {};
+}
+
+std::string outlayImportRefusal(const std::string& iniPath) {
+    const std::string trouble = productIniTrouble(iniPath);
+    if (trouble.empty()) return {};
+    return trouble + "|The import does not start, so that no attachment is posted twice.";
+}
+
+std::optional<std::string> lastTrackRefText(const std::string& iniPath) {
+    const ini::Lookup found = ini::lookup(iniPath, kProductSection, kLastTrackRefKey);
+    if (!found.value || ini::strictWholeNumber(*found.value)) return std::nullopt;
+    return found.value;
 }
 
 bool writeLastTrackRef(const std::string& iniPath, long long value) {

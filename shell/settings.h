@@ -9,6 +9,7 @@
 // the INI file's folder when it is not absolute).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,12 @@ struct ConnectionSettings {
 // a wrong server or file shows up when a procedure opens its tables.
 ConnectionSettings readConnectionSettings(const std::string& iniPath);
 
+// What is wrong with the connection INI file when the program cannot take its settings from
+// it: it is there but cannot be read or is not an INI file (the built-in defaults would then
+// reach another database than the one meant), or its "database" key is blank. Empty when it
+// can be read, or is missing altogether (the defaults apply).
+std::string connectionIniTrouble(const std::string& iniPath);
+
 // The connection string alone, from the three values as read (before defaults are
 // applied they are what the INI file gave). "logon" is compared exactly, with regard to
 // case: only "Tallowby" selects the built-in login.
@@ -56,8 +63,14 @@ int32_t lastTrackRefArgument(const std::string& iniPath);
 int32_t lastTrackRefArgument();
 // Why the product INI file cannot be trusted for the last tracking reference: it is there but
 // cannot be read, or is not an INI file (a missing key would then read as 0 and every
-// attachment would be posted again). Empty when it can be read or is missing altogether.
+// attachment would be posted again), or its LastTrackRef holds something other than a whole
+// number. Empty when the value can be read, or the file or key is missing altogether.
 std::string productIniTrouble(const std::string& iniPath);
+// The message with which the outlay import refuses to start on such a file; empty when it may.
+std::string outlayImportRefusal(const std::string& iniPath);
+// The LastTrackRef value as written, when it is there and is not a whole number (the setup
+// window shows it as it stands rather than as a number it is not).
+std::optional<std::string> lastTrackRefText(const std::string& iniPath);
 // Writes it as a whole number in decimal digits; false when the file could not be written.
 bool writeLastTrackRef(const std::string& iniPath, long long value);
 bool writeLastTrackRef(long long value);

@@ -96,11 +96,17 @@ void MainFrame::importOutlays() {
     // The import runs on the frame's context inside this command: the frame serves no other
     // command (and does not close) until it has ended. Every other window stays usable.
     menuBar()->setEnabled(false);
-    // LOC:LASTTRACKREF: where the last run stopped (0 without the key).
-    const int32_t last = lastTrackRefArgument();
-    ui::runProcessWindow(this, [this, last](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+    // LOC:LASTTRACKREF: where the last run stopped (0 without the key). A product INI file
+    // that is there but does not give a number stops the import before it posts anything.
+    const std::string productIni = productIniPath();
+    const int32_t last = lastTrackRefArgument(productIni);
+    ui::runProcessWindow(this, [&](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+        if (const std::string refusal = outlayImportRefusal(productIni); !refusal.empty()) {
+            ui.message(refusal, "Outlay Import", ui::Icon::Error);
+            return nullptr;
+        }
         importWindow_ = &window;
-        return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIniPath());
+        return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIni);
     });
     importWindow_ = nullptr;
     menuBar()->setEnabled(true);

@@ -56,7 +56,7 @@ MainSetup::MainSetup(std::unique_ptr<Owned> owned, Context& ctx, ui::UserInterfa
     procedure_.onInit = [this] {
         // Read as the import reads it: a value beyond 32 bits is held at the limit, not wrapped.
         lastTrackRef_ = lastTrackRefArgument(productIni_);
-        controls_.setNumber("?LOC:LASTTRACKREF", Decimal(lastTrackRef_));
+        showStored();
     };
 }
 
@@ -74,7 +74,7 @@ void MainSetup::okPressed() {
     std::optional<Decimal> typed = controls_.number("?LOC:LASTTRACKREF");
     const long long value = typed ? typed->toInt64() : 0;
     if (!typed || value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
-        procedure_.rejected(entry, [this] { controls_.setNumber("?LOC:LASTTRACKREF", Decimal(lastTrackRef_)); });
+        procedure_.rejected(entry, [this] { showStored(); });
         return;
     }
     lastTrackRef_ = static_cast<int32_t>(value);
@@ -85,5 +85,14 @@ void MainSetup::okPressed() {
 }
 
 void MainSetup::closePressed() { reject(); }
+
+// The value as the product INI file holds it: a number, or the text that is not one, shown as
+// it stands (the import refuses to start on it, and OK does not save it).
+void MainSetup::showStored() {
+    if (const std::optional<std::string> text = lastTrackRefText(productIni_))
+        controls_.setText("?LOC:LASTTRACKREF", *text);
+    else
+        controls_.setNumber("?LOC:LASTTRACKREF", Decimal(lastTrackRef_));
+}
 
 }  // namespace mg::shell

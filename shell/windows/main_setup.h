@@ -44,6 +44,7 @@ private:
 
     void okPressed();
     void closePressed();
+    void showStored();
 
     std::unique_ptr<Owned> owned_;  // the context and user interface of a window started on its own
     Context& ctx_;

@@ -62,6 +62,21 @@ TEST_F(MainSetupTest, AMissingKeyShowsZeroAndOkWritesZero) {
     EXPECT_EQ(ctx->globalResponse, 0);  // left when the window goes
 }
 
+// A value the import refuses to start on is shown as it stands, and OK does not save it.
+TEST_F(MainSetupTest, AValueThatIsNotANumberIsShownAsItStandsAndNotSaved) {
+    for (const char* value : {"abc", "1e9", "0x14"}) {
+        SCOPED_TRACE(value);
+        ini::put(ini(), "DocumentOutlays", "LastTrackRef", value);
+        MainSetup w(*ctx, ui);
+        open(w);
+        EXPECT_EQ(entry(w)->text().toStdString(), value);
+        ok(w)->click();
+        EXPECT_TRUE(w.isVisible()) << "the entry is rejected";
+        EXPECT_EQ(entry(w)->text().toStdString(), value);
+        EXPECT_EQ(stored(), value);
+    }
+}
+
 TEST_F(MainSetupTest, OkWritesTheValueAsTyped) {
     ini::put(ini(), "DocumentOutlays", "LastTrackRef", "250");
     ini::put(ini(), "Other", "Kept", "yes");
