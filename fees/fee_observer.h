@@ -35,6 +35,8 @@ enum class FeeException {
     ArrangementNotFound,  // subject: the arrangement and task code (blank arrangement: the matter)
     NoBand,               // subject: the matter code and its debt
     NoHandler,            // subject: the fee earner code
+    NotEntered,           // subject: the database's reason; the fee waits for the next run
+    CannotBeMarked,       // subject: the diary id; the fee is not entered
 };
 
 class FeeObserver {

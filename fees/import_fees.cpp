@@ -125,7 +125,6 @@ bool FeeImport::readNext() {
     }
     s_.ctx.rec(TableId::DiaryAttFees) = list_[nextRow_++];
     localResponse_ = RequestCompleted;
-    ++feesRead_;
     showPercent(measure_.add(rowSize_));
     return true;
 }
@@ -136,6 +135,15 @@ void FeeImport::cycle() {
     bool atEnd = false;
     while (!measure_.cycleDone()) {
         processWaitingFee();
+        if (stopping_) {
+            // The failure was shown once; the fees not reached wait for the next run.
+            s_.ui.message("The fee import stops here: every fee after this one would fail the same way.|The fees not entered "
+                          "wait for the next run.",
+                          "Fee Import", ui::Icon::Warning);
+            localResponse_ = RequestCancelled;
+            endLoop();
+            return;
+        }
         if (!readNext()) {
             localResponse_ = RequestCompleted;
             atEnd = true;
@@ -172,8 +180,12 @@ void FeeImport::processWaitingFee() {
     // the entry's first one.
     if (!handledEntries_.insert(diaryId).second) return;
     const Record current = ctx.rec(TableId::DiaryAttFees);
+    // The entry's fees from here on are read now, whatever becomes of them.
+    const int64_t feesOfEntry = static_cast<int64_t>(rowsOfEntry_[diaryId].size());
+    feesRead_ += feesOfEntry;
     entriesThisUnit_ = 0;
     feesThisUnit_ = 0;
+    unitFailed_ = false;
     unitEntries_.clear();
     bool ok = processDocument();
     // The entry's other waiting fees, in list order.
@@ -192,8 +204,10 @@ void FeeImport::processWaitingFee() {
                 for (const FeeEntry& e : unitEntries_) observer_->entry(e);
         } else {
             reportFailure();
+            stopOn(ctx.lastError());
         }
     }
+    if (unitFailed_) feesFailed_ += feesOfEntry;
     ctx.rec(TableId::DiaryAttFees) = current;
     showMessages();
 }
@@ -408,6 +422,7 @@ bool FeeImport::writeFee() {
     if (!inTransaction_) {
         if (ctx.begin(kTransactionSeconds) != NoError) {
             reportFailure();
+            stopOn(ctx.lastError());
             return false;
         }
         inTransaction_ = true;
@@ -468,7 +483,7 @@ bool FeeImport::claimEntry(int64_t diaryId) {
     if (ctx.connection()->changes() > 0) return true;
     // Nothing waiting: either another import entered the entry, or its attachments are gone
     // (deleted by another station), in which case the fees are entered as before, with
-    // tracking reference 0.
+    // tracking reference 0: the waiting fees no longer list them, so they are entered once.
     Table& sqld = ctx.table(TableId::SQLResultD);
     int rc = sqld.setSql("Select count(*) from DiaryAttachments Where DiaryID = " + std::to_string(diaryId));
     if (rc == NoError) rc = sqld.next();
@@ -476,9 +491,16 @@ bool FeeImport::claimEntry(int64_t diaryId) {
         failFee();
         return false;
     }
-    if (ctx.get(SQLD::RESULTFIELD).toInt64() == 0) return true;
+    const bool attachmentsGone = ctx.get(SQLD::RESULTFIELD).toInt64() == 0;
+    if (attachmentsGone && diaryId != 0) return true;
     inTransaction_ = false;
     ctx.rollback();
+    if (attachmentsGone) {
+        // A waiting fee without a diary id (it reads as 0): no update can mark its attachment,
+        // so it would be listed, and entered, again on every run. It is not entered.
+        exception(FeeException::CannotBeMarked, "diary id missing");
+        return false;
+    }
     ++entriesTaken_;
     return false;
 }
@@ -503,13 +525,19 @@ void FeeImport::failFee() {
     }
     ctx.setError(error);
     reportFailure();
+    stopOn(error);
 }
 
 void FeeImport::reportFailure() {
     Context& ctx = s_.ctx;
     std::string text = ctx.fileError().empty() ? ctx.errorText() : ctx.fileError();
     say(text + ", Error Adding Fees For Matter " + ctx.get(DAF::CASECODE) + ", DiaryID: " + std::to_string(ctx.get(DAF::DIARYID)));
-    ++feesFailed_;
+    exception(FeeException::NotEntered, text);
+    unitFailed_ = true;
+}
+
+void FeeImport::stopOn(const Error& e) {
+    if (e.code == IsLockedErr || databaseUnusable(e)) stopping_ = true;
 }
 
 // A read inside the entry's unit failed: the database failed, not the data, so nothing of
@@ -527,8 +555,10 @@ void FeeImport::failRead(std::string table) {
         ctx.rollback();
     }
     ctx.setError(p.error);
+    exception(FeeException::NotEntered, p.text + " could not be read: " + (p.error.driverText.empty() ? p.error.text : p.error.driverText));
+    stopOn(p.error);
     pending_.push_back(std::move(p));
-    ++feesFailed_;
+    unitFailed_ = true;
 }
 
 void FeeImport::exception(FeeException kind, std::string subject) {

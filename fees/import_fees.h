@@ -70,7 +70,10 @@ public:
     void finish() override;
     int response() const override { return localResponse_; }
 
-    // What the run did, for the command line, the tests and the benchmark.
+    // What the run did, for the command line, the tests and the benchmark. The fees read are
+    // those of the diary entries the run handled (not a row read ahead when a Cancel or a
+    // failure ended the run); a fee failed when an error of the database kept it from being
+    // entered (it waits for the next run).
     int64_t waitingFeesRead() const { return feesRead_; }
     int64_t timeEntriesAdded() const { return entriesAdded_; }
     int64_t feesEntered() const { return feesEntered_; }
@@ -109,6 +112,9 @@ private:
     // A write failed: the entry's transaction is rolled back and the failure reported.
     void failFee();
     void reportFailure();
+    // After a failure that every later fee would meet too (a lock not granted in time, the
+    // database gone or read-only), the run ends once the failure has been shown.
+    void stopOn(const Error& e);
     // A read of the entry's unit failed (the database, not a missing row): the entry is
     // rolled back and the retrieval error naming `table` is shown after the transaction.
     void failRead(std::string table);
@@ -135,6 +141,8 @@ private:
     bool viewOpen_ = false;
     bool inTransaction_ = false;
     bool controlWarned_ = false;
+    bool unitFailed_ = false;   // an error kept the diary entry being written out of the books
+    bool stopping_ = false;     // the run ends after the entry being written
     int64_t entriesThisUnit_ = 0;
     int64_t feesThisUnit_ = 0;
     // A message waiting for the entry's transaction to end: a plain text, or a standard

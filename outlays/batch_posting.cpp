@@ -47,6 +47,7 @@ BatchPosting::Outcome BatchPosting::postAttachment(const BeforeCommit& beforeCom
         showMessages();
         if (step == Retry) continue;  // the whole attachment again, with fresh numbers
         if (step == Stop) return Stopped;
+        if (att_.refused > 0) return Refused;
         return addBatchNo_ < 1 ? NothingToPost : Posted;
     }
 }
@@ -64,7 +65,10 @@ BatchPosting::Step BatchPosting::tryPostAttachment(const BeforeCommit& beforeCom
     if (addBatchNo_ < 1) return Done;
 
     // Everything the attachment writes is one transaction; the control row is taken inside it.
-    if (ctx.begin(2)) return lockFailed("Locking Control ");
+    // A database that cannot be written at all (read-only, full, the server gone) is not a
+    // lock to wait for.
+    if (ctx.begin(2))
+        return ctx.errorCode() == IsLockedErr ? lockFailed("Locking Control ") : databaseFailed("Starting the attachment's transaction");
 
     att_.written.trackRef = ctx.get(DAT::TRACKREFERENCE).toInt64();
     att_.written.matter = std::string(ctx.trimmed(DAT::CASECODE));
@@ -86,7 +90,7 @@ BatchPosting::Step BatchPosting::tryPostAttachment(const BeforeCommit& beforeCom
         dropMessages();
         return Stop;
     }
-    if (ctx.commit()) return databaseFailed("Committing the attachment");
+    if (ctx.commit()) return commitFailed();
     tellObserver();
     return Done;
 }
@@ -127,11 +131,18 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
 
     // A failed insert changes nothing (a statement is undone whole), so the line needs no
     // savepoint of its own: it stays out of the header's total and its reference goes back
-    // to the control row.
+    // to the control row. The message and the run's exceptions say why, so that the line can
+    // be posted by hand once its cause is mended. A database that can take no write at all,
+    // or a lock, ends the attachment as any other failure does.
     if (bad.add()) {
+        if (ctx.errorCode() == IsLockedErr || databaseUnusable(ctx.lastError())) return databaseFailed("Adding the outlay line");
         const std::string caption = std::to_string(ctx.errorCode());
+        const std::string cause = warningErrorText(ctx);
         ctx.set(CON::LASTPREF, ctx.get(CON::LASTPREF) - 1);
-        say(ui::Message{"Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)), caption});
+        say(ui::Message{"Error adding Batch Detail Track Ref:  " + digits(ctx.get(DAT::TRACKREFERENCE)) + "|" + cause, caption});
+        exception(OutlayException::LineRefused,
+                  cause + " (amount " + ctx.get(BAD::VALUE).toString(2) + ", nominal code " + nominalCode_ + ")");
+        ++att_.refused;
         return Done;
     }
     att_.written.lines.push_back({static_cast<int32_t>(ctx.get(BAD::PREF)), batchNo_});
@@ -370,6 +381,10 @@ void BatchPosting::exception(OutlayException kind, std::string subject) {
 void BatchPosting::tellObserver() {
     if (!observer_) return;
     for (const OutlayLine& l : att_.lines) observer_->line(l);
+    tellExceptions();
+}
+
+void BatchPosting::tellExceptions() {
     for (const Attachment::Noted& n : att_.exceptions) observer_->exception(n.kind, n.subject, n.row);
 }
 
@@ -414,6 +429,26 @@ BatchPosting::Step BatchPosting::databaseFailed(const std::string& what) {
     dropMessages();
     s_.ui.message(attachmentName() + " was not posted.|" + what + ": " + error +
                       "|The import stops here; the next import starts with this attachment.",
+                  "Outlay Import", ui::Icon::Warning);
+    return Stop;
+}
+
+// The commit failed: when the database's answer was lost (the server gone), the commit may
+// have taken place all the same. The posting journal holds what the attachment wrote, and
+// the next import settles it: posted once, never twice.
+BatchPosting::Step BatchPosting::commitFailed() {
+    Context& ctx = s_.ctx;
+    const std::string error = warningErrorText(ctx);
+    while (ctx.transactionDepth() > 0) ctx.rollback();
+    dropMessages();
+    if (observer_) {
+        att_.exceptions.clear();
+        exception(OutlayException::CommitUnknown, error);
+        tellExceptions();
+    }
+    s_.ui.message(attachmentName() + ": the database did not confirm the commit.|" + error +
+                      "|The import stops here. Whether this attachment was posted is settled by the next import from the record "
+                      "of its postings: it is posted once, never twice.",
                   "Outlay Import", ui::Icon::Warning);
     return Stop;
 }

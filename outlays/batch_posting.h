@@ -41,6 +41,7 @@ public:
         Posted,         // the attachment's lines are in the books
         NothingToPost,  // the document has no outlay charge
         Stopped,        // nothing was posted and the run must end (a message said why)
+        Refused,        // the database refused a line (a message said why); the others are posted
     };
 
     explicit BatchPosting(Session s) : s_(s) {}
@@ -76,6 +77,7 @@ private:
     Step matterAmount();
     Step lockFailed(const char* what);
     Step databaseFailed(const std::string& what);
+    Step commitFailed();
     std::string narrativeOf(std::string_view outlayCode, Step& step);
     std::string attachmentName() const;
     // A message about the attachment being posted. It is shown once the attachment's
@@ -87,6 +89,7 @@ private:
     void dropMessages() { pending_.clear(); }
     void exception(OutlayException kind, std::string subject);
     void tellObserver();
+    void tellExceptions();
 
     Session s_;
     // The posting state, kept from one attachment to the next.
@@ -119,6 +122,7 @@ private:
         Decimal amountDebt;
         JournalEntry written;
         int band = 0;  // of the line being posted
+        int refused = 0;  // lines the database refused
         // What the observer hears once the attachment has committed.
         std::vector<OutlayLine> lines;
         struct Noted {

@@ -95,7 +95,9 @@ void OutlayImport::cycle() {
         if (trackRef > Decimal(lastTrackRef_)) {
             const int64_t ref = trackRef.toInt64();
             BatchPosting::Outcome outcome = posting_.postAttachment([this](const JournalEntry& e) { return recordIntent(e); });
+            ++handled_;
             if (outcome == BatchPosting::Stopped) {
+                ++failed_;
                 // Nothing of this attachment was written: the run ends as a confirmed Cancel
                 // does, and the next run starts with it.
                 if (!journalError_.empty())
@@ -106,7 +108,10 @@ void OutlayImport::cycle() {
                 return;
             }
             if (outcome == BatchPosting::Posted) ++posted_;
+            if (outcome == BatchPosting::Refused) ++failed_;
             lastProcessed_ = ref;
+        } else {
+            ++handled_;  // at or below the last tracking reference: passed over
         }
         do {
             getNextRecord();
@@ -182,15 +187,19 @@ void OutlayImport::releaseImportLock() {
 // The highest tracking reference the journal shows committed: every entry but the last was
 // appended after the commit before it returned; the last is committed when what it wrote is
 // in the database. Nothing when the journal is empty.
-std::optional<int64_t> OutlayImport::committedTrackRef(std::string& error) {
+std::optional<int64_t> OutlayImport::committedTrackRef(std::string& error, std::vector<int64_t>* committed) {
     std::vector<JournalEntry> entries;
     if (!journal_.read(entries, error)) return std::nullopt;
     std::optional<int64_t> best;
-    for (size_t i = 0; i + 1 < entries.size(); ++i) best = std::max(best.value_or(INT64_MIN), entries[i].trackRef);
+    auto take = [&](const JournalEntry& e) {
+        best = std::max(best.value_or(INT64_MIN), e.trackRef);
+        if (committed) committed->push_back(e.trackRef);
+    };
+    for (size_t i = 0; i + 1 < entries.size(); ++i) take(entries[i]);
     if (!entries.empty()) {
-        std::optional<bool> committed = committedInDatabase(s_.ctx, entries.back(), error);
-        if (!committed) return std::nullopt;
-        if (*committed) best = std::max(best.value_or(INT64_MIN), entries.back().trackRef);
+        std::optional<bool> inDatabase = committedInDatabase(s_.ctx, entries.back(), error);
+        if (!inDatabase) return std::nullopt;
+        if (*inDatabase) take(entries.back());
     }
     return best;
 }
@@ -203,11 +212,17 @@ bool OutlayImport::settleJournal() {
         refuse("The outlay import cannot keep the record of its postings: " + error + "|The import does not start.");
         return false;
     }
-    std::optional<int64_t> committed = committedTrackRef(error);
+    std::vector<int64_t> settled;
+    std::optional<int64_t> committed = committedTrackRef(error, &settled);
     if (!error.empty()) {
         refuse("The record of the last outlay import cannot be settled: " + error + "|The import does not start.");
         return false;
     }
+    // Attachments an earlier run committed past the tracking reference it stored: it was
+    // killed, or lost the database's answer to its last commit, before it could count them.
+    if (observer_)
+        for (int64_t ref : settled)
+            if (ref > lastTrackRef_) observer_->settled(ref);
     int64_t start = std::max<int64_t>(lastTrackRef_, committed.value_or(INT64_MIN));
     lastTrackRef_ = static_cast<int32_t>(std::clamp<int64_t>(start, INT32_MIN, INT32_MAX));
     lastProcessed_ = start;

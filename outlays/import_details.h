@@ -57,12 +57,18 @@ public:
     void finish() override;
     int response() const override { return localResponse_; }
 
-    // What the run did, for the command line and the tests.
-    int64_t attachmentsRead() const { return measure_.processed(); }
+    // What the run did, for the command line and the tests: the attachments it handled (not
+    // the one read ahead when a Cancel ended the run), those it posted whole, and those it
+    // could not post whole (a line the database refused, or the failure that ended the run).
+    int64_t attachmentsRead() const { return handled_; }
     int attachmentsPosted() const { return posted_; }
+    int attachmentsFailed() const { return failed_; }
     int64_t lastProcessed() const { return lastProcessed_; }
     // Told about every line posted and every exception met (see outlay_observer.h).
-    void setObserver(OutlayObserver* observer) { posting_.setObserver(observer); }
+    void setObserver(OutlayObserver* observer) {
+        observer_ = observer;
+        posting_.setObserver(observer);
+    }
 
 private:
     enum RecordStatus { RecordOk = 0, OutOfRange = 1, Filtered = 2 };
@@ -72,7 +78,7 @@ private:
     bool takeImportLock();
     void releaseImportLock();
     bool settleJournal();
-    std::optional<int64_t> committedTrackRef(std::string& error);
+    std::optional<int64_t> committedTrackRef(std::string& error, std::vector<int64_t>* committed = nullptr);
     bool recordIntent(const JournalEntry& e);
     bool storeLastTrackRef(int64_t value);
     void stopRun();
@@ -100,7 +106,10 @@ private:
     // rows, whatever the number really waiting, and stays there.
     ui::ProgressMeasure measure_;
     int localResponse_ = RequestCancelled;
+    int64_t handled_ = 0;
     int posted_ = 0;
+    int failed_ = 0;
+    OutlayObserver* observer_ = nullptr;
     bool prepared_ = false;
 };
 

@@ -33,6 +33,8 @@ enum class OutlayException {
     MatterNotFound,  // subject: the matter code
     DiaryNotFound,   // subject: the diary id
     NoBand,          // subject: the matter code and its debt
+    LineRefused,     // subject: the database's reason; the line is not in the books
+    CommitUnknown,   // subject: the database's reason; the next import settles the attachment
 };
 
 class OutlayObserver {
@@ -41,6 +43,9 @@ public:
     virtual void line(const OutlayLine& line) = 0;
     // `row` says which attachment and charge row it concerns.
     virtual void exception(OutlayException kind, const std::string& subject, const std::string& row) = 0;
+    // An attachment an earlier run committed without counting it (it was killed, or lost the
+    // database's answer to its commit), found in the posting journal when this run started.
+    virtual void settled(int64_t trackRef) { (void)trackRef; }
 };
 
 }  // namespace mg::outlays

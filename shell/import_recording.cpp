@@ -15,8 +15,7 @@ std::string band(int b) { return b == 0 ? "none" : std::to_string(b); }
 class OutlayRecorder : public outlays::OutlayObserver {
 public:
     explicit OutlayRecorder(RunRecord& r) : r_(r) {
-        r_.columns = {"date",   "track ref",      "document",    "matter",       "debt",   "band",
-                      "amount", "currency value", "outlay code", "nominal code", "batch",  "fee earner"};
+        r_.columns = outlayColumns();
         r_.readWhat = "attachments";
         r_.totalsBy = "nominal code";
     }
@@ -37,8 +36,15 @@ public:
             case outlays::OutlayException::NoBand:
                 r_.addException(5, "debt in no band (priced 1.11)", subject, row);
                 break;
+            case outlays::OutlayException::LineRefused:
+                r_.addException(7, "line refused by the database (not posted: post it by hand once the cause is mended)", subject, row);
+                break;
+            case outlays::OutlayException::CommitUnknown:
+                r_.addException(8, "commit not confirmed (the next import settles it from its journal)", subject, row);
+                break;
         }
     }
+    void settled(int64_t trackRef) override { r_.settled.push_back(trackRef); }
 
 private:
     RunRecord& r_;
@@ -47,8 +53,7 @@ private:
 class FeeRecorder : public fees::FeeObserver {
 public:
     explicit FeeRecorder(RunRecord& r) : r_(r) {
-        r_.columns = {"date", "diary id", "document", "matter",     "task code", "arrangement",
-                      "debt", "band",     "rate",     "fee earner", "team",      "track ref"};
+        r_.columns = feeColumns();
         r_.readWhat = "waiting fees";
         r_.totalsBy = "fee earner";
     }
@@ -69,6 +74,10 @@ public:
             case K::NoHandler:
                 r_.addException(6, "fee earner without a handler row (team blank)", subject.empty() ? "(blank)" : subject, row);
                 break;
+            case K::NotEntered: r_.addException(7, "fee not entered (it waits for the next run)", subject, row); break;
+            case K::CannotBeMarked:
+                r_.addException(8, "fee not entered: its attachment cannot be marked as imported", subject, row);
+                break;
         }
     }
 
@@ -82,9 +91,8 @@ RecordedImport recordedOutlayImport(const ImportRequest& req) {
     RecordedImport made;
     // A product INI file that is there but unusable would read as "nothing processed yet":
     // the run does not start rather than post every attachment again.
-    if (const std::string trouble = productIniTrouble(req.productIni); !trouble.empty()) {
-        req.session.ui.message(trouble + "|The import does not start, so that no attachment is posted twice.", "Outlay Import",
-                               ui::Icon::Error);
+    if (const std::string refusal = outlayImportRefusal(req.productIni); !refusal.empty()) {
+        req.session.ui.message(refusal, "Outlay Import", ui::Icon::Error);
         return made;
     }
     auto recorder = std::make_shared<OutlayRecorder>(req.record);
@@ -96,7 +104,8 @@ RecordedImport recordedOutlayImport(const ImportRequest& req) {
     made.collect = [raw, record] {
         record->read = raw->attachmentsRead();
         record->posted = raw->attachmentsPosted();
-        record->skipped = record->read - record->posted;
+        record->failed = raw->attachmentsFailed();
+        record->skipped = record->read - record->posted - record->failed;
     };
     made.process = std::move(import);
     made.keep = recorder;
@@ -113,7 +122,8 @@ RecordedImport recordedFeeImport(const ImportRequest& req) {
     made.collect = [raw, record] {
         record->read = raw->waitingFeesRead();
         record->posted = raw->feesEntered();
-        record->skipped = record->read - record->posted;
+        record->failed = raw->feesFailed();
+        record->skipped = record->read - record->posted - record->failed;
     };
     made.process = std::move(import);
     made.keep = recorder;

@@ -235,12 +235,13 @@ TEST_F(Import, ALineThatCannotBeAddedStaysOutOfTheTotal) {
     seedPractice(2);
     db.exec("CREATE TRIGGER no_second_line BEFORE INSERT ON BatchDetails WHEN (SELECT count(*) FROM BatchDetails) >= 1 "
             "BEGIN SELECT RAISE(ABORT, 'no more lines'); END;");
-    run(0);
+    Result r = run(0);
+    EXPECT_EQ(r.posted, 1) << "the attachment with the refused line is not counted as posted";
     EXPECT_EQ(count("BatchDetails"), 1);
     EXPECT_EQ(q("SELECT VALUE FROM BatchH"), "10.00");
     std::vector<std::string> texts = ui.texts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], "Error adding Batch Detail Track Ref:  2");
+    EXPECT_EQ(texts[0], "Error adding Batch Detail Track Ref:  2|no more lines (1811)") << "the database's reason is named";
     EXPECT_EQ(ui.messages[0].caption, "90");
     expectBooksBalance();
 }

@@ -156,7 +156,16 @@ TEST_F(Settle, WhatADeadRunLeftIsCountedOnceAndNeverPostedAgain) {
         auto ctx = db.context();
         Session s{*ctx, ui};
         outlays::OutlayImport import(s, ui, static_cast<int32_t>(c.iniValue), ini);
+        // The attachment an earlier run committed past its INI value is told, to be counted.
+        struct Settled : outlays::OutlayObserver {
+            std::vector<int64_t> refs;
+            void line(const outlays::OutlayLine&) override {}
+            void exception(outlays::OutlayException, const std::string&, const std::string&) override {}
+            void settled(int64_t ref) override { refs.push_back(ref); }
+        } settled;
+        import.setObserver(&settled);
         ASSERT_TRUE(import.prepare());
+        EXPECT_EQ(settled.refs, c.iniValue == 1 ? std::vector<int64_t>{2} : std::vector<int64_t>{});
         EXPECT_EQ(iniLastTrackRef(), 2) << "stored before anything is posted";
         EXPECT_EQ(std::filesystem::file_size(journal), 0u) << "the journal is emptied once settled";
         import.opened();

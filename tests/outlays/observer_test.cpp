@@ -79,6 +79,7 @@ TEST_F(Observed, TheObserverHearsEveryLinePostedOnceAndEveryException) {
     const std::vector<std::tuple<K, std::string, std::string>> exceptions{
         {K::DiaryNotFound, "88", "track ref 3 (document DOC1, outlay code CSF)"},
         {K::NoBand, "M0003 (debt -5.00)", "track ref 3 (document DOC1, outlay code CSF)"},
+        {K::LineRefused, "no bad outlays (1811) (amount 3.00, nominal code 4100)", "track ref 4 (document DOC2, outlay code BAD)"},
         {K::MatterNotFound, "NOSUCH", "track ref 5 (document DOC1, outlay code CSF)"},
     };
     EXPECT_EQ(heard.exceptions, exceptions);
