@@ -1,5 +1,6 @@
 #include "shell/cli.h"
 
+#include <array>
 #include <csignal>
 #include <filesystem>
 #include <optional>
@@ -25,11 +26,11 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void onInterrupt(int) {
+extern "C" void onInterrupt(int sig) {
     if (interrupted) {
         // A second Ctrl+C: the user does not want to wait for the cycle to finish.
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
+        std::signal(sig, SIG_DFL);
+        std::raise(sig);
         return;
     }
     interrupted = 1;
@@ -40,19 +41,28 @@ extern "C" void onInterrupt(int) {
 #endif
 }
 
-// Ctrl+C handling for the length of one run.
+// Ctrl+C handling for the length of one run. A request to end the program (what `timeout`,
+// a service manager or a logoff sends) ends the run as Ctrl+C does: after the cycle in
+// progress, with the summary and the run log's line.
 class InterruptGuard {
 public:
     InterruptGuard() {
         interrupted = 0;
-        previous_ = std::signal(SIGINT, onInterrupt);
+        for (size_t i = 0; i < kSignals.size(); ++i) previous_[i] = std::signal(kSignals[i], onInterrupt);
     }
-    ~InterruptGuard() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
+    ~InterruptGuard() {
+        for (size_t i = 0; i < kSignals.size(); ++i) std::signal(kSignals[i], previous_[i] == SIG_ERR ? SIG_DFL : previous_[i]);
+    }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
 private:
-    void (*previous_)(int);
+#ifdef SIGHUP
+    static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+#else
+    static constexpr std::array<int, 2> kSignals{SIGINT, SIGTERM};
+#endif
+    std::array<void (*)(int), kSignals.size()> previous_{};
 };
 
 void errorLine(std::FILE* err, std::string_view text) {
@@ -63,6 +73,14 @@ void errorLine(std::FILE* err, std::string_view text) {
 std::string driverText(const Error& e) {
     if (!e.driverText.empty()) return e.driverText;
     return e.text;
+}
+
+// The settings of the connection INI file, or one line saying why they cannot be taken.
+bool settingsUsable(const Globals& g, std::string_view what) {
+    const std::string trouble = connectionIniTrouble(g.connectionIni);
+    if (trouble.empty()) return true;
+    errorLine(stderr, std::string(what) + " cannot start: " + trouble);
+    return false;
 }
 
 // ---- commands ----------------------------------------------------------------------------
@@ -87,6 +105,10 @@ int initDb(const std::vector<std::string>& args) {
     if (file.empty()) {
         // Without a file: the tables go into the server database that vorn.ini names.
         const std::string ini = connectionIniPath();
+        if (const std::string trouble = connectionIniTrouble(ini); !trouble.empty()) {
+            errorLine(stderr, "init-db cannot start: " + trouble);
+            return ExitFailed;
+        }
         ConnectionSettings settings = readConnectionSettings(ini);
         if (settings.db.driver == "odbc") {
             Error e = demo ? makeDemoDatabase(settings.db) : db::createTables(settings.db);
@@ -151,10 +173,23 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
 // An import with its lines recorded: a dry run on copies of the database and the product
 // INI file, or a real run that ends with the run summary and a line in the run log.
 int recordedImport(const std::string& command, std::string_view what, const RecordedFactory& make, const CopyPlan& copyPlan,
-                   bool dryRun, const std::string& csvFile) {
+                   bool dryRun, const std::string& csvFile, bool force) {
     const Globals& g = startUp();
+    if (!settingsUsable(g, "the " + std::string(what))) return ExitFailed;
     db::Settings settings = g.connection.db;
     std::string productIni = productIniPath();
+    const std::string log = (std::filesystem::path(productIni).parent_path() / kRunLogName).string();
+    if (!csvFile.empty()) {
+        // Checked before anything runs: a CSV file must never take the place of a file the
+        // program keeps, nor of a file of the user's that is not one of its CSV files.
+        std::vector<std::string> kept{g.connectionIni, productIni, productIni + ".journal", log};
+        if (settings.driver == "sqlite")
+            for (const char* suffix : {"", "-wal", "-shm", "-journal", ".outlay-import.lock"}) kept.push_back(settings.database + suffix);
+        if (const std::string trouble = csvTargetTrouble(csvFile, kept, force); !trouble.empty()) {
+            errorLine(stderr, command + ": " + trouble);
+            return ExitFailed;
+        }
+    }
     RunRecord record;
     record.command = command;
     record.dryRun = dryRun;
@@ -199,8 +234,18 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
         if (collect) collect();
     });
     record.ended = RunRecord::Clock::now();
-    record.exitStatus = status;
     space.remove();  // nothing of the dry run is kept
+    // An attachment or fee kept out of the books by an error fails the run, though the run
+    // went on to the end.
+    if (started && record.failed > 0 && status == ExitOk) status = ExitFailed;
+    if (started && !csvFile.empty()) {
+        std::string error;
+        if (!writeCsv(record, csvFile, error)) {
+            errorLine(stderr, error);
+            if (status == ExitOk) status = ExitFailed;
+        }
+    }
+    record.exitStatus = status;
 
     if (!started) {
         // The one line that said why is all there is to say.
@@ -212,15 +257,7 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
         std::string text = summary(record);
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
-        const std::string log = (std::filesystem::path(productIniPath()).parent_path() / kRunLogName).string();
         if (!appendRunLog(log, record)) errorLine(stderr, "cannot append to the run log " + log);
-    }
-    if (!csvFile.empty()) {
-        std::string error;
-        if (!writeCsv(record, csvFile, error)) {
-            errorLine(stderr, error);
-            if (status == ExitOk) status = ExitFailed;
-        }
     }
     return status;
 }
@@ -228,11 +265,14 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
 int importCommand(const std::vector<std::string>& args, std::string_view what, const ProcessFactory& make,
                   const RecordedFactory& recorded, const CopyPlan& copyPlan) {
     bool dryRun = false;
+    bool force = false;
     std::string csvFile;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--dry-run") {
             dryRun = true;
+        } else if (a == "--force") {
+            force = true;
         } else if (a == "--csv" && i + 1 < args.size() && !args[i + 1].empty()) {
             csvFile = args[++i];
         } else if (a.rfind("--csv=", 0) == 0 && a.size() > 6) {
@@ -240,12 +280,16 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
         } else {
             errorLine(stderr, a.rfind("--csv", 0) == 0
                                   ? args[0] + ": --csv needs the name of the CSV file"
-                                  : args[0] + " takes no arguments other than --dry-run and --csv FILE: it reads vorn.ini and "
+                                  : args[0] + " takes no arguments other than --dry-run, --csv FILE and --force: it reads vorn.ini and "
                                               "Quillerton.ini of the working folder");
             return ExitFailed;
         }
     }
-    if (recorded) return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile);
+    if (force && csvFile.empty()) {
+        errorLine(stderr, args[0] + ": --force only goes with --csv FILE (it lets the CSV file replace a file of another kind)");
+        return ExitFailed;
+    }
+    if (recorded) return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile, force);
     if (!make) {
         errorLine(stderr, std::string("the ") + std::string(what) + " is not built yet");
         return ExitNotBuilt;
@@ -255,6 +299,7 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
         return ExitNotBuilt;
     }
     const Globals& g = startUp();
+    if (!settingsUsable(g, "the " + std::string(what))) return ExitFailed;
     return runImport(what, make, g.connection.db, g.connectionIni);
 }
 
@@ -298,6 +343,8 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
         return ExitFailed;
     }
     CommandLineUserInterface ui(err);
+    // Ctrl+C ends a wait for a lock at once, not after its retries.
+    ui.setInterruptFlag(&interrupted);
     // The retries of the wait/retry message are bounded per wait: a commit on the job's
     // context means the work it waited for went through.
     ui.countWaitsBy([&ctx] { return ctx.commitsMade(); });
@@ -332,12 +379,15 @@ std::string usage() {
            "  marrowgate init-db [--demo]       with driver=odbc in vorn.ini: the same in its server database\n"
            "  marrowgate import-outlays         the outlay import, messages on standard error\n"
            "  marrowgate import-fees            the fee import, likewise\n"
-           "  marrowgate import-outlays|import-fees --dry-run [--csv FILE]\n"
+           "  marrowgate import-outlays|import-fees [--dry-run] [--csv FILE [--force]]\n"
            "                                    what the import would post, line by line, with totals\n"
            "                                    and exceptions; nothing in the database or the INI files\n"
            "                                    changes (on a server database the run works on a copy of\n"
            "                                    the tables it reads; the server is only read)\n"
-           "                                    --csv FILE: the lines as CSV (also after a real run)\n"
+           "                                    --csv FILE: the lines as CSV (also after a real run); an\n"
+           "                                    existing file is replaced only when it is a CSV file of an\n"
+           "                                    import, or with --force, and never the database, the INI\n"
+           "                                    files, the journal or the run log\n"
            "                                    A real import ends with its summary on standard error and\n"
            "                                    a line in marrowgate-runs.log beside Quillerton.ini\n"
            "  marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
@@ -354,9 +404,10 @@ std::string usage() {
            "The imports read vorn.ini (section [database]: server, database, logon, and driver=sqlite\n"
            "with database=FILE for an embedded database; for a server, optionally odbcdriver, port, dsn\n"
            "and dialect=mssql|postgresql) and Quillerton.ini of the working folder.\n"
-           "Ctrl+C during an import cancels it after the current cycle.\n"
+           "Ctrl+C (or a request to end the program) during an import cancels it after the current cycle.\n"
            "\n"
-           "Exit status: 0 done (also an import with nothing to do), 1 failed or wrong usage,\n"
+           "Exit status: 0 done (also an import with nothing to do), 1 failed or wrong usage (also an\n"
+           "import that could not post an attachment or enter a fee because of an error),\n"
            "2 not part of this build, 130 an import cancelled with Ctrl+C.\n";
 }
 

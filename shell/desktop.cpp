@@ -4,6 +4,7 @@
 #include "shell/desktop.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include "shell/settings.h"
 #include "shell/windows/drag_setting.h"
@@ -23,6 +24,11 @@ int runDesktop(int argc, char** argv) {
 
     // 1. The connection string (GLO:DBOWNER) and the data layer's settings.
     const Globals& g = startUp();
+    if (const std::string trouble = connectionIniTrouble(g.connectionIni); !trouble.empty()) {
+        // The built-in defaults would reach another database than the one meant.
+        QMessageBox::critical(nullptr, "Marrowgate", QString::fromStdString("The program cannot start: " + trouble + "."));
+        return 1;
+    }
     // 2. Styling.
     loadStyling(ui::styler());
     // 3. Full-window dragging off for the length of the run.

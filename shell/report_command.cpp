@@ -145,6 +145,10 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
 
 int reportCommand(const std::vector<std::string>& args) {
     const Globals& g = startUp();
+    if (const std::string trouble = connectionIniTrouble(g.connectionIni); !trouble.empty()) {
+        std::fprintf(stderr, "marrowgate: the report cannot start: %s\n", trouble.c_str());
+        return 1;
+    }
     return runReportCommand(args, g.connection.db, g.connectionIni);
 }
 

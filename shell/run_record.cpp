@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -80,7 +81,12 @@ std::string summary(const RunRecord& r) {
     std::ostringstream o;
     o << (r.dryRun ? "Dry run of " : "Run of ") << r.command << (r.dryRun ? " (nothing was kept)" : "") << "\n";
     o << "  " << r.readWhat << " read: " << r.read << ", " << (r.dryRun ? "would be posted: " : "posted: ") << r.posted
-      << ", skipped: " << r.skipped << ", lines: " << r.lines.size() << "\n";
+      << ", skipped: " << r.skipped << ", failed: " << r.failed << ", lines: " << r.lines.size() << "\n";
+    if (!r.settled.empty()) {
+        o << "  posted by an earlier run that could not count them (settled from its journal): track ref";
+        for (size_t i = 0; i < r.settled.size(); ++i) o << (i ? ", " : " ") << r.settled[i];
+        o << "\n";
+    }
     o << "  total: " << r.total.toString(2) << "\n";
     for (const auto& [key, amount] : r.totals) o << "    " << r.totalsBy << " " << (key.empty() ? "(blank)" : key) << ": " << amount.toString(2) << "\n";
     const std::vector<RunRecord::Exception> ex = r.exceptions();
@@ -93,36 +99,90 @@ std::string summary(const RunRecord& r) {
     return o.str();
 }
 
+const std::vector<std::string>& outlayColumns() {
+    static const std::vector<std::string> columns{"date",   "track ref",      "document",    "matter",       "debt",  "band",
+                                                  "amount", "currency value", "outlay code", "nominal code", "batch", "fee earner"};
+    return columns;
+}
+
+const std::vector<std::string>& feeColumns() {
+    static const std::vector<std::string> columns{"date", "diary id", "document", "matter",     "task code", "arrangement",
+                                                  "debt", "band",     "rate",     "fee earner", "team",      "track ref"};
+    return columns;
+}
+
+std::string csvHeader(const std::vector<std::string>& columns) {
+    std::string out;
+    for (size_t i = 0; i < columns.size(); ++i) out += (i ? "," : "") + text::csvCell(columns[i]);
+    return out;
+}
+
 bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) {
-        error = "cannot write " + path;
-        return false;
+    namespace fs = std::filesystem;
+    const std::string part = path + ".part";
+    {
+        std::ofstream f(part, std::ios::binary | std::ios::trunc);
+        if (f) {
+            f << csvHeader(r.columns) << "\r\n";
+            for (const auto& line : r.lines) f << csvHeader(line) << "\r\n";
+            f.flush();
+        }
+        if (!f) {
+            std::error_code ignored;
+            fs::remove(part, ignored);
+            error = "cannot write " + path;
+            return false;
+        }
     }
-    auto row = [&](const std::vector<std::string>& cells) {
-        for (size_t i = 0; i < cells.size(); ++i) f << (i ? "," : "") << text::csvCell(cells[i]);
-        f << "\r\n";
-    };
-    row(r.columns);
-    for (const auto& line : r.lines) row(line);
-    f.flush();
-    if (!f) {
+    std::error_code ec;
+    fs::rename(part, path, ec);
+    if (ec) {
+        fs::remove(part, ec);
         error = "cannot write " + path;
         return false;
     }
     return true;
 }
 
+std::string csvTargetTrouble(const std::string& path, const std::vector<std::string>& kept, bool force) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path target = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    const bool exists = fs::exists(path, ec);
+    for (const std::string& k : kept) {
+        if (k.empty()) continue;
+        std::error_code kec;
+        const bool same = exists && fs::exists(k, kec) ? fs::equivalent(path, k, kec) : fs::weakly_canonical(fs::absolute(k, kec), kec) == target;
+        if (same) return "--csv " + path + " would overwrite " + k + ", which the program keeps: choose another file";
+    }
+    const fs::path folder = target.parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) return "--csv " + path + ": the folder " + folder.string() + " is not there";
+    if (!exists) return {};
+    if (fs::is_directory(path, ec)) return "--csv " + path + " is a folder";
+    if (force) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::string first;
+    std::getline(in, first);
+    if (!first.empty() && first.back() == '\r') first.pop_back();
+    if (first == csvHeader(outlayColumns()) || first == csvHeader(feeColumns())) return {};
+    return "--csv " + path + " exists and is not a CSV file of an import: give another name, or --force to replace it";
+}
+
 std::string logLine(const RunRecord& r) {
     std::ostringstream o;
     o << isoTime(r.started) << "\t" << isoTime(r.ended) << "\t" << r.command << "\tread=" << r.read << "\tposted=" << r.posted
-      << "\tskipped=" << r.skipped << "\tlines=" << r.lines.size() << "\ttotal=" << r.total.toString(2) << "\ttotals=";
+      << "\tskipped=" << r.skipped << "\tfailed=" << r.failed << "\tlines=" << r.lines.size() << "\ttotal=" << r.total.toString(2) << "\ttotals=";
     bool first = true;
     for (const auto& [key, amount] : r.totals) {
         o << (first ? "" : ",") << key << ":" << amount.toString(2);
         first = false;
     }
-    o << "\texceptions=" << r.exceptionCount() << "\texit=" << r.exitStatus;
+    o << "\texceptions=" << r.exceptionCount();
+    if (!r.settled.empty()) {
+        o << "\tsettled=";
+        for (size_t i = 0; i < r.settled.size(); ++i) o << (i ? "," : "") << r.settled[i];
+    }
+    o << "\texit=" << r.exitStatus;
     return o.str();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/console.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -38,6 +39,13 @@ int ConsoleUserInterface::waitRetry(std::string_view text, int ticks) {
         if (work != workAtLastWait_) resetRetries();
         workAtLastWait_ = work;
     }
+    auto cancelled = [this] {
+        if (!interrupt_ || !*interrupt_) return false;
+        std::fprintf(out_, "Wait Message: Cancel: the run was cancelled while it waited\n");
+        std::fflush(out_);
+        return true;
+    };
+    if (cancelled()) return 0;
     if (retries_ >= maxRetries_) {
         std::fprintf(out_, "Wait Message: giving up after %d retries\n", retries_);
         std::fflush(out_);
@@ -46,8 +54,14 @@ int ConsoleUserInterface::waitRetry(std::string_view text, int ticks) {
     for (int t = ticks; t >= 1; --t) {
         std::fprintf(out_, "Wait Message: &Retry (%d)\n", t);
         std::fflush(out_);
-        std::this_thread::sleep_for(std::chrono::milliseconds(tickMs_));
+        // The tick is slept in short slices, so that a Cancel ends the wait within one of them.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(tickMs_);
+        while (std::chrono::steady_clock::now() < until) {
+            if (cancelled()) return 0;
+            std::this_thread::sleep_until(std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(50)));
+        }
     }
+    if (cancelled()) return 0;
     ++retries_;
     return 1;
 }

@@ -7,6 +7,7 @@
 // another while no work goes through, so a long run that meets many short lock conflicts
 // gets the full number of retries for each of them.
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -38,6 +39,8 @@ public:
     void countWaitsBy(std::function<uint64_t()> workDone) { workDone_ = std::move(workDone); }
     // Seconds a countdown tick lasts (tests shorten it).
     void setTickMilliseconds(int ms) { tickMs_ = ms; }
+    // A flag that a signal handler sets (Ctrl+C): while it is set, a wait gives up at once.
+    void setInterruptFlag(const volatile std::sig_atomic_t* flag) { interrupt_ = flag; }
 
 private:
     std::FILE* out_;
@@ -46,6 +49,7 @@ private:
     int tickMs_ = 1000;
     std::function<uint64_t()> workDone_;
     uint64_t workAtLastWait_ = 0;
+    const volatile std::sig_atomic_t* interrupt_ = nullptr;
 };
 
 }  // namespace mg::ui

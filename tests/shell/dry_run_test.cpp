@@ -124,7 +124,7 @@ TEST_F(DryRun, ChangesNothingAndListsWhatTheRealRunPosts) {
          {std::string("matter not found (line posted at 0.00): ") + demo::kMissingMatter,
           "diary entry not found (fee earner ADM): " + std::to_string(demo::kMissingDiaryId),
           "debt in no band (priced 1.11): FIT005-0001 (debt -250.00)\n      track ref 20009",
-          "attachments read: 21, would be posted: 14, skipped: 7, lines: 21"},
+          "attachments read: 21, would be posted: 14, skipped: 7, failed: 0, lines: 21"},
          "date,track ref,document,matter,debt,band,amount,currency value,outlay code,nominal code,batch,fee earner",
          "SELECT max(KeyID) FROM BatchDetails",
          // A batch above the control row's last one before the run is one the run made: "new".
@@ -132,8 +132,8 @@ TEST_F(DryRun, ChangesNothingAndListsWhatTheRealRunPosts) {
          "ELSE d.BatchNo END, d.Fee FROM BatchDetails d JOIN BatchH h ON h.BatchNo = d.BatchNo WHERE d.KeyID > {key} "
          "ORDER BY d.KeyID",
          {0, 3, 6, 7, 8, 9, 10, 11},
-         "Run of import-outlays\n  attachments read: 21, posted: 14, skipped: 7, lines: 21",
-         "\timport-outlays\tread=21\tposted=14\tskipped=7\tlines=21\ttotal=322.55\t"},
+         "Run of import-outlays\n  attachments read: 21, posted: 14, skipped: 7, failed: 0, lines: 21",
+         "\timport-outlays\tread=21\tposted=14\tskipped=7\tfailed=0\tlines=21\ttotal=322.55\t"},
         {"import-fees",
          {std::string("matter not found (fee not entered): ") + demo::kMissingMatter, "document waiting for a fee with no mapping: ",
           std::string("arrangement not found: none for matter ") + demo::kNoArrangementMatter,
@@ -235,7 +235,8 @@ TEST(DryRunCommand, HelpAndWrongUseSayWhatIsWrong) {
         std::string says;
     } cases[] = {
         {{"import-outlays", "--dry-run", "--csv"}, "--csv needs the name of the CSV file"},
-        {{"import-fees", "--dryrun"}, "takes no arguments other than --dry-run and --csv FILE"},
+        {{"import-fees", "--dryrun"}, "takes no arguments other than --dry-run, --csv FILE and --force"},
+        {{"import-fees", "--force"}, "--force only goes with --csv FILE"},
         {{"import-fees", "--dry-run"}, "the dry run cannot start (settings from "},
     };
     for (const Case& c : cases) {
