@@ -109,7 +109,7 @@ TEST(Schema, TheOpenBatchQueryIsAnsweredFromAnIndexOfCodeAndDate) {
     test::TempDatabase db;
     std::string plan;
     sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(db.path().c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open_v2(db.path().c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
     sqlite3_stmt* st = nullptr;
     // The statement as the program sends it: the text comparisons ignore trailing blanks.
     const db::ParameterizedSql sent = db::parameterize(

@@ -25,7 +25,7 @@ using Row = std::map<std::string, std::string>;
 // Every row of a query, each as column name -> text ("<null>" for NULL).
 inline std::vector<Row> rows(const mg::test::TempDatabase& db, const std::string& sql) {
     sqlite3* h = nullptr;
-    sqlite3_open(db.path().c_str(), &h);
+    sqlite3_open_v2(db.path().c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);  // never makes a file
     sqlite3_busy_timeout(h, 10000);
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {

@@ -12,7 +12,7 @@ namespace {
 // Whether another station could take the database's write lock right now.
 bool writeLockFree(const mg::test::TempDatabase& db) {
     sqlite3* h = nullptr;
-    sqlite3_open(db.path().c_str(), &h);
+    sqlite3_open_v2(db.path().c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);  // never makes a file
     sqlite3_busy_timeout(h, 0);
     bool free = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
     if (free) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -39,7 +39,7 @@ std::vector<Strings> parseCsv(const std::string& text) {
 
 Strings sqlColumn(const mg::test::TempDatabase& db, const std::string& sql) {
     sqlite3* h = nullptr;
-    sqlite3_open(db.path().c_str(), &h);
+    sqlite3_open_v2(db.path().c_str(), &h, SQLITE_OPEN_READWRITE, nullptr);  // never makes a file
     sqlite3_stmt* st = nullptr;
     Strings out;
     if (sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {

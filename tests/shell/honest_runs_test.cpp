@@ -35,7 +35,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 // A second station's connection to the demo database.
 class Station {
 public:
-    explicit Station(const std::string& path) { sqlite3_open(path.c_str(), &db_); }
+    explicit Station(const std::string& path) { sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr); }
     ~Station() { sqlite3_close(db_); }
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;

@@ -156,7 +156,7 @@ std::vector<std::string> columnOf(sqlite3* db, const std::string& sql) {
 void TempDatabase::exec(const std::string& sql) const {
     if (!serverName_.empty()) return serverExec(serverName_, sql);
     sqlite3* db = nullptr;
-    sqlite3_open(path_.c_str(), &db);
+    sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);  // never makes a file
     sqlite3_busy_timeout(db, 10000);
     char* msg = nullptr;
     int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg);
@@ -184,7 +184,7 @@ std::vector<std::string> TempDatabase::column(const std::string& sql) const {
         return out;
     }
     sqlite3* db = nullptr;
-    sqlite3_open(path_.c_str(), &db);
+    sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);  // never makes a file
     sqlite3_busy_timeout(db, 10000);
     try {
         std::vector<std::string> out = columnOf(db, sql);
