@@ -1,5 +1,6 @@
 #include "shell/cli.h"
 
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <filesystem>
@@ -113,7 +114,7 @@ int initDb(const std::vector<std::string>& args) {
         if (settings.db.driver == "odbc") {
             Error e = demo ? makeDemoDatabase(settings.db) : db::createTables(settings.db);
             if (e) {
-                errorLine(stderr, "init-db: cannot make the tables in the database " + settings.db.database + " (settings from " + ini +
+                errorLine(stderr, "init-db: cannot make the tables in the database " + settings.db.database + " (" + settingsFrom(ini) +
                                       "): " + driverText(e));
                 return ExitFailed;
             }
@@ -147,7 +148,11 @@ int schema(const std::vector<std::string>& args) {
     std::string dialect = "sqlite";
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--dialect" && i + 1 < args.size()) {
+        if (a == "--dialect" || a == "--dialect=") {
+            if (a == "--dialect=" || i + 1 >= args.size()) {
+                errorLine(stderr, "schema: --dialect needs a value: sqlite, mssql or postgresql");
+                return ExitFailed;
+            }
             dialect = args[++i];
         } else if (a.rfind("--dialect=", 0) == 0) {
             dialect = a.substr(10);
@@ -198,18 +203,14 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
         const bool embedded = settings.driver == "sqlite";
         std::error_code ec;
         if (embedded && !std::filesystem::is_regular_file(settings.database, ec)) {
-            errorLine(stderr, "the " + std::string(what) + " cannot open the database (settings from " + g.connectionIni +
+            errorLine(stderr, "the " + std::string(what) + " cannot open the database (" + settingsFrom(g.connectionIni) +
                                   "): " + settings.database + " is not there");
             return ExitFailed;
-        }
-        if (!embedded && !copyPlan) {
-            errorLine(stderr, "the " + std::string(what) + " of this build has no dry run on a server database");
-            return ExitNotBuilt;
         }
         std::string error;
         // The outlay import's posting journal goes with the product INI file.
         if (!space.make(settings, embedded ? std::vector<db::TableRows>{} : copyPlan(productIni), productIni, ".journal", error)) {
-            errorLine(stderr, "the dry run cannot start (settings from " + g.connectionIni + "): " + error);
+            errorLine(stderr, "the dry run cannot start (" + settingsFrom(g.connectionIni) + "): " + error);
             return ExitFailed;
         }
         settings = db::Settings{};
@@ -262,8 +263,8 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     return status;
 }
 
-int importCommand(const std::vector<std::string>& args, std::string_view what, const ProcessFactory& make,
-                  const RecordedFactory& recorded, const CopyPlan& copyPlan) {
+int importCommand(const std::vector<std::string>& args, std::string_view what, const RecordedFactory& recorded,
+                  const CopyPlan& copyPlan) {
     bool dryRun = false;
     bool force = false;
     std::string csvFile;
@@ -277,11 +278,13 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
             csvFile = args[++i];
         } else if (a.rfind("--csv=", 0) == 0 && a.size() > 6) {
             csvFile = a.substr(6);
+        } else if (a == "--csv" || a == "--csv=") {
+            errorLine(stderr, args[0] + ": --csv needs the name of the CSV file");
+            return ExitFailed;
         } else {
-            errorLine(stderr, a.rfind("--csv", 0) == 0
-                                  ? args[0] + ": --csv needs the name of the CSV file"
-                                  : args[0] + " takes no arguments other than --dry-run, --csv FILE and --force: it reads vorn.ini and "
-                                              "Quillerton.ini of the working folder");
+            errorLine(stderr, args[0] + ": unexpected \"" + a + "\" (usage: marrowgate " + args[0] +
+                                  " [--dry-run] [--csv FILE [--force]] [--trace-sql FILE]; it reads vorn.ini and Quillerton.ini of the "
+                                  "working folder)");
             return ExitFailed;
         }
     }
@@ -289,18 +292,7 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
         errorLine(stderr, args[0] + ": --force only goes with --csv FILE (it lets the CSV file replace a file of another kind)");
         return ExitFailed;
     }
-    if (recorded) return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile, force);
-    if (!make) {
-        errorLine(stderr, std::string("the ") + std::string(what) + " is not built yet");
-        return ExitNotBuilt;
-    }
-    if (dryRun || !csvFile.empty()) {
-        errorLine(stderr, "the " + std::string(what) + " of this build has no dry run and no CSV file");
-        return ExitNotBuilt;
-    }
-    const Globals& g = startUp();
-    if (!settingsUsable(g, "the " + std::string(what))) return ExitFailed;
-    return runImport(what, make, g.connection.db, g.connectionIni);
+    return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile, force);
 }
 
 }  // namespace
@@ -338,7 +330,7 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
                std::FILE* err, const std::function<void()>& afterRun) {
     Context ctx(settings);
     if (!ctx.connection()) {
-        errorLine(err, "the " + std::string(what) + " cannot open the database (settings from " + std::string(settingsFile) +
+        errorLine(err, "the " + std::string(what) + " cannot open the database (" + settingsFrom(settingsFile) +
                            "): " + driverText(ctx.lastError()));
         return ExitFailed;
     }
@@ -370,6 +362,43 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
 }
 
 }  // namespace
+
+std::string commandUsage(std::string_view command) {
+    if (command == "init-db")
+        return "Usage: marrowgate init-db [--demo] FILE\n"
+               "       marrowgate init-db [--demo]\n"
+               "  Makes a new embedded database FILE with every table (an existing file is left alone); with\n"
+               "  --demo it holds a small practice to try things on, and Style.Ini goes beside it. Without\n"
+               "  FILE, and driver=odbc in vorn.ini: the tables (and the demo) in that server database.\n";
+    if (command == "import-outlays" || command == "import-fees")
+        return "Usage: marrowgate " + std::string(command) +
+               " [--dry-run] [--csv FILE [--force]] [--trace-sql FILE]\n"
+               "  The " + (command == "import-outlays" ? std::string("outlay") : std::string("fee")) +
+               " import without windows, on the database of vorn.ini in the working folder" +
+               (command == "import-outlays" ? std::string(",\n  starting after LastTrackRef of Quillerton.ini there.") : std::string(".")) +
+               " Messages go to standard error; a real\n"
+               "  run ends with its summary there and a line in marrowgate-runs.log beside Quillerton.ini.\n"
+               "  --dry-run      what the import would post, line by line, with totals and exceptions;\n"
+               "                 nothing in the database or the INI files changes (on a server database\n"
+               "                 the run works on a copy of the tables it reads; the server is only read)\n"
+               "  --csv FILE     the lines as a CSV file (also after a real run); an existing file is\n"
+               "                 replaced only when it is a CSV file of an import, and never the database,\n"
+               "                 the INI files, the journal, the run log or the lock file\n"
+               "  --force        lets --csv replace an existing file of another kind\n"
+               "  Ctrl+C ends the run after the cycle in progress. Exit status 0 done, 1 failed (also a\n"
+               "  run that could not post an attachment or enter a fee because of an error), 130 Ctrl+C.\n";
+    if (command == "report")
+        return "Usage: marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
+               "       marrowgate report fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]\n"
+               "  A fee report: the fees waiting to be imported, or those imported on a date. --pdf the\n"
+               "  printed pages, --csv one row per line with the counts last; with neither, the CSV rows\n"
+               "  go to standard output. The database is only read.\n";
+    if (command == "schema")
+        return "Usage: marrowgate schema [--dialect sqlite|mssql|postgresql]\n"
+               "  Prints the definition statements of every table the program expects, in the dialect\n"
+               "  given (sqlite when none is).\n";
+    return {};
+}
 
 std::string usage() {
     return "Usage:\n"
@@ -407,8 +436,10 @@ std::string usage() {
            "Ctrl+C (or a request to end the program) during an import cancels it after the current cycle.\n"
            "\n"
            "Exit status: 0 done (also an import with nothing to do), 1 failed or wrong usage (also an\n"
-           "import that could not post an attachment or enter a fee because of an error),\n"
-           "2 not part of this build, 130 an import cancelled with Ctrl+C.\n";
+           "import that could not post an attachment or enter a fee because of an error), 130 an\n"
+           "import cancelled with Ctrl+C.\n"
+           "\n"
+           "marrowgate COMMAND --help: the help of one command.\n";
 }
 
 int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)(int, char**)) {
@@ -460,20 +491,29 @@ int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)
 
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
+        if (args.size() > 1 && !commandUsage(args[1]).empty()) {
+            std::fputs(commandUsage(args[1]).c_str(), stdout);  // "help import-fees"
+            return ExitOk;
+        }
+        if (args.size() > 1) {
+            errorLine(stderr, command + " takes no arguments other than a command's name (marrowgate --help lists the commands)");
+            return ExitFailed;
+        }
         std::fputs(usage().c_str(), stdout);
+        return ExitOk;
+    }
+    // Every command has its own --help.
+    if (!commandUsage(command).empty() && std::find_if(args.begin() + 1, args.end(), [](const std::string& a) {
+                                              return a == "--help" || a == "-h";
+                                          }) != args.end()) {
+        std::fputs(commandUsage(command).c_str(), stdout);
         return ExitOk;
     }
     if (command == "init-db") return initDb(args);
     if (command == "schema") return schema(args);
-    if (command == "import-outlays") return importCommand(args, "outlay import", jobs.outlays, jobs.recordedOutlays, jobs.outlayCopy);
-    if (command == "import-fees") return importCommand(args, "fee import", jobs.fees, jobs.recordedFees, jobs.feeCopy);
-    if (command == "report") {
-        if (!jobs.report) {
-            errorLine(stderr, "the reports are not built yet");
-            return ExitNotBuilt;
-        }
-        return jobs.report(args);
-    }
+    if (command == "import-outlays") return importCommand(args, "outlay import", jobs.recordedOutlays, jobs.outlayCopy);
+    if (command == "import-fees") return importCommand(args, "fee import", jobs.recordedFees, jobs.feeCopy);
+    if (command == "report") return jobs.report(args);
     errorLine(stderr, "unknown command \"" + command + "\" (marrowgate --help lists the commands)");
     return ExitFailed;
 }

@@ -2,24 +2,25 @@
 // The command line of the one executable:
 //
 //     marrowgate                        the desktop program
-//     marrowgate init-db [--demo] FILE  a new embedded database (with --demo, a small practice)
-//     marrowgate import-outlays         the outlay import, messages on standard error
-//     marrowgate import-fees            the fee import, likewise
-//     marrowgate import-outlays|import-fees --dry-run [--csv FILE]
-//                                       what the import would post, nothing kept; --csv the
-//                                       lines as a CSV file (also after a real run)
+//     marrowgate init-db [--demo] [FILE]
+//                                       a new embedded database (with --demo, a small practice);
+//                                       without FILE the tables in the server database of vorn.ini
+//     marrowgate import-outlays|import-fees [--dry-run] [--csv FILE [--force]]
+//                                       an import, messages on standard error; --dry-run what it
+//                                       would post, nothing kept; --csv the lines as a CSV file
 //     marrowgate report fees-to-import | fees-imported --date YYYY-MM-DD  [--pdf FILE] [--csv FILE]
 //                                       a fee report as a PDF or CSV file
-//     marrowgate schema [--dialect sqlite|mssql]
+//     marrowgate schema [--dialect sqlite|mssql|postgresql]
 //                                       the definition statements of every table
-//     marrowgate --help
+//     marrowgate --help | COMMAND --help
 //
 // "--trace-sql FILE" is accepted before or after any command (the desktop program's too):
 // every statement the program builds is appended to FILE.
 //
 // Exit status: 0 the command did its work (an import that found nothing to do included);
-// 1 it could not start, was used wrongly or ended on an error; 2 the job is not part of
-// this build; 130 an import was ended by Ctrl+C (what was posted before it stays posted).
+// 1 it could not start, was used wrongly or ended on an error (an import that could not post
+// an attachment or enter a fee because of an error included); 130 an import was ended by
+// Ctrl+C or a request to end the program (what was posted before it stays posted).
 //
 // The imports themselves are handed in by the executable (ImportJobs), so this part of the
 // shell needs neither of them and tests can run it with processes of their own.
@@ -43,7 +44,6 @@ namespace mg::shell {
 enum ExitStatus : int {
     ExitOk = 0,
     ExitFailed = 1,
-    ExitNotBuilt = 2,
     ExitInterrupted = 130,
 };
 
@@ -114,16 +114,14 @@ using RecordedFactory = std::function<RecordedImport(const ImportRequest&)>;
 using CopyPlan = std::function<std::vector<db::TableRows>(const std::string& productIni)>;
 
 struct ImportJobs {
-    ProcessFactory outlays;  // empty: not part of this build
-    ProcessFactory fees;
     // The imports with their lines, counts and exceptions recorded: they give the dry runs,
-    // the CSV files, the run summary and the run log. Empty: the plain factories above run.
+    // the CSV files, the run summary and the run log.
     RecordedFactory recordedOutlays;
     RecordedFactory recordedFees;
-    // What their dry runs copy of a server database; empty: no dry run on a server.
+    // What their dry runs copy of a server database.
     CopyPlan outlayCopy;
     CopyPlan feeCopy;
-    // The report command ("report" and its arguments); empty: not part of this build.
+    // The report command ("report" and its arguments).
     std::function<int(const std::vector<std::string>& args)> report;
 };
 
@@ -135,8 +133,9 @@ struct ImportJobs {
 int runImport(std::string_view what, const ProcessFactory& make, const db::Settings& settings,
               std::string_view settingsFile, std::FILE* err = stderr);
 
-// The text of --help.
+// The text of --help, and of COMMAND --help (empty for a command that has none).
 std::string usage();
+std::string commandUsage(std::string_view command);
 
 // Parses the arguments and runs the command; `desktop` runs the desktop program (with the
 // arguments the command line did not take). Returns the exit status.

@@ -13,7 +13,6 @@
 
 int main(int argc, char** argv) {
     mg::shell::ImportJobs jobs;
-    // The imports with their lines recorded: the plain factories of ImportJobs stay empty.
     jobs.recordedOutlays = &mg::shell::recordedOutlayImport;
     jobs.recordedFees = &mg::shell::recordedFeeImport;
     jobs.outlayCopy = [](const std::string& productIni) { return mg::outlays::tablesToCopy(productIni + mg::outlays::kJournalSuffix); };

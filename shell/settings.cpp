@@ -129,6 +129,13 @@ std::string connectionIniTrouble(const std::string& iniPath) {
     return {};
 }
 
+std::string settingsFrom(std::string_view iniPath) {
+    std::error_code ec;
+    if (fs::exists(fs::path(iniPath), ec)) return "settings from " + std::string(iniPath);
+    return "there is no vorn.ini in " + fs::path(iniPath).parent_path().string() +
+           ": the built-in defaults were used, SQL Server on \"(local)\"";
+}
+
 long long readLastTrackRef(const std::string& iniPath) {
     return ini::getInt(iniPath, kProductSection, kLastTrackRefKey, 0);
 }

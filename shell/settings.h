@@ -47,6 +47,10 @@ ConnectionSettings readConnectionSettings(const std::string& iniPath);
 // can be read, or is missing altogether (the defaults apply).
 std::string connectionIniTrouble(const std::string& iniPath);
 
+// Where the connection settings came from, as an error line says it: "settings from PATH", or,
+// when the file is not there, that the built-in defaults were used.
+std::string settingsFrom(std::string_view iniPath);
+
 // The connection string alone, from the three values as read (before defaults are
 // applied they are what the INI file gave). "logon" is compared exactly, with regard to
 // case: only "Tallowby" selects the built-in login.

@@ -235,7 +235,7 @@ TEST(DryRunCommand, HelpAndWrongUseSayWhatIsWrong) {
         std::string says;
     } cases[] = {
         {{"import-outlays", "--dry-run", "--csv"}, "--csv needs the name of the CSV file"},
-        {{"import-fees", "--dryrun"}, "takes no arguments other than --dry-run, --csv FILE and --force"},
+        {{"import-fees", "--dryrun"}, "import-fees: unexpected \"--dryrun\""},
         {{"import-fees", "--force"}, "--force only goes with --csv FILE"},
         {{"import-fees", "--dry-run"}, "the dry run cannot start (settings from "},
     };
