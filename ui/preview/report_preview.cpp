@@ -166,11 +166,11 @@ const WindowDef& reportPreviewDef() {
              .low = 1, .high = 9999, .in = "?TOOLBAR", .field = 20},
             {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESACROSS", .text = "&Across:", .x = 122, .y = 4, .w = 29,
              .h = 10, .in = "?TOOLBAR", .field = 26},
-            {.kind = ControlKind::Spin, .name = "?PAGESACROSS", .x = 152, .y = 3, .w = 20, .h = 12, .picture = "N2",
+            {.kind = ControlKind::Spin, .name = "?PAGESACROSS", .x = 152, .y = 3, .w = 30, .h = 12, .picture = "N2",
              .tip = "Select the number of thumbnails in a row", .low = 1, .high = 10, .in = "?TOOLBAR", .field = 21},
-            {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESDOWN", .text = "&Down:", .x = 176, .y = 4, .w = 25,
+            {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESDOWN", .text = "&Down:", .x = 186, .y = 4, .w = 25,
              .h = 10, .in = "?TOOLBAR", .field = 27},
-            {.kind = ControlKind::Spin, .name = "?PAGESDOWN", .x = 202, .y = 3, .w = 20, .h = 12, .picture = "n2",
+            {.kind = ControlKind::Spin, .name = "?PAGESDOWN", .x = 212, .y = 3, .w = 30, .h = 12, .picture = "n2",
              .tip = "Select the number of thumbnails in a column", .low = 1, .high = 10, .in = "?TOOLBAR",
              .field = 22},
             {.kind = ControlKind::StatusBar, .name = "?STATUSBAR", .zones = {-1, 90, 70}, .field = 28},
@@ -189,7 +189,7 @@ ReportPreview::ReportPreview(std::vector<std::string> pageList, QWidget* parent)
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setFixedHeight(du.y(kToolBarUnits));
-    bar->setMinimumWidth(du.x(226));
+    bar->setMinimumWidth(du.x(246));
     bar->toggleViewAction()->setVisible(false);
     setContextMenuPolicy(Qt::NoContextMenu);
 
