@@ -516,12 +516,32 @@ void ReportPreview::resizeEvent(QResizeEvent* event) {
     });
 }
 
+ReportPreview* showReportPreview(const std::vector<std::string>& pageList, QWidget* parent, std::function<void(int)> closed) {
+    if (pageList.empty()) {
+        if (closed) closed(RequestCancelled);
+        return nullptr;
+    }
+    // A window of its own (not a child drawn inside the caller), modal to nothing.
+    auto* window = new ReportPreview(pageList, parent);
+    window->setWindowFlag(Qt::Window);
+    window->setWindowModality(Qt::NonModal);
+    QObject::connect(window, &ReportPreview::finished, window, [window, closed = std::move(closed)] {
+        window->hide();
+        const int answer = window->printChosen() ? RequestCompleted : RequestCancelled;
+        window->deleteLater();
+        if (closed) closed(answer);
+    });
+    window->show();
+    return window;
+}
+
 int reportPreview(Context& ctx, const std::vector<std::string>& pageList, QWidget* parent) {
     ProcedureWords words(ctx);
     words.response = RequestCancelled;
     if (!pageList.empty()) {
         ReportPreview window(pageList, parent);
-        window.setWindowModality(Qt::ApplicationModal);
+        window.setWindowFlag(Qt::Window);
+        window.setWindowModality(Qt::NonModal);
         QEventLoop loop;
         QObject::connect(&window, &ReportPreview::finished, &loop, &QEventLoop::quit);
         window.show();

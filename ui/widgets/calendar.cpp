@@ -1,6 +1,7 @@
 #include "ui/widgets/calendar.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -120,6 +121,15 @@ void CalendarWindow::finish(int32_t date) {
     result_ = date;
     finished_ = true;
     accept();
+}
+
+void CalendarWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape is the keyboard's Cancel: the date given comes back.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        finish(given_);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CalendarWindow::closeEvent(QCloseEvent* event) {
