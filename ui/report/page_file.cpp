@@ -172,6 +172,15 @@ bool exportPdf(const std::vector<std::string>& pageList, const std::string& path
         error = "The report has no pages.";
         return false;
     }
+    {
+        // A file that cannot be made is told here, in the program's words, before the
+        // writer's painter would fail on it with a warning of its own.
+        QFile probe(QString::fromStdString(path));
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            error = "The PDF file " + path + " could not be written: " + probe.errorString().toStdString() + ".";
+            return false;
+        }
+    }
     QPdfWriter writer(QString::fromStdString(path));
     constexpr int kResolution = 1200;
     writer.setResolution(kResolution);
