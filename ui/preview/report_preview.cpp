@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -533,23 +532,6 @@ ReportPreview* showReportPreview(const std::vector<std::string>& pageList, QWidg
     });
     window->show();
     return window;
-}
-
-int reportPreview(Context& ctx, const std::vector<std::string>& pageList, QWidget* parent) {
-    ProcedureWords words(ctx);
-    words.response = RequestCancelled;
-    if (!pageList.empty()) {
-        ReportPreview window(pageList, parent);
-        window.setWindowFlag(Qt::Window);
-        window.setWindowModality(Qt::NonModal);
-        QEventLoop loop;
-        QObject::connect(&window, &ReportPreview::finished, &loop, &QEventLoop::quit);
-        window.show();
-        loop.exec();
-        words.response = window.printChosen() ? RequestCompleted : RequestCancelled;
-    }
-    words.leave();
-    return words.response;
 }
 
 }  // namespace mg::ui
