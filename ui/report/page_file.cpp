@@ -177,7 +177,7 @@ bool exportPdf(const std::vector<std::string>& pageList, const std::string& path
         // writer's painter would fail on it with a warning of its own.
         QFile probe(QString::fromStdString(path));
         if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            error = "The PDF file " + path + " could not be written: " + probe.errorString().toStdString() + ".";
+            error = probe.errorString().toStdString();
             return false;
         }
     }
