@@ -5,6 +5,7 @@
 #include "data/dates.h"
 #include "data/table.h"
 #include "data/text.h"
+#include "data/utf8.h"
 #include "fees/report_layouts.h"
 
 namespace mg::fees {
@@ -231,7 +232,7 @@ void ImportFeesReport::handleRow() {
     ctx.set(MAT::CODE, ctx.get(FIMP::MATTER));
     lookUp(TableId::Matters, MAT::MATTERKEY);
     // The log's fee earner may be longer than a handler's code: its first 3 characters.
-    ctx.set(HAN::CODE, ctx.get(FIMP::FE).substr(0, 3));
+    ctx.set(HAN::CODE, std::string(utf8::cut(ctx.get(FIMP::FE), 3)));
     lookUp(TableId::Handlers, HAN::FEEEARN);
 
     Fields f;

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 
 #include <QGuiApplication>
+#include <QTemporaryDir>
 
 #include "data/context.h"
 #include "data/dates.h"
@@ -22,16 +24,56 @@ void errorLine(std::FILE* err, std::string_view text) {
     std::fflush(err);
 }
 
-// A YYYY-MM-DD date as a day number.
-std::optional<int32_t> isoDate(const std::string& s) {
-    if (s.size() != 10 || s[4] != '-' || s[7] != '-') return std::nullopt;
+// The command's help text (`report --help`).
+constexpr const char* kReportHelp =
+    "usage: marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
+    "       marrowgate report fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]\n"
+    "\n"
+    "  fees-to-import    every fee waiting in the diary to be imported, by fee earner\n"
+    "  fees-imported     the fees imported on the date given, by fee earner\n"
+    "  --date YYYY-MM-DD the date of the imported fees\n"
+    "  --pdf FILE        the printed pages as a PDF file (- for standard output)\n"
+    "  --csv FILE        one row per line, then a count per fee earner and the total\n"
+    "                    (- for standard output; also the default without --pdf)\n"
+    "The database is only read.\n";
+
+// A YYYY-MM-DD text: the date, or why it is none.
+struct IsoDate {
+    std::optional<int32_t> day;
+    std::string wrong;
+};
+
+IsoDate isoDate(const std::string& s) {
+    const IsoDate notOfTheForm{std::nullopt, "\"" + s + "\" is not a date of the form YYYY-MM-DD"};
+    if (s.size() != 10 || s[4] != '-' || s[7] != '-') return notOfTheForm;
     for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (s[i] < '0' || s[i] > '9') return std::nullopt;
+        if (s[i] < '0' || s[i] > '9') return notOfTheForm;
     const int y = std::stoi(s.substr(0, 4)), m = std::stoi(s.substr(5, 2)), d = std::stoi(s.substr(8, 2));
-    if (y < 1801 || m < 1 || m > 12 || d < 1) return std::nullopt;
+    const IsoDate noSuchDay{std::nullopt, "\"" + s + "\" is not a date"};
+    if (y < 1801) return {std::nullopt, "\"" + s + "\" is not a date the practice can hold (the year 1801 or later)"};
+    if (m < 1 || m > 12 || d < 1) return noSuchDay;
     const int32_t day = dates::dateFromMDY(m, d, y);
-    if (dates::toIsoDate(day) != s) return std::nullopt;  // 31 April and the like
-    return day;
+    if (dates::toIsoDate(day) != s) return noSuchDay;  // 29 February 2026, 31 April and the like
+    return {day, {}};
+}
+
+// The PDF to standard output: written to a file of its own first (the writer needs one),
+// then copied.
+bool pdfToStream(const std::vector<std::string>& pages, std::FILE* out, std::string& error) {
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        error = "no temporary folder for the PDF";
+        return false;
+    }
+    const std::string file = dir.filePath("report.pdf").toStdString();
+    if (!report::exportPdf(pages, file, error)) return false;
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
+        error = "standard output could not be written";
+        return false;
+    }
+    return true;
 }
 
 // The report engine measures texts with the platform's fonts: a Qt GUI application is needed,
@@ -58,6 +100,12 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         errorLine(err, "which report? fees-to-import or fees-imported");
         return ExitFailed;
     }
+    for (size_t i = 1; i < args.size(); ++i)
+        if (args[i] == "--help" || args[i] == "-h") {
+            std::fputs(kReportHelp, out);
+            std::fflush(out);
+            return ExitOk;
+        }
     const std::string& which = args[1];
     if (which != "fees-to-import" && which != "fees-imported") {
         errorLine(err, "unknown report \"" + which + "\"");
@@ -77,15 +125,20 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         } else if (a == "--csv") {
             csv = args[++i];
         } else if (a == "--date") {
-            date = isoDate(args[++i]);
-            if (!date) {
-                errorLine(err, "\"" + args[i] + "\" is not a date of the form YYYY-MM-DD");
+            const IsoDate given = isoDate(args[++i]);
+            if (!given.day) {
+                errorLine(err, given.wrong);
                 return ExitFailed;
             }
+            date = given.day;
         } else {
             errorLine(err, "unexpected \"" + a + "\"");
             return ExitFailed;
         }
+    }
+    if (pdf == "-" && csv == "-") {
+        errorLine(err, "--pdf - and the CSV cannot both go to standard output (give --csv FILE)");
+        return ExitFailed;
     }
     if (which == "fees-imported" && !date) {
         errorLine(err, "fees-imported needs --date YYYY-MM-DD");
@@ -114,6 +167,7 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
     }
     if (ui.warningsShown() > 0) return ExitFailed;  // a table could not be read to its end
 
+    // Without --csv the CSV goes to standard output, unless the PDF does.
     if (!csv.empty() || pdf.empty()) {
         const std::string text = report->csv();
         if (csv.empty() || csv == "-") {
@@ -133,13 +187,15 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         std::unique_ptr<report::ReportEngine> engine = report->completed() ? report->takeEngine() : report->emptyReport();
         std::string error;
         if (!engine) error = "the report's pages could not be made";
-        if (!engine || !report::exportPdf(engine->pageList(), pdf, error)) {
-            std::fprintf(err, "marrowgate: report: cannot write %s: %s\n", pdf.c_str(), error.c_str());
+        const bool written = engine && (pdf == "-" ? pdfToStream(engine->pageList(), out, error)
+                                                   : report::exportPdf(engine->pageList(), pdf, error));
+        if (!written) {
+            std::fprintf(err, "marrowgate: report: cannot write %s: %s\n", pdf == "-" ? "the PDF" : pdf.c_str(), error.c_str());
             return ExitFailed;
         }
     }
     if (!csv.empty() && csv != "-") std::fprintf(err, "%zu lines written to %s\n", report->lines().size(), csv.c_str());
-    if (!pdf.empty()) std::fprintf(err, "%zu lines written to %s\n", report->lines().size(), pdf.c_str());
+    if (!pdf.empty() && pdf != "-") std::fprintf(err, "%zu lines written to %s\n", report->lines().size(), pdf.c_str());
     return ExitOk;
 }
 

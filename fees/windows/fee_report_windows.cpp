@@ -17,16 +17,24 @@
 namespace mg::fees {
 namespace {
 
-int previewAndPrint(Context& ctx, const std::vector<std::string>& pages, QWidget* parent) {
-    const int answer = ui::reportPreview(ctx, pages, parent);
-    if (answer == RequestCompleted) {
-        std::string error;
-        if (!ui::printReport(pages, parent, error) && !error.empty()) {
-            ui::QtUserInterface qtUi(parent);
-            qtUi.message(error, "Print", ui::Icon::Warning);
-        }
+void printPages(const std::vector<std::string>& pages, QWidget* parent) {
+    std::string error;
+    if (!ui::printReport(pages, parent, error) && !error.empty()) {
+        ui::QtUserInterface qtUi(parent);
+        qtUi.message(error, "Print", ui::Icon::Warning);
     }
-    return answer;
+}
+
+// The preview of a finished run, modal to nothing: the run's other windows, the date window
+// and the frame go on working while it is open. Print there prints the pages; the report's
+// files go when the preview has closed.
+void previewThenPrint(const std::shared_ptr<Context>& ctx, const std::shared_ptr<report::ReportEngine>& engine,
+                      const QPointer<QWidget>& owner) {
+    ui::showReportPreview(engine->pageList(), owner.data(), [ctx, engine, owner](int answer) {
+        ctx->globalResponse = answer;
+        if (answer == RequestCompleted) printPages(engine->pageList(), owner.data());
+        engine->close();
+    });
 }
 
 // One report run: a context of its own, the progress window, then the preview of the pages.
@@ -44,6 +52,10 @@ bool startReport(const db::Settings& settings, QWidget* parent,
         if (reportRunEndHook()) reportRunEndHook()(end);
         if (!engine) return;
         QTimer::singleShot(0, [ctx, engine, owner] {
+            if (!reportPreviewFunction()) {
+                previewThenPrint(ctx, engine, owner);
+                return;
+            }
             reportPreviewFunction()(*ctx, engine->pageList(), owner.data());
             engine->close();
         });
@@ -51,6 +63,7 @@ bool startReport(const db::Settings& settings, QWidget* parent,
     return ui::startProcessWindow(
         parent,
         [ctx, report, make](ui::ProgressWindow& window, ui::UserInterface& ui) -> std::unique_ptr<ui::Process> {
+            window.cancelButton()->setToolTip(QStringLiteral("Cancel Report"));
             std::unique_ptr<FeeReport> r = make(Session{*ctx, ui}, window);
             *report = r.get();
             return r;
@@ -61,7 +74,7 @@ bool startReport(const db::Settings& settings, QWidget* parent,
 }  // namespace
 
 PreviewFunction& reportPreviewFunction() {
-    static PreviewFunction f = previewAndPrint;
+    static PreviewFunction f;
     return f;
 }
 
@@ -116,6 +129,12 @@ ImportFeesReportFrom::ImportFeesReportFrom(db::Settings settings, QWidget* paren
     // The date of any earlier use is replaced by today's.
     date_ = dates::today();
     if (auto* print = controls_.get<QPushButton>("?PRINTREPORT")) print->setIcon(ui::printIcon(this));
+    // The window has no default button: Enter in the date entry takes the date typed and
+    // presses nothing (a dialog's buttons would otherwise become default as they take focus).
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
     connect(controls_.get<QPushButton>("?LOOKUPDATE"), &QPushButton::clicked, this, &ImportFeesReportFrom::lookupDate);
     connect(controls_.get<QPushButton>("?PRINTREPORT"), &QPushButton::clicked, this, &ImportFeesReportFrom::printReport);
     connect(controls_.get<QPushButton>("?CANCEL"), &QPushButton::clicked, this, &ImportFeesReportFrom::cancel);

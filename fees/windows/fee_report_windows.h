@@ -31,9 +31,9 @@ class FeeReport;
 bool startFeesToImportReport(const db::Settings& settings, QWidget* parent);
 bool startImportFeesReport(const db::Settings& settings, int32_t reportDate, QWidget* parent);
 
-// What a finished run does with its report: the preview, then the printer when chosen.
-// Tests put their own in its place; it is told the report's context and page list and
-// answers as the preview does.
+// What a finished run does with its report. Empty (the program's own): the preview, modal
+// to nothing, then the printer when Print was chosen there. Tests put their own in its
+// place; it is told the report's context and page list and answers as the preview does.
 using PreviewFunction = std::function<int(Context& ctx, const std::vector<std::string>& pages, QWidget* parent)>;
 PreviewFunction& reportPreviewFunction();
 

@@ -57,11 +57,23 @@ Strings sqlColumn(const mg::test::TempDatabase& db, const std::string& sql) {
     return out;
 }
 
-int runCommand(const mg::test::TempDatabase& db, Strings args) {
+// Runs the command; what it wrote to standard output and standard error, when asked for.
+int runCommand(const mg::test::TempDatabase& db, Strings args, std::string* out = nullptr, std::string* err = nullptr) {
     args.insert(args.begin(), "report");
-    std::FILE* sink = std::tmpfile();
-    const int rc = shell::runReportCommand(args, db.settings(), "test settings", sink, sink);
-    std::fclose(sink);
+    std::FILE* o = std::tmpfile();
+    std::FILE* e = std::tmpfile();
+    const int rc = shell::runReportCommand(args, db.settings(), "test settings", o, e);
+    auto take = [](std::FILE* f, std::string* into) {
+        if (into) {
+            into->clear();
+            std::rewind(f);
+            char buf[4096];
+            for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) into->append(buf, n);
+        }
+        std::fclose(f);
+    };
+    take(o, out);
+    take(e, err);
     return rc;
 }
 
@@ -111,6 +123,22 @@ TEST_F(FeeReportTest, ThePdfHoldsThePrintedPages) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected;
 }
 
+// "--pdf -" is standard output, as "--csv -" is; a date without rows still prints the
+// imported-fees report's total line with 0.
+TEST_F(FeeReportTest, ThePdfGoesToStandardOutputAndAnEmptyDateShowsItsTotal) {
+    std::string pdf;
+    ASSERT_EQ(runCommand(db, {"fees-imported", "--date", "2024-03-01", "--pdf", "-"}, &pdf), 0);
+    ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists("-"));
+    const auto file = db.folder() / "empty.pdf";
+    std::ofstream(file, std::ios::binary) << pdf;
+    const auto txt = db.folder() / "empty.txt";
+    ASSERT_EQ(std::system(("pdftotext -layout '" + file.string() + "' '" + txt.string() + "'").c_str()), 0);
+    const std::string text = readFile(txt);
+    EXPECT_NE(text.find("Total Number of Document Fees.."), std::string::npos) << text;
+    EXPECT_NE(text.find("Document Fees Imported :"), std::string::npos) << text;
+}
+
 TEST_F(FeeReportTest, TheCommandRefusesWhatItCannotDo) {
     const std::string out = (db.folder() / "x.csv").string();
     struct Case {
@@ -126,6 +154,7 @@ TEST_F(FeeReportTest, TheCommandRefusesWhatItCannotDo) {
         {{"fees-to-import", "--date", "2024-03-14"}, 1},         // takes no date
         {{"fees-to-import", "--csv"}, 1},                        // no file
         {{"fees-to-import", "--xls", out}, 1},
+        {{"fees-to-import", "--pdf", "-", "--csv", "-"}, 1},    // both to standard output
         {{"fees-imported", "--date", "2024-03-01", "--csv", out}, 0},  // a date without rows is no error
     };
     for (const Case& c : cases) {
@@ -133,6 +162,28 @@ TEST_F(FeeReportTest, TheCommandRefusesWhatItCannotDo) {
         for (const auto& a : c.args) shown += a + " ";
         EXPECT_EQ(runCommand(db, c.args), c.status) << shown;
     }
+    // What a wrong use is told, in the program's words only.
+    struct Told {
+        Strings args;
+        std::string says;
+    };
+    const Told told[] = {
+        {{"fees-imported", "--date", "2026-02-29"}, "marrowgate: report: \"2026-02-29\" is not a date\n"},
+        {{"fees-imported", "--date", "14/03/2024"}, "marrowgate: report: \"14/03/2024\" is not a date of the form YYYY-MM-DD\n"},
+        {{"fees-to-import", "--pdf", (db.folder() / "no-such-folder" / "x.pdf").string()},
+         "marrowgate: report: cannot write " + (db.folder() / "no-such-folder" / "x.pdf").string()},
+    };
+    for (const Told& t : told) {
+        std::string err;
+        EXPECT_EQ(runCommand(db, t.args, nullptr, &err), 1);
+        EXPECT_EQ(err.rfind(t.says, 0), 0u) << err;
+        EXPECT_EQ(err.find("QPainter"), std::string::npos) << err;
+    }
+    // Help is no error, and says what the command takes.
+    std::string help;
+    EXPECT_EQ(runCommand(db, {"--help"}, &help), 0);
+    EXPECT_NE(help.find("marrowgate report fees-imported --date YYYY-MM-DD"), std::string::npos) << help;
+    EXPECT_EQ(runCommand(db, {"fees-imported", "--help"}, &help), 0);
     // The date without rows still gives the titles and the total of 0.
     std::vector<Strings> rows = parseCsv(readFile(out));
     ASSERT_EQ(rows.size(), 2u);

@@ -35,10 +35,13 @@ TEST(FeeReportShots, DemoPracticeWindowsAndPreviews) {
 
     for (auto [report, name] : {std::pair<FeeReport*, const char*>{&waiting, "preview_fees_to_import"},
                                 std::pair<FeeReport*, const char*>{&imported, "preview_fees_imported"}}) {
+        // At the size it opens with, as the thumbnail of the page and at page width.
         ui::ReportPreview preview(report->engine()->pageList());
-        preview.resize(900, 1000);
         preview.show();
-        QTest::qWait(50);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+        QTest::qWait(100);
+        ASSERT_FALSE(preview.grab().isNull());
+        mg::test::screenshot(preview, std::string(name) + "_opening");
         preview.setZoom(ui::Zoom::PageWidth);
         QTest::qWait(50);
         mg::test::screenshot(preview, name);

@@ -107,6 +107,58 @@ TEST_F(FeeReportTest, CancelEndsTheRunWithoutAReport) {
     EXPECT_EQ(ctx->globalResponse, RequestCancelled);
 }
 
+// Amounts from nothing to the millions, a fee earner written in three cases, an accented one,
+// and texts as long as their pictures: every figure printed whole, one group per fee earner
+// (as the case-blind order sorts them), every handler's name found and no text cut short of
+// its picture.
+TEST_F(FeeReportTest, AwkwardDataPrintsEveryFigureWholeOneGroupPerFeeEarnerAndWholeTexts) {
+    const int32_t day = dates::dateFromMDY(3, 12, 2024);
+    const std::string fifty = "Kelly v Naas Motor Sales - defective vehicle claim";
+    const std::string fiftyCapitals = "MOTOR VEHICLE DAMAGE CLAIM - PARTICULARS OF CLAIMS";
+    const std::string forty = "Byrne v Dublin Bus - personal injury (RT";
+    const std::string twentyFive = "Standard scale - Services";
+    ASSERT_EQ(fifty.size(), 50u);
+    ASSERT_EQ(fiftyCapitals.size(), 50u);
+    ASSERT_EQ(forty.size(), 40u);
+    ASSERT_EQ(twentyFive.size(), 25u);
+    handler("JOB", "Joan O'Brien");
+    handler("ÉAB", "Éamonn Ó Briain");
+    matter("M0100", fifty);
+    matter("M0101", forty);
+    matter("M0102", fiftyCapitals);
+    document("SUMMONS", fiftyCapitals);
+    document("LONGDOC", fifty);
+    db.exec("DELETE FROM FeesImported");
+    logged("M0100", day, "JOB", "0.00", "T01", twentyFive, 201);
+    logged("M0101", day, "job", "-1000.00", "T02", twentyFive + " rendered", 202);
+    logged("M0102", day, "Job", "10000.00", "T03", twentyFive, 203);
+    logged("M0100", day, "ÉABX", "9999999.99", "T04", twentyFive, 204);
+    logged("M0101", day, "ÉAB", "-9999999.99", "T05", twentyFive, 205);
+    db.exec("UPDATE DiaryAttachments SET FEES = 1");
+    waiting(50, 5001, "M0100", "SUMMONS", "JOB");
+    waiting(51, 5101, "M0102", "LONGDOC", "job");
+    waiting(52, 5201, "M0101", "SUMMONS", "Job");
+    waiting(53, 5301, "M0100", "LONGDOC", "ÉAB");
+
+    auto imported = run<ImportFeesReport>(day);
+    ASSERT_TRUE(imported->completed());
+    auto waitingReport = run<FeesToImportReport>();
+    ASSERT_TRUE(waitingReport->completed());
+    for (const auto* r : {static_cast<const FeeReport*>(imported.get()), static_cast<const FeeReport*>(waitingReport.get())})
+        for (const std::string& page : r->engine()->pageTexts()) {
+            EXPECT_EQ(page.find('#'), std::string::npos) << page;
+            EXPECT_EQ(page.find("\u2026"), std::string::npos) << "a text cut short of its picture:\n" << page;
+        }
+    // One group (and one count) for JOB, job and Job; the accented codes find their handler.
+    const std::string csv = imported->csv();
+    EXPECT_NE(csv.find("Count,JOB,Joan O'Brien,,,,,,,,,3\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("Count,ÉAB,Éamonn Ó Briain,,,,,,,,,1\r\nCount,ÉABX,Éamonn Ó Briain,,,,,,,,,1\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(column(*imported, 8), (Strings{"0.00", "-1000.00", "10000.00", "-9999999.99", "9999999.99"}));
+    EXPECT_NE(waitingReport->csv().find("Count,JOB,Joan O'Brien,,,,,,3\r\n"), std::string::npos) << waitingReport->csv();
+    expectGolden("fees_imported_awkward", imported->engine()->pageTexts());
+    expectGolden("fees_to_import_awkward", waitingReport->engine()->pageTexts());
+}
+
 TEST_F(FeeReportTest, CsvHasOneRowPerLineThenTheCountsAndQuotesWhatNeedsIt) {
     auto r = run<ImportFeesReport>(kDay1);
     const std::string csv = r->csv();

@@ -6,10 +6,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "fees/windows/fee_report_windows.h"
 #include "qt_app.h"
 #include "report_fixture.h"
+#include "ui/preview/report_preview.h"
+#include "ui/widgets/calendar.h"
 #include "ui/widgets/progress_window.h"
 
 namespace mg::fees::test {
@@ -51,6 +54,7 @@ TEST_F(FeeReportWindowTest, ACompletedRunIsPreviewedAndACancelledOneIsNot) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Generating Report");
     EXPECT_EQ(window->pctText()->text(), "0% Completed");
+    EXPECT_EQ(window->cancelButton()->toolTip(), "Cancel Report");
     mg::test::screenshot(*window, "fee_report_progress");
     waitForEnds(1);
     EXPECT_EQ(ends[0].response, RequestCompleted);
@@ -122,6 +126,66 @@ TEST_F(FeeReportWindowTest, TheDateWindowPicksADateAndEachReportKeepsTheDateItWa
 
     window.controls().get<QPushButton>("?CANCEL")->click();
     EXPECT_FALSE(window.isVisible());
+}
+
+// The preview blocks nothing: with a report's preview open, the date window's "..." (clicked
+// as a user clicks, through the window system) still opens the calendar, and Escape there
+// keeps the date. Enter in the date entry takes the date and presses no button.
+TEST_F(FeeReportWindowTest, WithAPreviewOpenTheDateWindowReachesItsCalendarAndEscapeKeepsTheDate) {
+    reportPreviewFunction() = nullptr;  // the program's own preview
+    ImportFeesReportFrom window(db.settings());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.setReportDate(kDay1);
+    window.printReport();
+    waitForEnds(1);
+    ui::ReportPreview* preview = nullptr;
+    auto findPreview = [&] {
+        preview = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* p = qobject_cast<ui::ReportPreview*>(w); p && p->isVisible()) preview = p;
+        return preview != nullptr;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(findPreview(), 5000);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    auto* entry = window.controls().get<QLineEdit>("?GLO:REPORTDATE");
+    const auto real = window.pickDate;
+    int asked = 0;
+    window.pickDate = [&](const std::string&, int32_t date) {
+        ++asked;
+        return date;
+    };
+    window.activateWindow();
+    entry->setFocus();
+    entry->setText("12/03/2024");
+    QTest::keyClick(entry, Qt::Key_Return);
+    EXPECT_EQ(asked, 0) << "Enter opened the calendar";
+    EXPECT_EQ(window.reportDate(), dates::dateFromMDY(3, 12, 2024));
+    window.pickDate = real;
+
+    QString seenTitle;
+    QTimer escape;
+    escape.setInterval(20);
+    QObject::connect(&escape, &QTimer::timeout, [&] {
+        if (auto* calendar = qobject_cast<ui::CalendarWindow*>(QApplication::activeModalWidget())) {
+            seenTitle = calendar->windowTitle();
+            escape.stop();
+            QTest::keyClick(calendar, Qt::Key_Escape);
+        }
+    });
+    escape.start();
+    QTest::mouseClick(window.controls().get<QPushButton>("?LOOKUPDATE"), Qt::LeftButton);
+    escape.stop();
+    EXPECT_EQ(seenTitle, "Select Date") << "the calendar was not reached";
+    EXPECT_EQ(window.reportDate(), dates::dateFromMDY(3, 12, 2024));
+    EXPECT_EQ(entry->text(), "12/03/2024");
+
+    // The preview is still there, and closing it prints nothing.
+    EXPECT_TRUE(preview->isVisible());
+    preview->exitPreview();
+    QTRY_VERIFY_WITH_TIMEOUT(!findPreview(), 5000);
 }
 
 }  // namespace

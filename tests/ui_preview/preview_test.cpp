@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -83,24 +84,26 @@ TEST(ReportPreview, OnePageDisablesPagingAndPrintAnswersRequestCompleted) {
     EXPECT_FALSE(p.window.controls().action("?VIEWMENU")->isEnabled());
     EXPECT_EQ(p.window.thumbnails(), 1);
 
-    test::TempDatabase db;
-    auto ctx = db.context();
-    test::whenModalOpens([](QWidget* w) { w->findChild<QPushButton*>("?PRINTBUTTON")->click(); });
-    EXPECT_EQ(reportPreview(*ctx, p.pages_.files()), RequestCompleted);
-    EXPECT_EQ(ctx->globalResponse, RequestCompleted);
+    std::vector<int> answers;
+    ReportPreview* shown = showReportPreview(p.pages_.files(), nullptr, [&](int a) { answers.push_back(a); });
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the preview is modal to nothing";
+    shown->findChild<QPushButton*>("?PRINTBUTTON")->click();
+    EXPECT_EQ(answers, std::vector<int>{RequestCompleted});
 }
 
 TEST(ReportPreview, TheCloseBoxAndExitAnswerRequestCancelled) {
     Pages pages(2);
-    test::TempDatabase db;
-    auto ctx = db.context();
-    ctx->globalRequest = 1;
-    test::whenModalOpens([](QWidget* w) { w->close(); });
-    EXPECT_EQ(reportPreview(*ctx, pages.files()), RequestCancelled);
-    EXPECT_EQ(ctx->globalResponse, RequestCancelled);
-    test::whenModalOpens([](QWidget* w) { w->findChild<QPushButton*>("?EXITBUTTON")->click(); });
-    EXPECT_EQ(reportPreview(*ctx, pages.files()), RequestCancelled);
-    EXPECT_EQ(reportPreview(*ctx, {}), RequestCancelled) << "no pages, nothing shown";
+    std::vector<int> answers;
+    auto answer = [&](int a) { answers.push_back(a); };
+    ReportPreview* shown = showReportPreview(pages.files(), nullptr, answer);
+    ASSERT_NE(shown, nullptr);
+    QPointer<ReportPreview> gone(shown);
+    shown->close();
+    QTRY_VERIFY_WITH_TIMEOUT(gone.isNull(), 5000);  // it deletes itself once closed
+    showReportPreview(pages.files(), nullptr, answer)->findChild<QPushButton*>("?EXITBUTTON")->click();
+    EXPECT_EQ(showReportPreview({}, nullptr, answer), nullptr) << "no pages, nothing shown";
+    EXPECT_EQ(answers, (std::vector<int>{RequestCancelled, RequestCancelled, RequestCancelled}));
 }
 
 // Paging through the thumbnails: each row is a grid, a number of pages, the commands given,

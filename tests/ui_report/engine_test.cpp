@@ -244,5 +244,61 @@ TEST(ReportEngine, StampsShowTheirLayoutTextUntilSetAndUnknownFieldsPrintBlank) 
     EXPECT_NE(engine.pageTexts()[0].find("(490,52) \"\""), std::string::npos);
 }
 
+// What a detail prints: a figure whole whatever its picture's positions (never '#'), a text
+// longer than its cell cut at a whole character and marked, and one group for a key written
+// in several cases (accented letters too) or with trailing blanks.
+TEST(ReportEngine, FiguresPrintWholeLongTextsAreMarkedAndGroupsIgnoreCase) {
+    ReportLayout l;
+    l.pageWidth = 8268;
+    l.pageHeight = 4000;
+    l.bodyY = 250;
+    l.bodyH = 3500;
+    Group g{"fe", "FE", Band{"feHeader", 0, 0, 7750, 250, {}, {}}, std::nullopt};
+    g.header->controls.push_back({.kind = ControlKind::Field, .x = 0, .y = 0, .field = "FE", .picture = "s6"});
+    l.groups = {g};
+    Band detail{"detail", 0, 0, 7750, 250, {"Arial", 8, false}, {}};
+    detail.controls.push_back({.kind = ControlKind::Field, .x = 0, .y = 0, .w = 900, .h = 200, .field = "TEXT", .picture = "s50"});
+    detail.controls.push_back({.kind = ControlKind::Field, .x = 1000, .y = 0, .field = "AMOUNT", .picture = "n8.2"});
+    l.details = {detail};
+
+    ReportEngine engine(l);
+    ASSERT_TRUE(engine.open());
+    struct Row {
+        const char* fe;
+        const char* text;
+        const char* amount;
+    };
+    const Row rows[] = {
+        {"JOB", "Short", "0.00"},
+        {"job  ", "Kelly v Naas Motor Sales - defective vehicle claim", "-1000.00"},
+        {"Job", "Short", "10000.00"},
+        {"ÉAB", "Short", "9999999.99"},
+        {"éab", "Short", "-12345678901.25"},
+    };
+    for (const Row& r : rows) {
+        Fields f;
+        f.set("FE", r.fe).set("TEXT", r.text).set("AMOUNT", *Decimal::parse(r.amount));
+        ASSERT_TRUE(engine.printDetail(f.source()));
+    }
+    engine.finish();
+    std::vector<std::string> groups, texts, amounts;
+    for (const auto& b : bandsOf(engine.pageTexts())) {
+        if (b.kind == "group header") groups.push_back(b.texts[0]);
+        if (b.kind == "detail") {
+            texts.push_back(b.texts[0]);
+            amounts.push_back(b.texts[1]);
+        }
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"JOB", "ÉAB"}));
+    EXPECT_EQ(amounts, (std::vector<std::string>{"    0.00", "-1,000.00", "10,000.00", "9,999,999.99", "-12,345,678,901.25"}));
+    ASSERT_EQ(texts.size(), 5u);
+    // The long text is cut in its 0.9-inch cell and ends in the mark; it begins as it did.
+    const std::string mark = "\u2026";
+    ASSERT_GT(texts[1].size(), mark.size());
+    EXPECT_EQ(texts[1].substr(texts[1].size() - mark.size()), mark);
+    EXPECT_EQ(std::string("Kelly v Naas Motor Sales - defective vehicle claim").rfind(texts[1].substr(0, texts[1].size() - mark.size()), 0), 0u);
+    EXPECT_EQ(texts[0], "Short");
+}
+
 }  // namespace
 }  // namespace mg::report

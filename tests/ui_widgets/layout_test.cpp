@@ -51,14 +51,19 @@ TEST(DialogUnits, FromAFontUseItsMetrics) {
     EXPECT_EQ(du.y(800), m.height() * 100);
 }
 
-TEST(WindowFont, FallsBackToTheDefaultSansFontAtTheSameSize) {
+// A design font that is not installed is stood in for by one of its widths (Liberation Sans
+// has Arial's) where there is one; any other font by the default sans font, at the same size.
+TEST(WindowFont, FallsBackToAFontOfTheSameWidthsThenToTheDefaultSansFont) {
     QFont f = windowFont("No Such Font Family Anywhere", 8);
     EXPECT_EQ(f.pointSize(), 8);
     EXPECT_NE(QFontInfo(f).family(), QString("No Such Font Family Anywhere"));
-    if (!QFontDatabase::hasFamily("MS Sans Serif")) {
-        QFont ms = windowFont("MS Sans Serif", 8);
-        EXPECT_EQ(ms.pointSize(), 8);
-        EXPECT_EQ(ms.family(), f.family());
+    EXPECT_EQ(f.family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    const bool liberation = QFontDatabase::hasFamily("Liberation Sans");
+    for (const char* design : {"MS Sans Serif", "Arial"}) {
+        if (QFontDatabase::hasFamily(design)) continue;
+        QFont standIn = windowFont(design, 8);
+        EXPECT_EQ(standIn.pointSize(), 8);
+        EXPECT_EQ(standIn.family(), liberation ? QString("Liberation Sans") : f.family()) << design;
     }
 }
 

@@ -103,6 +103,15 @@ TEST_F(StyleLoad, EveryKeyOfASetIsReadFromTheSectionOfItsType) {
     EXPECT_EQ(s.wallPaper[StyleFrame], "frame.bmp");
     EXPECT_EQ(s.backGroundColor[StyleFrame], 12632256);
     for (int other : {1, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}) expectDefaults(s, other);
+
+    // A key written with a blank value is there: it reads as 0, not as the default.
+    write("[Basic3 Browse]\r\nBackGroundColor=\r\nInActiveTabColor= \r\nEntryColor=\r\nTransparentSheet=\r\n");
+    const WindowStyler blank = loaded("Basic3");
+    EXPECT_EQ(blank.backGroundColor[StyleBrowse], 0);
+    EXPECT_EQ(blank.inActiveTabColor[StyleBrowse], 0);
+    EXPECT_EQ(blank.entryColor[StyleBrowse], 0);
+    EXPECT_EQ(blank.activeTabColor[StyleBrowse], 12632256);  // not written: the default
+    EXPECT_EQ(blank.listColor[StyleBrowse], -1);
 }
 
 TEST_F(StyleLoad, SelectedBitmapAndButtonCursorsAsLoaded) {
@@ -172,6 +181,12 @@ TEST_F(StyleLoad, ForcedColourDepthAndTheDebugTexts) {
     ASSERT_TRUE(ini::put("", "Styler", "ColorDepth", "1"));
     s.getColorDepth();
     EXPECT_EQ(s.colorDepth, 1);
+    s.load("Basic1");
+    EXPECT_TRUE(shown.empty());
+
+    // A folder of the program's path named like the switch is no switch.
+    s.commandLine = folder + "/DebugStyler/marrowgate";
+    s.getColorDepth();
     s.load("Basic1");
     EXPECT_TRUE(shown.empty());
 

@@ -256,6 +256,12 @@ TEST_F(Styling, SheetColourByTheTabColours) {
     s.setWindow(c, StyleForm);
     EXPECT_EQ(s.sheetColor(c, StyleForm, 0, c.field("?SHEET")), c.field("?SHEET"));
     EXPECT_FALSE(c.widget("?TAB1")->autoFillBackground());
+    // ... and the window's own colour shows through its pane, not the style's grey.
+    w.show();
+    QTest::qWait(20);
+    QWidget* page = c.widget("?TAB1");
+    const QPoint inPane = page->mapTo(&w, QPoint(page->width() - 6, page->height() - 6));
+    EXPECT_EQ(colorValue(w.grab().toImage().pixelColor(inPane * w.devicePixelRatio())), kPaper);
 }
 
 TEST_F(Styling, HotImageFollowsTheFocus) {

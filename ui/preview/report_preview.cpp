@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -166,11 +165,11 @@ const WindowDef& reportPreviewDef() {
              .low = 1, .high = 9999, .in = "?TOOLBAR", .field = 20},
             {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESACROSS", .text = "&Across:", .x = 122, .y = 4, .w = 29,
              .h = 10, .in = "?TOOLBAR", .field = 26},
-            {.kind = ControlKind::Spin, .name = "?PAGESACROSS", .x = 152, .y = 3, .w = 20, .h = 12, .picture = "N2",
+            {.kind = ControlKind::Spin, .name = "?PAGESACROSS", .x = 152, .y = 3, .w = 30, .h = 12, .picture = "N2",
              .tip = "Select the number of thumbnails in a row", .low = 1, .high = 10, .in = "?TOOLBAR", .field = 21},
-            {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESDOWN", .text = "&Down:", .x = 176, .y = 4, .w = 25,
+            {.kind = ControlKind::Prompt, .name = "?PROMPT:PAGESDOWN", .text = "&Down:", .x = 186, .y = 4, .w = 25,
              .h = 10, .in = "?TOOLBAR", .field = 27},
-            {.kind = ControlKind::Spin, .name = "?PAGESDOWN", .x = 202, .y = 3, .w = 20, .h = 12, .picture = "n2",
+            {.kind = ControlKind::Spin, .name = "?PAGESDOWN", .x = 212, .y = 3, .w = 30, .h = 12, .picture = "n2",
              .tip = "Select the number of thumbnails in a column", .low = 1, .high = 10, .in = "?TOOLBAR",
              .field = 22},
             {.kind = ControlKind::StatusBar, .name = "?STATUSBAR", .zones = {-1, 90, 70}, .field = 28},
@@ -189,7 +188,7 @@ ReportPreview::ReportPreview(std::vector<std::string> pageList, QWidget* parent)
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->setFixedHeight(du.y(kToolBarUnits));
-    bar->setMinimumWidth(du.x(226));
+    bar->setMinimumWidth(du.x(246));
     bar->toggleViewAction()->setVisible(false);
     setContextMenuPolicy(Qt::NoContextMenu);
 
@@ -516,20 +515,23 @@ void ReportPreview::resizeEvent(QResizeEvent* event) {
     });
 }
 
-int reportPreview(Context& ctx, const std::vector<std::string>& pageList, QWidget* parent) {
-    ProcedureWords words(ctx);
-    words.response = RequestCancelled;
-    if (!pageList.empty()) {
-        ReportPreview window(pageList, parent);
-        window.setWindowModality(Qt::ApplicationModal);
-        QEventLoop loop;
-        QObject::connect(&window, &ReportPreview::finished, &loop, &QEventLoop::quit);
-        window.show();
-        loop.exec();
-        words.response = window.printChosen() ? RequestCompleted : RequestCancelled;
+ReportPreview* showReportPreview(const std::vector<std::string>& pageList, QWidget* parent, std::function<void(int)> closed) {
+    if (pageList.empty()) {
+        if (closed) closed(RequestCancelled);
+        return nullptr;
     }
-    words.leave();
-    return words.response;
+    // A window of its own (not a child drawn inside the caller), modal to nothing.
+    auto* window = new ReportPreview(pageList, parent);
+    window->setWindowFlag(Qt::Window);
+    window->setWindowModality(Qt::NonModal);
+    QObject::connect(window, &ReportPreview::finished, window, [window, closed = std::move(closed)] {
+        window->hide();
+        const int answer = window->printChosen() ? RequestCompleted : RequestCancelled;
+        window->deleteLater();
+        if (closed) closed(answer);
+    });
+    window->show();
+    return window;
 }
 
 }  // namespace mg::ui

@@ -122,10 +122,14 @@ private:
     bool closed_ = false;
 };
 
-// The preview, modal: shows the pages and returns when it closes, leaving on the context's
-// response word (and returning) request completed when the user chose to print, else
-// request cancelled. With no pages it shows nothing and answers request cancelled.
-int reportPreview(Context& ctx, const std::vector<std::string>& pageList, QWidget* parent = nullptr);
+// The preview as the desktop opens it: a window of its own, modal to nothing, so that the
+// other windows (the report date window with its calendar, the frame's menu, other
+// previews) stay usable while it is open. It returns at once; when the window closes,
+// `closed` is told request completed when the user chose to print, else request cancelled
+// (the caller leaves it on its context's response word), and the window deletes itself. With no pages it shows nothing and answers at once.
+ReportPreview* showReportPreview(const std::vector<std::string>& pageList, QWidget* parent,
+                                 std::function<void(int response)> closed);
+
 
 // The print icon of the preview's tool bar, for the print buttons of other windows.
 QIcon printIcon(const QWidget* styleOf);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QString>
 
 #include "data/dates.h"
 #include "data/text.h"
@@ -79,23 +80,42 @@ void fieldsOf(const Band& band, std::vector<std::string>& out) {
 
 // ---- values ----------------------------------------------------------------------------------
 
+namespace {
+
+// A number through its picture. A printed figure is never replaced by '#': a value wider
+// than the picture's positions is shown whole, as the picture would show it with room
+// enough (separators and places kept), and runs out to the left of its positions.
+std::string printedNumber(const Decimal& n, const picture::Picture& p) {
+    std::string shown = picture::formatNumber(n, p);
+    if (p.kind != picture::Kind::Number || shown.find('#') == std::string::npos) return shown;
+    picture::Picture wide = p;
+    wide.width = 64;
+    return trimLeft(picture::formatNumber(n, wide));
+}
+
+}  // namespace
+
 std::string Value::format(std::string_view picture) const {
+    auto p = picture.empty() ? std::nullopt : picture::parsePicture(picture);
     if (isNumber) {
         if (picture.empty()) return number.toString(number.scale());
-        return picture::formatNumber(number, picture);
+        if (!p) return picture::formatNumber(number, picture);
+        return printedNumber(number, *p);
     }
     if (!picture.empty()) {
-        auto p = picture::parsePicture(picture);
         if (p && p->kind != picture::Kind::Text) {
-            if (auto n = Decimal::parse(text)) return picture::formatNumber(*n, *p);
+            if (auto n = Decimal::parse(text)) return printedNumber(*n, *p);
         }
         return picture::formatText(text, picture);
     }
     return text;
 }
 
+// Texts compare as the database orders them: trailing blanks and case do not count, so the
+// rows of one fee earner written "JOB" and "job" (which the case-blind order sorts
+// together) are one group.
 std::string Value::key() const {
-    if (!isNumber) return "s" + trimRight(text);
+    if (!isNumber) return "s" + QString::fromStdString(trimRight(text)).toCaseFolded().toStdString();
     std::string t = number.toString(number.scale());
     if (t.find('.') != std::string::npos) {
         while (t.back() == '0') t.pop_back();
@@ -243,35 +263,48 @@ void ReportEngine::drawBand(const Band& band, BandKind kind, int x, int y, const
             continue;
         }
 
-        const std::string shown = controlText(c, scope);
+        std::string shown = controlText(c, scope);
         const Font f = resolve(c.font, band.font, layout_.font);
         const FontInfo& fi = fontInfo(f);
         const QFont& font = fi.font;
         const QFontMetricsF& fm = fi.metrics;
         const auto pic = picture::parsePicture(c.picture);
         const bool number = pic && pic->kind == picture::Kind::Number;
-        const QString drawn = QString::fromStdString(number ? trimLeft(shown) : shown);
+        QString drawn = QString::fromStdString(number ? trimLeft(shown) : shown);
         const double h = c.h > 0 ? c.h : fm.height();
         double w = c.w;
+        const int positions = pic ? pic->width : 0;
         if (w <= 0) {
             // A control of no width of its own: a number its picture's positions, a text its
-            // own width; a field never runs into the next control to its right on its line
-            // nor past the band's edge.
-            // the picture's positions, for a control that gives no width of its own
-            const int positions = pic ? pic->width : 0;
+            // own width; a text field never runs into the next control to its right on its
+            // line nor past the band's edge.
             if (number && positions > 0) w = positions * fm.horizontalAdvance(QLatin1Char('0'));
             else w = fm.horizontalAdvance(drawn) + 1;
-            if (c.kind == ControlKind::Field) w = std::min(w, double(roomRight(band, c, h)));
+            if (c.kind == ControlKind::Field && !number) w = std::min(w, double(roomRight(band, c, h)));
+        }
+        int x0 = cx;
+        if (number) {
+            // A figure is printed whole: one wider than its positions keeps its right edge
+            // (the column's) and runs out to the left.
+            const double needed = fm.horizontalAdvance(drawn) + 1;
+            if (needed > w) {
+                x0 -= static_cast<int>(std::ceil(needed - w));
+                w = needed;
+            }
+        } else if (c.kind == ControlKind::Field && fm.horizontalAdvance(drawn) > w) {
+            // A text longer than its cell is cut at a whole character and marked as cut.
+            drawn = fm.elidedText(drawn, Qt::ElideRight, w);
+            shown = drawn.toStdString();
         }
         int flags = Qt::TextSingleLine | Qt::AlignTop;  // texts of a line share their top, whatever their boxes
-        // Fixed texts, stamps and page numbers never lose characters to a box drawn for a
-        // narrower font than the one at hand; a field is kept inside its cell.
-        if (c.kind != ControlKind::Field) flags |= Qt::TextDontClip;
+        // Fixed texts, stamps, page numbers and figures never lose characters to a box drawn
+        // for a narrower font than the one at hand; a text field is kept inside its cell.
+        if (c.kind != ControlKind::Field || number) flags |= Qt::TextDontClip;
         if (number || c.align == Align::Right) flags |= Qt::AlignRight;
         else if (c.align == Align::Centre) flags |= Qt::AlignHCenter;
         else flags |= Qt::AlignLeft;
         if (!drawn.isEmpty())
-            rec.page.addText(QRect(cx, cy, static_cast<int>(std::ceil(w)), static_cast<int>(std::ceil(h))), font, flags, drawn);
+            rec.page.addText(QRect(x0, cy, static_cast<int>(std::ceil(w)), static_cast<int>(std::ceil(h))), font, flags, drawn);
 
         line += "(" + std::to_string(c.x) + "," + std::to_string(c.y) + ") \"" + shown + "\"";
         rec.text += line + "\n";

@@ -17,6 +17,9 @@
 //    count runs on, its header is not repeated).
 //  - A group footer shows the field values of its group's last detail; the page header and
 //    footer those of the detail being printed when the page breaks.
+//  - A text field longer than its cell is cut at a whole character and ends in "…" (the
+//    text form shows it so); a number is never cut: one wider than its picture's positions
+//    keeps its right edge and runs out to the left.
 //  - A report always has at least one page: one without detail bands shows its page header
 //    and footer and the report-end footer with a count of 0.
 
@@ -49,9 +52,11 @@ struct Value {
 
     static Value ofText(std::string t) { return {false, std::move(t), {}}; }
     static Value ofNumber(const Decimal& n) { return {true, {}, n}; }
-    // The value as shown through `picture`.
+    // The value as shown through `picture`; a number too wide for its picture's positions
+    // is shown whole (never as '#').
     std::string format(std::string_view picture) const;
-    // The value as a group key compares it (trailing blanks of a text do not count).
+    // The value as a group key compares it: trailing blanks and the case of a text do not
+    // count, as in the database's order.
     std::string key() const;
 };
 

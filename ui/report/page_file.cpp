@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include "ui/report/font_stand_in.h"
+
 namespace mg::report {
 namespace {
 
@@ -17,7 +19,10 @@ constexpr quint16 kVersion = 1;
 }  // namespace
 
 QFont pageFont(const std::string& name, int points, bool bold) {
-    QFont f(QString::fromStdString(name));
+    // The family written into the page file is the one drawn, so that every replay of the
+    // page measures as the engine did.
+    const QString standIn = ui::standInFamily(name);
+    QFont f(standIn.isEmpty() ? QString::fromStdString(name) : standIn);
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(static_cast<int>(std::lround(points * 1000.0 / 72.0)));
     f.setBold(bold);
@@ -166,6 +171,15 @@ bool exportPdf(const std::vector<std::string>& pageList, const std::string& path
     if (pageList.empty()) {
         error = "The report has no pages.";
         return false;
+    }
+    {
+        // A file that cannot be made is told here, in the program's words, before the
+        // writer's painter would fail on it with a warning of its own.
+        QFile probe(QString::fromStdString(path));
+        if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            error = probe.errorString().toStdString();
+            return false;
+        }
     }
     QPdfWriter writer(QString::fromStdString(path));
     constexpr int kResolution = 1200;

@@ -1,6 +1,7 @@
 #include "ui/widgets/calendar.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -20,7 +21,9 @@ const WindowDef& calendarDef() {
         c.push_back({.kind = K::Button, .name = "?YEARMINUS", .text = "-", .x = 110, .y = 9, .w = 18, .h = 9, .field = 4});
         c.push_back({.kind = K::Button, .name = "?MONTHPLUS", .text = "+", .x = 92, .y = 27, .w = 18, .h = 9, .field = 5});
         c.push_back({.kind = K::Button, .name = "?MONTHMINUS", .text = "-", .x = 110, .y = 27, .w = 18, .h = 9, .field = 6});
-        c.push_back({.kind = K::String, .name = "?STRING1", .text = "Su  Mo Tu  We Th  Fr  Sa", .x = 3, .y = 9, .w = 81, .h = 8,
+        // The weekday heading runs up to the panel, so that "Sa" keeps its room in fonts a
+        // little wider than the one the window was drawn in.
+        c.push_back({.kind = K::String, .name = "?STRING1", .text = "Su  Mo Tu  We Th  Fr  Sa", .x = 3, .y = 9, .w = 85, .h = 8,
                      .field = 7});
         c.push_back({.kind = K::Ellipse, .name = "?ELLIPSE", .w = 11, .h = 10, .flags = Hidden, .field = 8});
         for (int k = 1; k <= kCalendarCells; ++k)
@@ -118,6 +121,15 @@ void CalendarWindow::finish(int32_t date) {
     result_ = date;
     finished_ = true;
     accept();
+}
+
+void CalendarWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape is the keyboard's Cancel: the date given comes back.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        finish(given_);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CalendarWindow::closeEvent(QCloseEvent* event) {

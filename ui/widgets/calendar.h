@@ -2,7 +2,8 @@
 // CALENDAR: a small modal window that shows one month as a grid of day cells and lets the
 // user pick a date with the mouse. It runs on its caller's context, inside the caller's
 // event handling, and returns the chosen date: "Select" the date selected at that moment,
-// "Cancel" the date given, any other close (the close box, the program closing down) 0.
+// "Cancel" (or Escape) the date given, any other close (the close box, the program closing
+// down) 0.
 
 #include <cstdint>
 #include <string>
@@ -33,6 +34,7 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

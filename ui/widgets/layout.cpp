@@ -5,16 +5,19 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 
+#include "ui/report/font_stand_in.h"
+
 namespace mg::ui {
 
 QFont windowFont(const std::string& name, int points) {
-    const QString family = QString::fromStdString(name);
-    if (!family.isEmpty() && QFontDatabase::hasFamily(family)) {
+    // The font itself, or one of its widths (the usual case away from Windows).
+    const QString family = standInFamily(name);
+    if (!family.isEmpty()) {
         QFont f(family);
         if (points > 0) f.setPointSize(points);
         return f;
     }
-    // Not installed (the usual case away from Windows): the platform's general sans font.
+    // Nothing of its widths installed: the platform's general sans font.
     QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     f.setStyleHint(QFont::SansSerif);
     if (points > 0) f.setPointSize(points);

@@ -6,7 +6,9 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -47,7 +49,7 @@ bool isHex(std::string_view s) {
 
 // A number as the style file writes it: decimal ("12632256", "-1"), or hexadecimal with a
 // trailing "h" ("0C0C0C0h") or a leading "0x"; text with no number reads as 0, blank as the
-// default. The value is kept to 32 bits as a colour member holds it.
+// default (the callers pass 0 for a key written blank). The value is kept to 32 bits as a colour member holds it.
 int64_t numberOf(const std::string& text, int64_t defaultValue) {
     if (text.empty()) return defaultValue;
     std::string_view s = text;
@@ -64,6 +66,12 @@ int32_t int32Of(const std::string& text, int32_t defaultValue) {
 
 uint8_t byteOf(const std::string& text, uint8_t defaultValue) {
     return static_cast<uint8_t>(numberOf(text, defaultValue) & 0xFF);
+}
+
+std::string trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 std::string lowerCase(std::string_view s) {
@@ -92,10 +100,35 @@ WindowStyler& styler() {
 
 // ---- command line and debug texts --------------------------------------------------------------
 
+// A switch is one of the arguments after the program's own name, whatever its case: a
+// folder of the program's path that happens to be called "/DebugStyler" is no switch.
 bool WindowStyler::commandLineHas(std::string_view text) const {
-    std::string line = commandLine;
-    if (line.empty() && QCoreApplication::instance()) line = QCoreApplication::arguments().join(' ').toStdString();
-    return lowerCase(line).find(lowerCase(text)) != std::string::npos;
+    std::vector<std::string> args;
+    if (!commandLine.empty()) {
+        const std::string program = programName();
+        size_t at = commandLine.front() == '"' ? program.size() + 2 : program.size();
+        while (at < commandLine.size()) {
+            while (at < commandLine.size() && commandLine[at] == ' ') ++at;
+            if (at >= commandLine.size()) break;
+            size_t end;
+            if (commandLine[at] == '"') {
+                end = commandLine.find('"', at + 1);
+                args.push_back(commandLine.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1));
+                at = end == std::string::npos ? commandLine.size() : end + 1;
+            } else {
+                end = commandLine.find(' ', at);
+                args.push_back(commandLine.substr(at, end == std::string::npos ? std::string::npos : end - at));
+                at = end == std::string::npos ? commandLine.size() : end;
+            }
+        }
+    } else if (QCoreApplication::instance()) {
+        const QStringList all = QCoreApplication::arguments();
+        for (qsizetype i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
+    }
+    const std::string wanted = lowerCase(text);
+    for (const std::string& a : args)
+        if (lowerCase(a) == wanted) return true;
+    return false;
 }
 
 std::string WindowStyler::programName() const {
@@ -173,9 +206,19 @@ void WindowStyler::load(std::string_view set) {
 
     for (int t = 1; t <= kTypes; ++t) {
         const std::string section = base + std::string(kSuffixes[t]);
-        auto text = [&](const char* key) { return text255(ini::get(iniName, section, key)); };
-        auto colour = [&](const char* key, int32_t def) { return int32Of(ini::get(iniName, section, key), def); };
-        auto byte = [&](const char* key) { return byteOf(ini::get(iniName, section, key), 0); };
+        // A missing file, section or key gives the default; a key written with a blank
+        // value is there, and reads as 0.
+        auto written = [&](const char* key) -> std::optional<std::string> {
+            std::optional<std::string> v = ini::lookup(iniName, section, key).value;
+            if (v) v = trimmed(*v);
+            return v;
+        };
+        auto text = [&](const char* key) { return text255(written(key).value_or(std::string())); };
+        auto colour = [&](const char* key, int32_t def) {
+            const std::optional<std::string> v = written(key);
+            return v ? int32Of(*v, 0) : def;
+        };
+        auto byte = [&](const char* key) { return byteOf(written(key).value_or(std::string()), 0); };
 
         wallPaper[t] = text("WallPaper");
         buttonCursor[t] = text("ButtonCursor");

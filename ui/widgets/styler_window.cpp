@@ -142,8 +142,14 @@ void WindowStyler::setWindow(Controls& controls, int type) {
         case ControlKind::Tab: {
             auto* tabs = d->kind == ControlKind::Sheet ? qobject_cast<QTabWidget*>(w) : sheetOfPage(w);
             if (transparentSheet[s]) {
+                // The wallpaper and the window's colour show through the pane and its pages:
+                // nothing fills them, and the pane the style draws is drawn in no colour.
                 setBackground(w, kNoColor);
-                if (tabs && d->kind == ControlKind::Sheet) tabs->tabBar()->setStyleSheet({});
+                if (tabs && d->kind == ControlKind::Sheet) {
+                    tabs->tabBar()->setStyleSheet({});
+                    tabs->setStyleSheet(QStringLiteral("QTabWidget::pane { background: transparent; "
+                                                       "border: 1px solid palette(mid); top: -1px; }"));
+                }
             } else if (inActiveTabColor[s] != 0) {
                 const int32_t colour = wizardSheet(tabs) ? activeTabColor[s] : inActiveTabColor[s];
                 if (d->kind == ControlKind::Sheet) {
