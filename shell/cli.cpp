@@ -390,9 +390,13 @@ std::string commandUsage(std::string_view command) {
     if (command == "report")
         return "Usage: marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
                "       marrowgate report fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]\n"
-               "  A fee report: the fees waiting to be imported, or those imported on a date. --pdf the\n"
-               "  printed pages, --csv one row per line with the counts last; with neither, the CSV rows\n"
-               "  go to standard output. The database is only read.\n";
+               "  fees-to-import    every fee waiting in the diary to be imported, by fee earner\n"
+               "  fees-imported     the fees imported on the date given, by fee earner\n"
+               "  --date YYYY-MM-DD the date of the imported fees\n"
+               "  --pdf FILE        the printed pages as a PDF file (- for standard output)\n"
+               "  --csv FILE        one row per line, then a count per fee earner and the total\n"
+               "                    (- for standard output; also the default without --pdf)\n"
+               "  The database is only read.\n";
     if (command == "schema")
         return "Usage: marrowgate schema [--dialect sqlite|mssql|postgresql]\n"
                "  Prints the definition statements of every table the program expects, in the dialect\n"

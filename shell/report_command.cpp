@@ -20,22 +20,9 @@ namespace mg::shell {
 namespace {
 
 void errorLine(std::FILE* err, std::string_view text) {
-    std::fprintf(err, "marrowgate: report: %.*s\n(usage: %s)\n", static_cast<int>(text.size()), text.data(), kReportUsage);
+    std::fprintf(err, "marrowgate: report: %.*s (usage: %s)\n", static_cast<int>(text.size()), text.data(), kReportUsage);
     std::fflush(err);
 }
-
-// The command's help text (`report --help`).
-constexpr const char* kReportHelp =
-    "usage: marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
-    "       marrowgate report fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]\n"
-    "\n"
-    "  fees-to-import    every fee waiting in the diary to be imported, by fee earner\n"
-    "  fees-imported     the fees imported on the date given, by fee earner\n"
-    "  --date YYYY-MM-DD the date of the imported fees\n"
-    "  --pdf FILE        the printed pages as a PDF file (- for standard output)\n"
-    "  --csv FILE        one row per line, then a count per fee earner and the total\n"
-    "                    (- for standard output; also the default without --pdf)\n"
-    "The database is only read.\n";
 
 // A YYYY-MM-DD text: the date, or why it is none.
 struct IsoDate {
@@ -100,12 +87,6 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         errorLine(err, "which report? fees-to-import or fees-imported");
         return ExitFailed;
     }
-    for (size_t i = 1; i < args.size(); ++i)
-        if (args[i] == "--help" || args[i] == "-h") {
-            std::fputs(kReportHelp, out);
-            std::fflush(out);
-            return ExitOk;
-        }
     const std::string& which = args[1];
     if (which != "fees-to-import" && which != "fees-imported") {
         errorLine(err, "unknown report \"" + which + "\"");

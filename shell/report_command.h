@@ -24,6 +24,6 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
 
 // The usage line of the command.
 inline constexpr const char* kReportUsage =
-    "marrowgate report fees-to-import | fees-imported --date YYYY-MM-DD  [--pdf FILE] [--csv FILE]";
+    "marrowgate report fees-to-import | fees-imported --date YYYY-MM-DD [--pdf FILE] [--csv FILE]; marrowgate report --help";
 
 }  // namespace mg::shell

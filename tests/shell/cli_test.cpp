@@ -240,6 +240,7 @@ TEST_F(RunImport, ARunThatCannotStartFails) {
 }
 
 TEST_F(RunImport, ADatabaseThatCannotBeOpenedFailsBeforeTheProcessIsMade) {
+    test::writeFile(dir_.file("vorn.ini"), "[database]\r\ndriver=sqlite\r\ndatabase=no-such.db\r\n");
     db::Settings missing = settings_;
     missing.database = dir_.file("no-such.db");
     EXPECT_EQ(run(Script{}, &missing), ExitFailed);
