@@ -3,6 +3,8 @@
 
 #include "shell/desktop.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -17,6 +19,16 @@
 namespace mg::shell {
 
 int runDesktop(int argc, char** argv) {
+#if !defined(_WIN32) && !defined(__APPLE__)
+    // Without a display Qt would abort with several lines about its platform plug-ins.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("marrowgate: the desktop program needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set); the commands "
+                   "run without one: marrowgate --help\n",
+                   stderr);
+        return 1;
+    }
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName("Marrowgate");
     // The frame decides when the program ends, not the last window to close.

@@ -68,7 +68,9 @@ public:
             case K::MatterNotFound: r_.addException(0, "matter not found (fee not entered)", subject, row); break;
             case K::DiaryEntryNotFound: r_.addException(1, "diary entry not found", subject, row); break;
             case K::NoMapping: r_.addException(2, "document waiting for a fee with no mapping", subject, row); break;
-            case K::TaskNotFound: r_.addException(3, "task code not found", subject, row); break;
+            case K::TaskNotFound:
+                r_.addException(3, "task code not found (fee entered, its comment from the charging matrix)", subject, row);
+                break;
             case K::ArrangementNotFound: r_.addException(4, "arrangement not found", subject, row); break;
             case K::NoBand: r_.addException(5, "debt in no band (priced 1.11)", subject, row); break;
             case K::NoHandler:

@@ -22,7 +22,7 @@ namespace mg::shell {
 
 const ui::WindowDef& mainFrameDef() {
     using K = ui::ControlKind;
-    // The commands whose procedures come with later work are in the menu but disabled.
+    // The menu of the frame: each item starts its command (connected in the constructor).
     static const ui::WindowDef def{
         .caption = "Tallowby : Import Document Outlays & Fees",
         .width = 505,

@@ -27,8 +27,6 @@ public:
     Context& context() { return ctx_; }
     const db::Settings& settings() const { return settings_; }
 
-    // Whether the two imports are part of this build (their commands are disabled otherwise).
-
     // The commands of the menu.
     void printSetup();
     void lastTrackRef();

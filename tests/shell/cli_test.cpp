@@ -426,6 +426,19 @@ TEST(Program, EveryCommandHasItsHelpAndAWrongUseIsOneLine) {
     }
 }
 
+// Without a display the desktop program says so in one line instead of Qt's plug-in abort.
+TEST(Program, TheDesktopWithoutADisplaySaysSoInOneLine) {
+    TempFolder dir;
+    const std::string err = dir.file("err.txt");
+    const int rc = std::system(("cd " + test::quoted(dir.path().string()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                test::quoted(MG_MARROWGATE_PATH) + " 2>" + test::quoted(err) + " </dev/null")
+                                   .c_str());
+    EXPECT_EQ(WEXITSTATUS(rc), 1);
+    EXPECT_EQ(test::readFile(err),
+              "marrowgate: the desktop program needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set); the commands run without "
+              "one: marrowgate --help\n");
+}
+
 // Without vorn.ini the one line says so, and that the defaults were used.
 TEST(Program, AMissingVornIniIsNamed) {
     TempFolder dir;
