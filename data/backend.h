@@ -28,6 +28,10 @@ struct Settings {
     int port = 0;
     std::string dsn;
     std::string dialect;
+    // ODBC only: a SQL login of the practice's own, used instead of the built-in login (and
+    // instead of Windows authentication, which a logon other than the built-in one gives).
+    std::string user;
+    std::string password;
 };
 
 // The ODBC connection string of the settings, and the same with the password masked (what

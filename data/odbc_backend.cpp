@@ -702,7 +702,8 @@ std::string odbcConnectionString(const Settings& s) {
         }
     }
     cs += "DATABASE=" + attribute(s.database) + ";";
-    if (s.builtInLogin) cs += "UID=tallowby;PWD=7kub3;";
+    if (!s.user.empty()) cs += "UID=" + attribute(s.user) + ";PWD=" + attribute(s.password) + ";";
+    else if (s.builtInLogin) cs += "UID=tallowby;PWD=7kub3;";
     else if (sqlServer) cs += "Trusted_Connection=Yes;";
     if (sqlServer && !microsoftDriver(driver) && s.dsn.empty()) cs += "TDS_Version=7.4;";
     if (sqlServer) cs += "APP=Marrowgate;";
@@ -713,8 +714,21 @@ std::string maskedConnectionString(const std::string& cs) {
     std::string out;
     size_t i = 0;
     while (i < cs.size()) {
-        size_t end = cs.find(';', i);
-        if (end == std::string::npos) end = cs.size();
+        // A value between braces may hold semicolons ("}}" is a brace within it).
+        size_t end = i;
+        while (end < cs.size() && cs[end] != ';') {
+            if (cs[end] == '{') {
+                for (++end; end < cs.size(); ++end) {
+                    if (cs[end] != '}') continue;
+                    if (end + 1 < cs.size() && cs[end + 1] == '}') {
+                        ++end;
+                        continue;
+                    }
+                    break;
+                }
+            }
+            if (end < cs.size()) ++end;
+        }
         std::string part = cs.substr(i, end - i);
         size_t eq = part.find('=');
         std::string key = part.substr(0, eq);

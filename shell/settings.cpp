@@ -101,6 +101,8 @@ ConnectionSettings readConnectionSettings(const std::string& iniPath) {
     s.db.port = static_cast<int>(std::clamp<long long>(ini::getInt(iniPath, kDatabaseSection, "port", 0), 0, 65535));
     s.db.dsn = std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "dsn", "")));
     s.db.dialect = lowerCase(std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "dialect", ""))));
+    s.db.user = std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "user", "")));
+    s.db.password = ini::get(iniPath, kDatabaseSection, "password", "");
     if (s.db.driver == "sqlite" && !database.empty()) {
         fs::path file(database);
         if (file.is_relative()) {

@@ -110,6 +110,14 @@ TEST(ServerSettings, APlainFileReachesSqlServerAndThePasswordIsNeverShown) {
     s.port = 1500;
     EXPECT_EQ(db::odbcConnectionString(s),
               "DRIVER={ODBC Driver 18 for SQL Server};SERVER=(local),1500;DATABASE=tallowby;Trusted_Connection=Yes;APP=Marrowgate;");
+
+    // A SQL login of the practice's own: its user and password, never shown.
+    s.user = "accounts";
+    s.password = "s3cret;x";
+    const std::string own = db::odbcConnectionString(s);
+    EXPECT_NE(own.find("UID=accounts;PWD={s3cret;x};"), std::string::npos) << own;
+    EXPECT_EQ(own.find("Trusted_Connection"), std::string::npos) << own;
+    EXPECT_EQ(db::maskedConnectionString(own).find("s3cret"), std::string::npos) << db::maskedConnectionString(own);
 }
 
 TEST(ServerSettings, BadConnectionsGive90WithTheDriversWordsAndNoPassword) {
