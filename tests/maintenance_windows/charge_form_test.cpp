@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include "data/table.h"
+#include "maintenance/windows/browse_model.h"
 #include "maintenance/windows/browse_window.h"
 #include "maintenance/windows/charge_form.h"
 #include "qt_app.h"
@@ -495,6 +496,51 @@ TEST_F(ChargeForms, AmountsThatDoNotFitAndBandsThatDoNotRise) {
     EXPECT_EQ(db.scalar("SELECT DocumentName || '|' || Band1 || '|' || Band2 || '|' || OutlayAmt2 FROM DocumentCharges WHERE DocumentName = 'WRIT'"),
               "WRIT|5000.00|1000.00|99999.99");
     EXPECT_EQ(bandsNotRising(ctx->rec(TableId::DocumentCharges), chargeFormDef(ChargeForm::Outlays).bandLimits), std::vector<int>{2});
+}
+
+// The largest amount and the widest codes: the form's entries and the list's amount column
+// show a figure whole or marked as cut (an ellipsis where digits are hidden), never as a
+// shorter number.
+TEST_F(ChargeForms, MoneyAndCodesAreShownWholeOrMarkedAsCut) {
+    db.exec("INSERT INTO DocumentCharges (DocumentName, OutlayCode, OutlayAmount, NominalCode, Band1, OutlayAmt2) "
+            "VALUES ('WWWWWWWWWW', 'POST', '99999999999999999.99', 'MMMMMMMMMM', '1000.00', '12.50')");
+    readCharge(1);
+    run(ChargeForm::Outlays, ChangeRecord, [&](ChargeFormWindow& w) {
+        QLineEdit* amount = w.entry("?DCH:OUTLAYAMOUNT");
+        EXPECT_EQ(amount->text().toStdString(), "99,999,999,999,999,999.99");
+        w.entry("?DCH:BAND1")->setFocus();
+        settle();
+        EXPECT_TRUE(ui::entryShowsCut(amount));
+        EXPECT_EQ(amount->cursorPosition(), amount->text().size());  // the pence in sight, the cut on the left
+        for (const char* code : {"?DCH:DOCUMENTNAME", "?DCH:NOMINALCODE"}) {
+            QLineEdit* e = w.entry(code);
+            EXPECT_EQ(e->text().size(), 10) << code;
+            if (ui::entryShowsCut(e)) EXPECT_EQ(e->cursorPosition(), 0) << code;  // its start in sight, the cut on the right
+        }
+        EXPECT_FALSE(ui::entryShowsCut(w.entry("?DCH:OUTLAYAMT2")));
+        test::screenshot(w, "updatedocumentcharges_largest");
+        w.cancelPressed();
+    });
+    BrowseWindow list(ListWindow::DocOutlays, s);
+    list.show();
+    settle();
+    QAbstractItemModel* m = list.list()->view()->model();
+    const QString shown = m->data(m->index(0, 2)).toString();
+    EXPECT_EQ(shown.toStdString(), "99,999,999,999,999,999.99");
+    const QFontMetrics metrics(list.list()->view()->font());
+    const int width = list.list()->view()->columnWidth(2) - 4;
+    const std::vector<ListColumn> cols = *parseListFormat(listWindowDef(ListWindow::DocOutlays).format);
+    const QString cut = cellText(shown, cols[2], metrics, width);
+    if (metrics.horizontalAdvance(shown) > width) {
+        EXPECT_TRUE(cut.startsWith(QChar(0x2026))) << cut.toStdString();
+        EXPECT_TRUE(cut.endsWith("999.99")) << cut.toStdString();
+    } else {
+        EXPECT_EQ(cut, shown);
+    }
+    EXPECT_EQ(cellText("12.50", cols[2], metrics, width).toStdString(), "12.50");
+    // A code, whatever its alignment, keeps its start.
+    for (int c : {0, 3}) EXPECT_TRUE(cellText("WWWWWWWWWW", cols[c], metrics, metrics.horizontalAdvance("WWWW")).startsWith("W")) << c;
+    test::screenshot(list, "browsedocoutlays_largest");
 }
 
 TEST(BandLimits, ANegativeLimitOrALaterNonZeroLimitAtOrBelowTheOneBeforeItIsFlagged) {
