@@ -378,7 +378,13 @@ void BrowseEngine::getRecord() {
     if (currentChoice_ < 1 || currentChoice_ > recordCount()) return;
     Table& t = table();
     t.watch();
-    if (t.reget(sortKey(), entries_[currentChoice_ - 1].position) != 0) s_.ctx.ok();
+    if (t.reget(sortKey(), entries_[currentChoice_ - 1].position) != 0) {
+        // The row is gone (another station deleted it). The buffer keeps what the list shows
+        // of it but stands for no row: a later write or delete of it fails instead of landing
+        // on the row the table read last (the end of the page).
+        t.forgetRow();
+        s_.ctx.ok();
+    }
 }
 
 void BrowseEngine::syncWindow() {

@@ -10,6 +10,7 @@
 #include <QTreeView>
 
 #include "data/table.h"
+#include "maintenance/integrity.h"
 #include "maintenance/windows/browse_window.h"
 #include "maintenance/windows/charge_form.h"
 #include "qt_app.h"
@@ -214,6 +215,112 @@ TEST_F(ListAndForm, TheListLeavesTheFormsRecordAlone) {
     EXPECT_EQ(db.count("SELECT count(*) FROM DocumentCharges WHERE OutlayCode = 'SH'"), 0);
     EXPECT_EQ(row("B001"), "PO|10.00|1000.00");
     EXPECT_EQ(db.count("SELECT count(*) FROM DocumentCharges WHERE DocumentName = 'A007'"), 0);
+}
+
+// A journey of two stations over one charge row: this station edits A003 from the list while
+// the other changes it, then deletes it and inserts it again. Each save lands with what the
+// user saw and typed, or asks (38 with the other station's values shown; 15 and 16 for a row
+// that is gone), and a message's refresh of the list never changes what is saved.
+TEST_F(ListAndForm, TwoStationsOverOneChargeRow) {
+    auto otherCtx = db.context();
+    ui::ScriptedUserInterface otherUi;
+    Session other{*otherCtx, otherUi};
+    TableUse otherTables(other, {TableId::DocumentCharges});
+    auto otherChanges = [&](const char* code, const char* amount) {
+        Table& t = otherCtx->table(TableId::DocumentCharges);
+        t.clear();
+        otherCtx->set(DCH::RECORDID, 3);
+        t.watch();
+        ASSERT_EQ(t.get(DCH::PK_DOCUMENTCHARGES), 0);
+        otherCtx->set(DCH::OUTLAYCODE, code);
+        otherCtx->set(DCH::OUTLAYAMOUNT, *Decimal::parse(amount));
+        ASSERT_EQ(riUpdateDocumentCharges(other, true), RiWritten);
+    };
+    auto captions = [&] {
+        std::vector<std::string> c;
+        for (const auto& m : ui.messages) c.push_back(m.caption);
+        ui.messages.clear();
+        return c;
+    };
+
+    BrowseWindow w(ListWindow::DocOutlays, s);
+    w.show();
+    settle();
+    messagesActivate(w);
+    key(w, Qt::Key_Down);
+    key(w, Qt::Key_Down);
+    ASSERT_EQ(highlighted(w), "A003");
+
+    // 1. This station types 30.00; the other station meanwhile sets outlay code SH. OK shows
+    //    message 38 and the other station's row; the ditto key brings back 30.00; OK saves
+    //    the code the user now sees with the amount the user typed.
+    std::vector<std::string> after38;
+    onForm([&](ChargeFormWindow& f) {
+        typeInto(f, "?DCH:OUTLAYAMOUNT", "30.00");
+        otherChanges("SH", "3.00");
+        f.okPressed();
+        settle();
+        after38 = {f.entry("?DCH:OUTLAYCODE")->text().toStdString(), f.entry("?DCH:OUTLAYAMOUNT")->text().toStdString()};
+        QTest::keyClick(f.entry("?DCH:OUTLAYAMOUNT"), Qt::Key_Apostrophe, Qt::ControlModifier);
+        EXPECT_EQ(f.entry("?DCH:OUTLAYAMOUNT")->text().toStdString(), "30.00");
+        f.okPressed();
+    });
+    key(w, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(after38, (std::vector<std::string>{"SH", "3.00"}));
+    EXPECT_EQ(captions(), std::vector<std::string>{"Record Was Not Updated"});
+    EXPECT_EQ(row("A003"), "SH|30.00|1000.00");
+    EXPECT_EQ(highlighted(w), "A003");
+
+    // 2. The other station deletes A003 and inserts it again (a new record number). The list
+    //    has not been refreshed; Change still opens on what it shows. The save fails with 15
+    //    and 16 (Yes tries again, No gives up) and nothing is written to the new row.
+    const std::string oldId = db.scalar("SELECT RecordID FROM DocumentCharges WHERE DocumentName = 'A003'");
+    db.exec("DELETE FROM DocumentCharges WHERE DocumentName = 'A003'");
+    db.exec("INSERT INTO DocumentCharges (DocumentName, OutlayCode, OutlayAmount, NominalCode, Band1) VALUES ('A003', 'PO', '9.99', '4100', '500.00')");
+    ASSERT_NE(db.scalar("SELECT RecordID FROM DocumentCharges WHERE DocumentName = 'A003'"), oldId);
+    std::string shownCode;
+    onForm([&](ChargeFormWindow& f) {
+        shownCode = f.entry("?DCH:OUTLAYCODE")->text().toStdString();
+        typeInto(f, "?DCH:OUTLAYAMOUNT", "31.00");
+        ui.answers = {ui::ButtonOk, ui::ButtonYes, ui::ButtonOk, ui::ButtonNo};
+        f.okPressed();
+    });
+    key(w, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(shownCode, "SH");  // what the list showed of the row, nothing else
+    EXPECT_EQ(captions(),
+              (std::vector<std::string>{"Update Operation Error", "Record Update Error", "Update Operation Error", "Record Update Error"}));
+    EXPECT_EQ(row("A003"), "PO|9.99|500.00");
+    EXPECT_EQ(db.count("SELECT count(*) FROM DocumentCharges WHERE OutlayAmount = '31.00'"), 0);
+
+    // 3. The list has reloaded (the old row gone, the highlight on its last row). The other
+    //    station deletes B001 too; Delete of it, confirmed, fails with 17 and 18 and deletes
+    //    no other row.
+    EXPECT_EQ(highlighted(w), "B001");
+    db.exec("DELETE FROM DocumentCharges WHERE DocumentName = 'B001'");
+    ui.answers = {ui::ButtonOk, ui::ButtonOk, ui::ButtonNo};
+    key(w, Qt::Key_Delete);
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Confirm Delete", "Delete Operation Error", "Record Update Error"}));
+    EXPECT_EQ(db.count("SELECT count(*) FROM DocumentCharges"), 9);
+
+    // 4. Change opens on the new A003 as it is, and the user's code is saved with the values
+    //    the form showed.
+    key(w, Qt::Key_Home);
+    key(w, Qt::Key_Down);
+    key(w, Qt::Key_Down);
+    ASSERT_EQ(highlighted(w), "A003");
+    std::vector<std::string> opened;
+    onForm([&](ChargeFormWindow& f) {
+        opened = {f.entry("?DCH:OUTLAYCODE")->text().toStdString(), f.entry("?DCH:OUTLAYAMOUNT")->text().toStdString(),
+                  f.entry("?DCH:BAND1")->text().toStdString()};
+        typeInto(f, "?DCH:OUTLAYCODE", "SH");
+        f.okPressed();
+    });
+    key(w, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(opened, (std::vector<std::string>{"PO", "9.99", "500.00"}));
+    EXPECT_TRUE(captions().empty());
+    EXPECT_EQ(row("A003"), "SH|9.99|500.00");
+    EXPECT_EQ(db.count("SELECT count(*) FROM DocumentCharges"), 9);
+    ui.onMessage = nullptr;
 }
 
 }  // namespace
