@@ -314,6 +314,14 @@ TEST(ListWindowPictures, OnTheDemoPractice) {
         std::printf("%s: thumb %d, rows %d of %d shown\n", names[static_cast<int>(which)], w.list()->scrollBar()->value(),
                     w.engine().recordCount(), w.list()->rowsShown());
         test::screenshot(w, names[static_cast<int>(which)]);
+        if (listWindowDef(which).engine.kind == ListKind::Maintenance) {
+            const QSize opening = w.size();
+            w.resize(opening.width() * 3 / 2, opening.height() * 3 / 2);
+            for (int i = 0; i < 10; ++i) QApplication::processEvents();
+            test::screenshot(w, std::string(names[static_cast<int>(which)]) + "_grown");
+            w.resize(opening);
+            for (int i = 0; i < 10; ++i) QApplication::processEvents();
+        }
         if (which == ListWindow::DocFees) {
             w.controls().get<QTabWidget>("?CURRENTTAB")->setCurrentIndex(1);
             for (int i = 0; i < 10; ++i) QApplication::processEvents();

@@ -604,6 +604,15 @@ TEST(ChargeFormPictures, OnTheDemoPractice) {
                 ASSERT_TRUE(w);
                 for (int i = 0; i < 10; ++i) QApplication::processEvents();
                 test::screenshot(*w, base);
+                if (request == ChangeRecord) {
+                    const QSize opening = w->size();
+                    w->resize(opening.width() * 3 / 2, opening.height() * 3 / 2);
+                    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+                    test::screenshot(*w, base + "_grown");
+                    w->resize(opening);
+                    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+                    test::screenshot(*w, base + "_back");
+                }
                 if (request == InsertRecord) {
                     for (const FormEntry& e : def.entries) {
                         if (!e.lookup) continue;
