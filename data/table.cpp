@@ -1225,7 +1225,10 @@ bool Table::duplicate(Key key) {
     const db::Dialect& d = c->dialect();
     std::vector<Param> params;
     std::string where = keyEquals(key.index, keyValues(key.index), params);
-    if (current_) {
+    // The current row is left out: a put keeps its own key. Not for the key of the row
+    // identity itself, which a put never changes: there the buffer's value names an existing
+    // row only when an added row would clash with it (the current row is then that row).
+    if (current_ && !ddl::keyIsRowKey(*decl_, key.index)) {
         where += " AND " + rowIdentity() + " <> ?";
         params.push_back(Param::integer(*current_));
     }

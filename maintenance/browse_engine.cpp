@@ -166,7 +166,10 @@ void BrowseEngine::refreshPage() {
     } else if (!entries_.empty()) {
         const int at = currentChoice_ >= 1 && currentChoice_ <= recordCount() ? currentChoice_ : recordCount();
         highlightedPosition_ = entries_[at - 1].position;
-        t.reset(sortKey(), entries_.front().position);
+        // A page that now shows fewer rows (the list was made smaller) starts late enough to
+        // keep the highlighted row on it: what Change and Delete act on stays in sight.
+        const int first = std::max(1, at - rows() + 1);
+        t.reset(sortKey(), entries_[first - 1].position);
         refreshMode = 5;
     } else {
         highlightedPosition_.clear();
@@ -251,7 +254,7 @@ void BrowseEngine::scrollEnd(bool top) {
 }
 
 void BrowseEngine::processScroll(Scroll action) {
-    if (entries_.empty() || closing_) return;
+    if (entries_.empty() || closing_ || formOpen_) return;
     if (config_.search == Search::TypedText) {
         locator_.clear();
         setSearchColumn("");
@@ -341,6 +344,7 @@ void BrowseEngine::refreshWindow() {
 }
 
 void BrowseEngine::windowShown() {
+    if (formOpen_) return;
     if (shown_) {
         gainedFocus();
         return;
@@ -352,6 +356,9 @@ void BrowseEngine::windowShown() {
 }
 
 void BrowseEngine::gainedFocus() {
+    // While the update form is open the record buffer is the form's: a refresh would read the
+    // highlighted row over what the user is editing. The list reloads when the form returns.
+    if (formOpen_) return;
     if (!shown_) {
         windowShown();
         return;
@@ -362,7 +369,7 @@ void BrowseEngine::gainedFocus() {
 
 void BrowseEngine::tabChosen(int tab) {
     currentTab_ = tab;
-    if (shown_) refreshWindow();
+    if (shown_ && !formOpen_) refreshWindow();
 }
 
 // Re-reads the highlighted row into the record buffer, watched, so that a later write of
@@ -371,7 +378,13 @@ void BrowseEngine::getRecord() {
     if (currentChoice_ < 1 || currentChoice_ > recordCount()) return;
     Table& t = table();
     t.watch();
-    if (t.reget(sortKey(), entries_[currentChoice_ - 1].position) != 0) s_.ctx.ok();
+    if (t.reget(sortKey(), entries_[currentChoice_ - 1].position) != 0) {
+        // The row is gone (another station deleted it). The buffer keeps what the list shows
+        // of it but stands for no row: a later write or delete of it fails instead of landing
+        // on the row the table read last (the end of the page).
+        t.forgetRow();
+        s_.ctx.ok();
+    }
 }
 
 void BrowseEngine::syncWindow() {
@@ -386,7 +399,11 @@ void BrowseEngine::postNewSelection() {
 
 void BrowseEngine::newSelection(bool rightClick, int controlChoice) {
     newSelectPosted_ = false;
-    if (closing_) return;
+    // A selection posted before the form opened (after a hot key) reaches the list inside the
+    // form's own event loop: taking over the list's row then would copy the columns the list
+    // shows over the record just read for the form. The list posts a new one when the form
+    // returns.
+    if (closing_ || formOpen_) return;
     if (rightClick) {
         const int item = hooks_.popup ? hooks_.popup(popupText()) : 0;
         if (!hooks_.postAccepted || item <= 0) return;
@@ -452,7 +469,7 @@ void BrowseEngine::typedSearch(ListKey key, char typed) {
 }
 
 void BrowseEngine::alertKey(ListKey key, char typed) {
-    if (closing_) return;
+    if (closing_ || formOpen_) return;
     auto post = [this](Button b) {
         if (hooks_.postAccepted) hooks_.postAccepted(b);
     };
@@ -493,19 +510,20 @@ void BrowseEngine::alertKey(ListKey key, char typed) {
 // ---- buttons -----------------------------------------------------------------------------
 
 void BrowseEngine::buttonInsert() {
+    if (formOpen_) return;
     syncWindow();
     table().clear();
     callUpdate(InsertRecord);
 }
 
 void BrowseEngine::buttonChange() {
-    if (entries_.empty()) return;
+    if (entries_.empty() || formOpen_) return;
     syncWindow();
     callUpdate(ChangeRecord);
 }
 
 void BrowseEngine::buttonDelete() {
-    if (entries_.empty()) return;
+    if (entries_.empty() || formOpen_) return;
     syncWindow();
     callUpdate(DeleteRecord);
 }
@@ -515,8 +533,13 @@ void BrowseEngine::callUpdate(int request) {
     s_.ctx.globalRequest = request;
     s_.ctx.vcrRequest = 0;
     int response = RequestCancelled;
-    if (hooks_.callForm) response = hooks_.callForm(request);
-    else s_.ctx.globalResponse = RequestCancelled;
+    if (hooks_.callForm) {
+        formOpen_ = true;
+        response = hooks_.callForm(request);
+        formOpen_ = false;
+    } else {
+        s_.ctx.globalResponse = RequestCancelled;
+    }
     reset();
     if (response == RequestCompleted && (request == InsertRecord || request == ChangeRecord)) {
         // The new or changed row, highlighted in its key order.
@@ -536,12 +559,14 @@ void BrowseEngine::callUpdate(int request) {
 }
 
 void BrowseEngine::selectPressed() {
+    if (formOpen_) return;
     syncWindow();
     localResponse_ = RequestCompleted;
     if (hooks_.closeWindow) hooks_.closeWindow();
 }
 
 void BrowseEngine::closePressed() {
+    if (formOpen_) return;
     syncWindow();
     localResponse_ = RequestCancelled;
     if (hooks_.closeWindow) hooks_.closeWindow();

@@ -118,6 +118,8 @@ public:
     bool selectMode() const { return config_.kind == ListKind::Lookup && originalRequest_ == SelectRecord; }
     int localResponse() const { return localResponse_; }
     bool closing() const { return closing_; }
+    // The update form is open: the list leaves the record buffer alone until it returns.
+    bool formOpen() const { return formOpen_; }
     // The text of the right-click menu for the buffer as it stands.
     std::string popupText() const;
     // An entry's value of carried column i, as the list shows it before its picture.
@@ -198,6 +200,7 @@ private:
     std::string locator_;
     bool closing_ = false;
     bool shown_ = false;
+    bool formOpen_ = false;
 };
 
 }  // namespace mg::browse

@@ -59,10 +59,10 @@ constexpr WarningDef kWarnings[] = {
     {38, "Record Was Not Updated",
      "This record was changed by another station. Those changes will now be displayed. Use the Ditto Button or Ctrl+' to recall your changes.",
      kWarn, ButtonOk, ButtonOk, nullptr},
-    {39, "Record Was Not Updated",
-     "This record was deleted by another station. Your changes could not be saved; they are still displayed. To keep them, insert the "
-     "record again.",
-     kWarn, ButtonOk, ButtonOk, nullptr},
+    {40, "Band Limits",
+     "The limit of band {1} is below zero or not above the limit of the band before it, so outlays will never be charged at that "
+     "band.  Do you want to save the bands as they are?",
+     kAsk, ButtonYes + ButtonNo, ButtonYes, nullptr},
 };
 
 std::string_view rtrim(std::string_view s) {
@@ -212,12 +212,15 @@ TableUse::~TableUse() {
 
 namespace {
 
-// Another station deleted the row: the buffer keeps the user's values but stands for no
-// row any more, so no retry can write them over a row that has since taken its place.
-int rowDeleted(Session s, Table& t, bool fromForm) {
+// The row is gone (another station deleted it): the buffer keeps the user's values but
+// stands for no row any more, so that no retry can write them over a row that has since
+// taken its place; the write fails as any other write does (message 15).
+int rowGone(Session s, Table& t, const char* name) {
     t.forgetRow();
-    if (fromForm) standardWarning(s, WarnRecordDeleted);
-    return RiDeleted;
+    s.ctx.setError(Error::of(NotFoundErr));
+    riSaveError(s.ctx);
+    standardWarning(s, WarnUpdateError, name);
+    return RiError;
 }
 
 int riUpdate(Session s, TableId id, Key primary, const char* name, bool fromForm) {
@@ -242,18 +245,18 @@ int riUpdate(Session s, TableId id, Key primary, const char* name, bool fromForm
             if (fromForm) standardWarning(s, WarnRecordChanged);
             return RiChanged;
         }
-        if (rc == NoRecErr) return rowDeleted(s, t, fromForm);
+        if (rc == NoRecErr) return rowGone(s, t, name);
         // The row could not be read again: the write stays checked against the row as
         // first read, so a retry compares again.
         riSaveError(s.ctx);
         standardWarning(s, WarnUpdateError, name);
         return RiError;
     }
-    // No row to write to: it went while the buffer was not watched, or it was reported
-    // gone before and a retry found the buffer standing for no row.
+    // No row to write to: it went while the buffer was not watched, or it was found gone
+    // before and a retry met the buffer standing for no row.
     if (s.ctx.saved.code == NotFoundErr && t.isOpen()) {
         s.ctx.saved = SavedError{};
-        return rowDeleted(s, t, fromForm);
+        return rowGone(s, t, name);
     }
     standardWarning(s, WarnUpdateError, name);
     return RiError;

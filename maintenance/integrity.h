@@ -40,7 +40,8 @@ enum Warning : int {
     WarnRecordFetchError = 35,
     WarnViewOpenError = 36,
     WarnRecordChanged = 38,
-    WarnRecordDeleted = 39,
+    // The program's own: band limits that leave a band out of reach (the outlay form).
+    WarnBandLimits = 40,
 };
 
 // The error text a standard warning shows: the saved error when there is one, else the
@@ -86,15 +87,15 @@ private:
 
 // ---- guarded update and delete of the charge tables -----------------------------------------
 
-// Results of riUpdate: written, error, changed by another station (the buffer now holds
-// the other station's row), deleted by another station (the buffer keeps the user's values
-// and stands for no row: every later update of it gives RiDeleted again, without writing,
-// until a row is read into it; a form keeps the values on show and offers no retry).
-enum RiResult : int { RiWritten = 0, RiError = 1, RiChanged = 2, RiDeleted = 3 };
+// Results of riUpdate: written, error (shown, message 15 or 34), changed by another station
+// (the buffer now holds the other station's row). A row deleted by another station is an
+// error: the buffer keeps the user's values and stands for no row, so every later update of
+// it fails again without writing until a row is read into it.
+enum RiResult : int { RiWritten = 0, RiError = 1, RiChanged = 2 };
 
 // Writes the buffer of dbo.DocumentCharges / dbo.DocumentChargesFees to its row inside a
 // transaction of 2 seconds; a row changed by another station since its watched read is
-// reported and read again; a row deleted meanwhile is reported as deleted.
+// reported and read again; a row deleted meanwhile is an error that is never written over.
 int riUpdateDocumentCharges(Session s, bool fromForm = true);
 int riUpdateDocumentChargesFees(Session s, bool fromForm = true);
 int riDeleteDocumentCharges(Session s);

@@ -77,6 +77,13 @@ void BrowseModel::reload() {
     endResetModel();
 }
 
+QString cellText(const QString& text, const ListColumn& column, const QFontMetrics& metrics, int width) {
+    // A value the cell cannot hold is cut where it matters least and marked as cut: a number
+    // keeps its end (the units and pence), a text its start.
+    const bool number = !column.picture.empty() && (column.picture[0] == 'n' || column.picture[0] == 'N');
+    return metrics.elidedText(text, number ? Qt::ElideLeft : Qt::ElideRight, width);
+}
+
 BrowseColumnDelegate::BrowseColumnDelegate(std::vector<ListColumn> columns, const ui::DialogUnits& units, int rowHeight, QObject* parent)
     : QStyledItemDelegate(parent), columns_(std::move(columns)), units_(units), rowHeight_(rowHeight) {}
 
@@ -107,7 +114,7 @@ void BrowseColumnDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         painter->save();
         painter->setFont(o.font);
         painter->setPen(o.palette.color(o.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(r, static_cast<int>(o.displayAlignment), o.fontMetrics.elidedText(text, Qt::ElideNone, r.width()));
+        painter->drawText(r, static_cast<int>(o.displayAlignment), cellText(text, c, o.fontMetrics, r.width()));
         painter->restore();
         return;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QStyledItemDelegate>
 
 #include "maintenance/browse_engine.h"
@@ -37,6 +38,10 @@ private:
     std::vector<ListColumn> columns_;
     std::vector<ColType> types_;
 };
+
+// What a cell of `column`, `width` pixels wide, shows of `text`: all of it, or the part that
+// matters with an ellipsis where the rest is cut (a number's end, a text's start).
+QString cellText(const QString& text, const ListColumn& column, const QFontMetrics& metrics, int width);
 
 // Draws each cell inside its column's indent.
 class BrowseColumnDelegate : public QStyledItemDelegate {

@@ -131,6 +131,11 @@ BrowseWindow::BrowseWindow(std::unique_ptr<Owned> owned, ListWindow which, Sessi
     procedure_.onInit = [this] {
         if (started_) engine_->windowShown();
     };
+    // A resize reloads the page once the resizer has placed the list at its new size, so
+    // that the page holds as many rows as the list now shows.
+    connect(&procedure_, &ui::WindowProcedure::resized, this, [this] {
+        if (started_ && !finished_ && procedure_.initialised()) engine_->gainedFocus();
+    });
     form_ = [this](Session fs, ListWindow list, int) {
         if (list == ListWindow::DocOutlays) return updateDocumentCharges(fs, this);
         if (list == ListWindow::DocFees) return updateDocFeesCharges(fs, this);
@@ -233,11 +238,10 @@ void BrowseWindow::finish() {
     done(words_.response == RequestCompleted ? QDialog::Accepted : QDialog::Rejected);
 }
 
-// Every later gain of the focus and every resize reload the page around the highlighted
-// row, so that what other stations changed meanwhile shows.
+// Every later gain of the focus reloads the page around the highlighted row, so that what
+// other stations changed meanwhile shows (a resize does the same after the resizer).
 bool BrowseWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == this && procedure_.initialised() && !finished_ &&
-        (event->type() == QEvent::WindowActivate || event->type() == QEvent::Resize) && !refreshPosted_) {
+    if (watched == this && procedure_.initialised() && !finished_ && event->type() == QEvent::WindowActivate && !refreshPosted_) {
         refreshPosted_ = true;
         QMetaObject::invokeMethod(
             this,

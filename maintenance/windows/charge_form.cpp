@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,12 +105,15 @@ void ChargeFormWindow::refresh() {
 }
 
 void ChargeFormWindow::showEntries() {
-    for (const FormEntry& e : def_.entries) showEntry(e);
+    // An entry holding a refused amount keeps what the user typed until it is put right.
+    for (const FormEntry& e : def_.entries)
+        if (!refused_.count(e.control)) showEntry(e);
     for (const FormEntry& e : def_.entries)
         if (e.lookup) controls_.setText(e.lookup->descriptionControl, s_.ctx.rec(e.lookup->code.table).trimmed(e.lookup->description));
 }
 
 void ChargeFormWindow::showEntry(const FormEntry& e) {
+    refused_.erase(e.control);
     const ColumnDecl& c = decl(def_.table).columns[e.column];
     if (c.type == ColType::Decimal) controls_.setNumber(e.control, rec().slot(e.column).dec);
     else controls_.setText(e.control, rtrim(rec().slot(e.column).text));
@@ -123,19 +127,15 @@ bool ChargeFormWindow::take(const FormEntry& e) {
         rec().setText(e.column, rtrim(picture::parseText(le->text().toStdString(), controls_.def(controls_.field(e.control))->picture)));
         return true;
     }
-    std::optional<Decimal> typed = controls_.number(e.control);
-    if (typed && !typed->fits(c.size, c.scale)) {
-        // Never written cut: the user is told the largest value the column holds.
-        const std::string largest = picture::formatNumber(largestValue(c), "@n-30.2");
-        s_.ui.message("The value " + rtrim(le->text().toStdString()) + " is too large for this field.  The largest value allowed is " +
-                          largest.substr(largest.find_first_not_of(' ')) + ".",
-                      "Value Too Large", ui::Icon::Warning);
-        typed.reset();
-    }
-    if (!typed) {
-        procedure_.rejected(le, [this, &e] { showEntry(e); });
+    // An amount that does not read through its picture or does not fit its column is
+    // refused: a beep, and the entry selected again with what was typed, never replaced.
+    const std::optional<Decimal> typed = controls_.number(e.control);
+    if (!typed || !typed->fits(c.size, c.scale)) {
+        refused_.insert(e.control);
+        procedure_.rejected(le);
         return false;
     }
+    refused_.erase(e.control);
     rec().setDecimal(e.column, *typed);
     return true;
 }
@@ -154,7 +154,6 @@ bool ChargeFormWindow::pickCode(const FormEntry& e, bool onlyWhenMissing) {
     if (l.lookupWidth > 0 && static_cast<int>(code.size()) < l.lookupWidth) code.resize(l.lookupWidth, ' ');
     s_.ctx.set(l.code, code);
     if (onlyWhenMissing && s_.ctx.table(l.code.table).get(l.key) == 0) return true;
-    if (onlyWhenMissing && l.keep > 0 && startsACode(e, code)) return true;
     s_.ctx.set(l.code, code);
     s_.ctx.globalRequest = SelectRecord;
     const int picked = runLookup(l.window, s_, this);
@@ -165,21 +164,6 @@ bool ChargeFormWindow::pickCode(const FormEntry& e, bool onlyWhenMissing) {
         return true;
     }
     return false;
-}
-
-// A code kept to its first characters when it was picked (a task code of 6 characters cut to
-// the 3 this table holds) is the start of a code of the lookup's table: it counts as found,
-// so that a code the user picked never sends them back to the lookup.
-bool ChargeFormWindow::startsACode(const FormEntry& e, const std::string& code) {
-    const CodeLookup& l = *e.lookup;
-    const std::string typed = rtrim(code);
-    // Only a code of the full kept width can be one cut down from a longer code.
-    if (static_cast<int>(typed.size()) != l.keep) return false;
-    Table& t = s_.ctx.table(l.code.table);
-    s_.ctx.set(l.code, typed);
-    if (t.set(l.key) != 0 || t.next() != 0) return false;
-    const std::string found = rtrim(s_.ctx.rec(l.code.table).get(l.code));
-    return found.compare(0, typed.size(), typed) == 0;
 }
 
 void ChargeFormWindow::left(const FormEntry& e) {
@@ -246,10 +230,7 @@ bool ChargeFormWindow::bandsConfirmed() {
     if (bands.empty()) return true;
     std::string list;
     for (int b : bands) list += (list.empty() ? "" : ", ") + std::to_string(b);
-    const int answer = s_.ui.message("The limit of band " + list +
-                                         " is not above the limit of the band before it, so outlays will never be charged at "
-                                         "that band.  Do you want to save the bands as they are?",
-                                     "Band Limits", ui::Icon::Question, ui::ButtonYes | ui::ButtonNo, ui::ButtonYes);
+    const int answer = standardWarning(s_, WarnBandLimits, list);
     if (answer == ui::ButtonYes) return true;
     if (QLineEdit* le = entry("?DCH:BAND" + std::to_string(bands.front()))) ui::Controls::select(le);
     return false;
@@ -286,8 +267,8 @@ void ChargeFormWindow::complete() {
             if (!rec().sameValues(saved_)) result = riUpdate(which_, s_);
         }
         if (result == RiWritten) return finish(RequestCompleted);
-        if (result == RiChanged || result == RiDeleted) {
-            // The other station's row (or the user's values of a row that is gone) is shown.
+        if (result == RiChanged) {
+            // The other station's row is shown; the ditto key recalls the user's values.
             refresh();
             focusFirst();
             return;
@@ -311,7 +292,7 @@ bool ChargeFormWindow::closeAllowed() {
                 if (c.type != ColType::Decimal) rec().setText(e.column, rtrim(le->text().toStdString()));
                 else if (auto v = controls_.number(e.control); v && v->fits(c.size, c.scale)) rec().setDecimal(e.column, *v);
             }
-    if (rec().sameValues(saved_)) return true;
+    if (rec().sameValues(saved_) && refused_.empty()) return true;
     if (standardWarning(s_, WarnConfirmCancel) == ui::ButtonYes) return true;
     focusFirst();
     return false;
@@ -344,6 +325,23 @@ bool ChargeFormWindow::eventFilter(QObject* watched, QEvent* event) {
                 ditto(e);
                 return true;
             }
+    // An amount its picture cannot take yet (too many digits for it) ends no editing when the
+    // user leaves it, so it is refused here: the entry beeps and is selected again with what
+    // was typed. Leaving it for Cancel only keeps it, for the question on closing.
+    if (event->type() == QEvent::FocusOut && !busy_ && !acceptingAll_ && !finished_) {
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+        if (why == Qt::TabFocusReason || why == Qt::BacktabFocusReason || why == Qt::MouseFocusReason || why == Qt::ShortcutFocusReason)
+            for (const FormEntry& e : def_.entries) {
+                QLineEdit* le = entry(e.control);
+                if (le != watched || le->hasAcceptableInput()) continue;
+                if (decl(def_.table).columns[e.column].type != ColType::Decimal) break;
+                refused_.insert(e.control);
+                if (QApplication::focusWidget() == controls_.widget("?CANCEL")) break;
+                QMetaObject::invokeMethod(
+                    this, [this, &e] { left(e); }, Qt::QueuedConnection);
+                break;
+            }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -9,6 +9,7 @@
 // first and never shows the window.
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,8 @@ const ChargeFormDef& chargeFormDef(ChargeForm which);
 
 // The largest value a decimal p.s column holds ("99999.99" for 7.2).
 Decimal largestValue(const ColumnDecl& column);
-// The bands (1-based) whose limit is not 0 and is at or below the limit of the band before
-// it: bands the band search never reaches.
+// The bands (1-based) the band search never reaches: a limit below zero, or one that is not 0
+// and is at or below the limit of the band before it.
 std::vector<int> bandsNotRising(const Record& rec, const std::vector<int>& limitColumns);
 
 // The form as a window: made by runChargeForm for requests 1 and 2; tests drive it directly.
@@ -102,7 +103,6 @@ private:
     // Checks a code entry against its table; false when the lookup was closed.
     bool validate(const FormEntry& e);
     bool pickCode(const FormEntry& e, bool onlyWhenMissing);
-    bool startsACode(const FormEntry& e, const std::string& code);
     void left(const FormEntry& e);
     void lookupPressed(const FormEntry& e);
     void ditto(const FormEntry& e);
@@ -126,6 +126,7 @@ private:
     bool acceptingAll_ = false;
     bool busy_ = false;
     bool finished_ = false;
+    std::set<std::string> refused_;  // entries holding a refused amount, as typed
 };
 
 // UPDATEDOCUMENTCHARGES and UPDATEDOCFEESCHARGES: run with the context's request word set (1

@@ -160,9 +160,11 @@ Decimal largestValue(const ColumnDecl& column) {
 
 std::vector<int> bandsNotRising(const Record& rec, const std::vector<int>& limitColumns) {
     std::vector<int> bands;
-    for (size_t i = 1; i < limitColumns.size(); ++i) {
+    for (size_t i = 0; i < limitColumns.size(); ++i) {
         const Decimal& limit = rec.slot(limitColumns[i]).dec;
-        if (!limit.isZero() && limit <= rec.slot(limitColumns[i - 1]).dec) bands.push_back(static_cast<int>(i) + 1);
+        // No debt below zero is charged by band, so a negative limit is never reached.
+        if (limit.isNegative() || (i > 0 && !limit.isZero() && limit <= rec.slot(limitColumns[i - 1]).dec))
+            bands.push_back(static_cast<int>(i) + 1);
     }
     return bands;
 }

@@ -94,7 +94,7 @@ TEST_F(GuardedWrites, ARowChangedByAnotherStationIsReportedShownAndThenWritable)
     EXPECT_EQ(dch.rec().trimmed(DCH::OUTLAYCODE), "X");
 }
 
-TEST_F(GuardedWrites, ARowDeletedByAnotherStationIsReportedOnceAndNeverWrittenOver) {
+TEST_F(GuardedWrites, ARowDeletedByAnotherStationFailsAsAnUpdateErrorAndIsNeverWrittenOver) {
     struct Case {
         const char* table;
         Table* t;
@@ -108,45 +108,44 @@ TEST_F(GuardedWrites, ARowDeletedByAnotherStationIsReportedOnceAndNeverWrittenOv
         {"DocumentCharges", &dch, DCH::PK_DOCUMENTCHARGES, DCH::RECORDID, DCH::DOCUMENTNAME, &riUpdateDocumentCharges},
         {"DocumentChargesFees", &dchf, DCHF::PK_DOCUMENTCHARGES, DCHF::RECORDID, DCHF::DOCUMENTNAME, &riUpdateDocumentChargesFees},
     };
-    const std::string deleted =
-        "This record was deleted by another station. Your changes could not be saved; they are still displayed. To keep them, insert "
-        "the record again.";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.table);
         ui = ui::ScriptedUserInterface{};
         const std::string table = c.table;
+        const std::string failed = "An error (Record Not Available (33)) was experienced when attempting to update a record from the "
+                                   "file.  Probable Cause: " + table + ".";
         readForChange(*c.t, c.primary, c.id, 2);
         db.exec("DELETE FROM " + table + " WHERE RecordID = 2");
         c.t->rec().set(c.name, "MINE");
-        EXPECT_EQ(c.update(s, true), RiDeleted);
+        EXPECT_EQ(c.update(s, true), RiError);
         ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].caption, "Record Was Not Updated");
-        EXPECT_EQ(ui.messages[0].text, deleted);
+        EXPECT_EQ(ui.messages[0].caption, "Update Operation Error");
+        EXPECT_EQ(ui.messages[0].text, failed);
         // The clerk's values stay in the buffer; nothing was written back.
         EXPECT_EQ(c.t->rec().trimmed(c.name), "MINE");
         EXPECT_EQ(db.count("SELECT count(*) FROM " + table + " WHERE RecordID = 2"), 0);
         EXPECT_EQ(ctx->transactionDepth(), 0);
         EXPECT_EQ(ctx->saved.code, 0);
 
-        // Another station adds a row that takes the deleted row's place. A retry says the
-        // row is gone again (not that it changed) and leaves the new row alone.
+        // Another station adds a row under the deleted row's number. A retry fails the same
+        // way and leaves the new row alone.
         db.exec("INSERT INTO " + table + " (DocumentName, RecordID) VALUES ('THEIRS', 2)");
-        EXPECT_EQ(c.update(s, true), RiDeleted);
+        EXPECT_EQ(c.update(s, true), RiError);
         ASSERT_EQ(ui.messages.size(), 2u);
-        EXPECT_EQ(ui.messages[1].text, deleted);
+        EXPECT_EQ(ui.messages[1].text, failed);
         EXPECT_EQ(db.scalar("SELECT DocumentName FROM " + table + " WHERE RecordID = 2"), "THEIRS");
         EXPECT_EQ(c.t->rec().trimmed(c.name), "MINE");
         EXPECT_EQ(ctx->transactionDepth(), 0);
-        // Not from a form: the same result, without a message.
-        EXPECT_EQ(c.update(s, false), RiDeleted);
-        EXPECT_EQ(ui.messages.size(), 2u);
+        // Not from a form: the same result and message (only a changed row is told quietly).
+        EXPECT_EQ(c.update(s, false), RiError);
+        EXPECT_EQ(ui.messages.size(), 3u);
 
         // The watch is over: the next watched read and update of a row go through.
         readForChange(*c.t, c.primary, c.id, 1);
         c.t->rec().set(c.name, "AGAIN");
         EXPECT_EQ(c.update(s, true), RiWritten);
         EXPECT_EQ(db.scalar("SELECT DocumentName FROM " + table + " WHERE RecordID = 1"), "AGAIN");
-        EXPECT_EQ(ui.messages.size(), 2u);
+        EXPECT_EQ(ui.messages.size(), 3u);
     }
 }
 

@@ -245,6 +245,36 @@ TEST_F(ListWindows, ARowOfAnotherStationShowsWhenTheListRegainsTheFocus) {
     EXPECT_EQ(cell(w, 2, 0), "D02A");
 }
 
+// A list made larger reads the rows it now has room for; made smaller again after End, it
+// holds only the rows it shows and keeps the highlighted row among them.
+TEST_F(ListWindows, AResizedListHoldsTheRowsItShows) {
+    charges(1, 14);
+    BrowseWindow w(ListWindow::DocOutlays, s);
+    w.show();
+    settle();
+    const QSize opening = w.size();
+    const int rows = w.list()->rowsShown();
+    ASSERT_LT(rows, 14);
+    ASSERT_EQ(w.engine().recordCount(), rows);
+
+    w.resize(opening.width(), opening.height() * 2);
+    settle();
+    ASSERT_GT(w.list()->rowsShown(), 14);
+    EXPECT_EQ(w.engine().recordCount(), 14);  // every row, the list having room for more
+    EXPECT_EQ(highlighted(w), "D01");
+
+    key(w, Qt::Key_End);
+    EXPECT_EQ(highlighted(w), "D14");
+    w.resize(opening);
+    settle();
+    EXPECT_EQ(w.list()->rowsShown(), rows);
+    EXPECT_EQ(w.engine().recordCount(), rows);
+    EXPECT_EQ(highlighted(w), "D14");
+    EXPECT_EQ(w.list()->currentRow(), rows - 1);
+    const int top = 14 - rows + 1;
+    EXPECT_EQ(cell(w, 0, 0), (top < 10 ? "D0" : "D") + std::to_string(top));
+}
+
 TEST_F(ListWindows, AReadErrorNamesTheTableAndClosesTheList) {
     for (const char* c : {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M", "N"})
         db.exec(std::string("INSERT INTO TasksCodes (Code, \"Desc\") VALUES ('") + c + "', 'Task')");
@@ -284,6 +314,14 @@ TEST(ListWindowPictures, OnTheDemoPractice) {
         std::printf("%s: thumb %d, rows %d of %d shown\n", names[static_cast<int>(which)], w.list()->scrollBar()->value(),
                     w.engine().recordCount(), w.list()->rowsShown());
         test::screenshot(w, names[static_cast<int>(which)]);
+        if (listWindowDef(which).engine.kind == ListKind::Maintenance) {
+            const QSize opening = w.size();
+            w.resize(opening.width() * 3 / 2, opening.height() * 3 / 2);
+            for (int i = 0; i < 10; ++i) QApplication::processEvents();
+            test::screenshot(w, std::string(names[static_cast<int>(which)]) + "_grown");
+            w.resize(opening);
+            for (int i = 0; i < 10; ++i) QApplication::processEvents();
+        }
         if (which == ListWindow::DocFees) {
             w.controls().get<QTabWidget>("?CURRENTTAB")->setCurrentIndex(1);
             for (int i = 0; i < 10; ++i) QApplication::processEvents();

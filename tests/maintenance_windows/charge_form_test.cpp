@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include "data/table.h"
+#include "maintenance/windows/browse_model.h"
 #include "maintenance/windows/browse_window.h"
 #include "maintenance/windows/charge_form.h"
 #include "qt_app.h"
@@ -290,6 +291,8 @@ TEST_F(ChargeForms, AFailedWriteAsksWhetherToTryAgain) {
     }
 }
 
+// A row deleted by another station fails the save (message 15, then 16): Yes tries again
+// and fails again without writing anywhere, Cancel keeps the form with the user's entries.
 TEST_F(ChargeForms, ARowDeletedByAnotherStationKeepsTheFormOpenWithTheUsersValues) {
     db.exec("INSERT INTO DocumentChargesFees (DocumentName, TaskChargeCode) VALUES ('LETTER1', 'ATT')");
     readFeeCharge(1);
@@ -297,6 +300,7 @@ TEST_F(ChargeForms, ARowDeletedByAnotherStationKeepsTheFormOpenWithTheUsersValue
         EXPECT_EQ(shown(w, "?TAS:DESC"), "Task ATT");
         type(w, "?DCHF:TASKCHARGECODE", "LET");
         db.exec("DELETE FROM DocumentChargesFees");
+        ui.answers = {ui::ButtonOk, ui::ButtonYes, ui::ButtonOk, ui::ButtonCancel};
         w.okPressed();
         settle();
         EXPECT_TRUE(w.isVisible());
@@ -305,7 +309,8 @@ TEST_F(ChargeForms, ARowDeletedByAnotherStationKeepsTheFormOpenWithTheUsersValue
         w.cancelPressed();
     });
     EXPECT_EQ(response, RequestCancelled);
-    EXPECT_EQ(captions(), (std::vector<std::string>{"Record Was Not Updated", "Update Cancelled"}));
+    EXPECT_EQ(captions(), (std::vector<std::string>{"Update Operation Error", "Record Update Error", "Update Operation Error",
+                                                    "Record Update Error", "Update Cancelled"}));
     EXPECT_EQ(db.count("SELECT count(*) FROM DocumentChargesFees"), 0);
 }
 
@@ -391,8 +396,9 @@ TEST_F(ChargeForms, ADuplicatePrimaryKeyNamesTheKeyAndKeepsTheForm) {
 }
 
 // Task codes are 6 characters in their table and 3 here: an unknown code is looked up padded,
-// and a longer code picked in the lookup is kept to its first 3 characters. Two rows of one
-// document with different task codes are both added.
+// and a longer code picked in the lookup is kept to its first 3 characters; a code that only
+// begins a task code is looked up again. Two rows of one document with different task codes
+// are both added.
 TEST_F(ChargeForms, ATaskCodePickedLongerThanThreeIsCutAndOneDocumentTakesTwoTasks) {
     for (const char* task : {"ATT", "DR"}) {
         ctx->table(TableId::DocumentChargesFees).clear();
@@ -408,8 +414,19 @@ TEST_F(ChargeForms, ATaskCodePickedLongerThanThreeIsCutAndOneDocumentTakesTwoTas
             });
             type(w, "?DCHF:TASKCHARGECODE", task);  // "DR" is no task: the lookup opens
             EXPECT_EQ(w.entry("?DCHF:TASKCHARGECODE")->text().toStdString(), std::string(task) == "DR" ? "DRA" : "ATT");
-            // OK takes the cut code as the task it came from: no second lookup.
+            // A cut code is no task of its own: OK looks it up again, and the pick is taken.
+            int lookups = 0;
+            if (std::string(task) == "DR") test::whenModalOpens([&](QWidget* modal) {
+                auto* l = qobject_cast<BrowseWindow*>(modal);
+                ASSERT_TRUE(l);
+                ++lookups;
+                settle();
+                QTest::keyClicks(l->list()->view(), "d");
+                settle();
+                QTest::keyClick(l->list()->view(), Qt::Key_Return);
+            });
             w.okPressed();
+            EXPECT_EQ(lookups, std::string(task) == "DR" ? 1 : 0);
             settle();
             if (w.isVisible()) {
                 ADD_FAILURE() << "the form stayed open";
@@ -421,20 +438,51 @@ TEST_F(ChargeForms, ATaskCodePickedLongerThanThreeIsCutAndOneDocumentTakesTwoTas
               (std::vector<std::string>{"LETTER2/ATT", "LETTER2/DRA"}));
 }
 
-// An amount that does not fit its column is refused at the entry, naming the largest value;
-// band limits that do not rise are saved as typed once the user says so.
+// An amount that does not fit its picture or its column is refused at the entry: a beep, the
+// entry selected again with what was typed (never replaced), and OK stops at it; Cancel asks
+// first. Band limits that leave a band out of reach are saved as typed once the user says so.
 TEST_F(ChargeForms, AmountsThatDoNotFitAndBandsThatDoNotRise) {
+    db.exec("INSERT INTO DocumentCharges (DocumentName, OutlayCode, OutlayAmount, NominalCode, OutlayAmt2) "
+            "VALUES ('LETTER1', 'POST', '5.00', '4100', '7.00')");
+    struct Case {
+        const char* typed;  // into the band 2 amount (@n-10.2, decimal 7.2)
+        const char* why;
+    } cases[] = {{"1234567", "more digits than the picture shows"}, {"100000", "reads through the picture, too large for the column"}};
+    for (const Case& c : cases) {
+        readCharge(1);
+        ui.messages.clear();
+        const int response = run(ChargeForm::Outlays, ChangeRecord, [&](ChargeFormWindow& w) {
+            QLineEdit* amount = w.entry("?DCH:OUTLAYAMT2");
+            amount->setFocus();
+            amount->selectAll();
+            QTest::keyClicks(amount, c.typed);
+            QTest::keyClick(amount, Qt::Key_Tab);
+            settle();
+            EXPECT_EQ(focused(w), "?DCH:OUTLAYAMT2") << c.why;
+            EXPECT_EQ(amount->text().toStdString(), c.typed) << c.why;
+            EXPECT_EQ(amount->selectedText().toStdString(), c.typed) << c.why;
+            // Another entry's refresh leaves the refused amount as typed.
+            type(w, "?DCH:OUTLAYCODE", "SHF");
+            EXPECT_EQ(amount->text().toStdString(), c.typed) << c.why;
+            w.okPressed();
+            settle();
+            EXPECT_TRUE(w.isVisible()) << c.why;
+            EXPECT_EQ(focused(w), "?DCH:OUTLAYAMT2") << c.why;
+            EXPECT_TRUE(ui.messages.empty()) << c.why;
+            ui.answers = {ui::ButtonYes};
+            w.cancelPressed();  // asks first: the user typed something
+        });
+        EXPECT_EQ(response, RequestCancelled) << c.why;
+        EXPECT_EQ(captions(), (std::vector<std::string>{"Update Cancelled"})) << c.why;
+        EXPECT_EQ(db.scalar("SELECT OutlayAmt2 || '/' || OutlayCode FROM DocumentCharges"), "7.00/POST") << c.why;
+    }
+    ui.messages.clear();
+    ctx->table(TableId::DocumentCharges).clear();
     run(ChargeForm::Outlays, InsertRecord, [&](ChargeFormWindow& w) {
         type(w, "?DCH:DOCUMENTNAME", "WRIT");
-        type(w, "?DCH:OUTLAYAMT2", "100000");
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_NE(ui.messages[0].text.find("The largest value allowed is 99,999.99."), std::string::npos) << ui.messages[0].text;
-        EXPECT_EQ(focused(w), "?DCH:OUTLAYAMT2");
-        EXPECT_EQ(w.entry("?DCH:OUTLAYAMT2")->text().toStdString(), "0.00");
         type(w, "?DCH:OUTLAYAMT2", "99999.99");
         type(w, "?DCH:BAND1", "5000");
         type(w, "?DCH:BAND2", "1000");
-        ui.messages.clear();
         ui.answers = {ui::ButtonNo};
         w.okPressed();
         settle();
@@ -445,11 +493,57 @@ TEST_F(ChargeForms, AmountsThatDoNotFitAndBandsThatDoNotRise) {
         EXPECT_EQ(focused(w), "?DCH:BAND2");
         w.okPressed();  // the default, Yes
     });
-    EXPECT_EQ(charges(), "WRIT|||0.00|5000.00|1000.00|99999.99;");
+    EXPECT_EQ(db.scalar("SELECT DocumentName || '|' || Band1 || '|' || Band2 || '|' || OutlayAmt2 FROM DocumentCharges WHERE DocumentName = 'WRIT'"),
+              "WRIT|5000.00|1000.00|99999.99");
     EXPECT_EQ(bandsNotRising(ctx->rec(TableId::DocumentCharges), chargeFormDef(ChargeForm::Outlays).bandLimits), std::vector<int>{2});
 }
 
-TEST(BandLimits, OnlyALaterNonZeroLimitAtOrBelowTheOneBeforeItIsFlagged) {
+// The largest amount and the widest codes: the form's entries and the list's amount column
+// show a figure whole or marked as cut (an ellipsis where digits are hidden), never as a
+// shorter number.
+TEST_F(ChargeForms, MoneyAndCodesAreShownWholeOrMarkedAsCut) {
+    db.exec("INSERT INTO DocumentCharges (DocumentName, OutlayCode, OutlayAmount, NominalCode, Band1, OutlayAmt2) "
+            "VALUES ('WWWWWWWWWW', 'POST', '99999999999999999.99', 'MMMMMMMMMM', '1000.00', '12.50')");
+    readCharge(1);
+    run(ChargeForm::Outlays, ChangeRecord, [&](ChargeFormWindow& w) {
+        QLineEdit* amount = w.entry("?DCH:OUTLAYAMOUNT");
+        EXPECT_EQ(amount->text().toStdString(), "99,999,999,999,999,999.99");
+        w.entry("?DCH:BAND1")->setFocus();
+        settle();
+        EXPECT_TRUE(ui::entryShowsCut(amount));
+        EXPECT_EQ(amount->cursorPosition(), amount->text().size());  // the pence in sight, the cut on the left
+        for (const char* code : {"?DCH:DOCUMENTNAME", "?DCH:NOMINALCODE"}) {
+            QLineEdit* e = w.entry(code);
+            EXPECT_EQ(e->text().size(), 10) << code;
+            if (ui::entryShowsCut(e)) EXPECT_EQ(e->cursorPosition(), 0) << code;  // its start in sight, the cut on the right
+        }
+        EXPECT_FALSE(ui::entryShowsCut(w.entry("?DCH:OUTLAYAMT2")));
+        test::screenshot(w, "updatedocumentcharges_largest");
+        w.cancelPressed();
+    });
+    BrowseWindow list(ListWindow::DocOutlays, s);
+    list.show();
+    settle();
+    QAbstractItemModel* m = list.list()->view()->model();
+    const QString shown = m->data(m->index(0, 2)).toString();
+    EXPECT_EQ(shown.toStdString(), "99,999,999,999,999,999.99");
+    const QFontMetrics metrics(list.list()->view()->font());
+    const int width = list.list()->view()->columnWidth(2) - 4;
+    const std::vector<ListColumn> cols = *parseListFormat(listWindowDef(ListWindow::DocOutlays).format);
+    const QString cut = cellText(shown, cols[2], metrics, width);
+    if (metrics.horizontalAdvance(shown) > width) {
+        EXPECT_TRUE(cut.startsWith(QChar(0x2026))) << cut.toStdString();
+        EXPECT_TRUE(cut.endsWith("999.99")) << cut.toStdString();
+    } else {
+        EXPECT_EQ(cut, shown);
+    }
+    EXPECT_EQ(cellText("12.50", cols[2], metrics, width).toStdString(), "12.50");
+    // A code, whatever its alignment, keeps its start.
+    for (int c : {0, 3}) EXPECT_TRUE(cellText("WWWWWWWWWW", cols[c], metrics, metrics.horizontalAdvance("WWWW")).startsWith("W")) << c;
+    test::screenshot(list, "browsedocoutlays_largest");
+}
+
+TEST(BandLimits, ANegativeLimitOrALaterNonZeroLimitAtOrBelowTheOneBeforeItIsFlagged) {
     struct Case {
         std::vector<const char*> limits;
         std::vector<int> flagged;
@@ -460,6 +554,8 @@ TEST(BandLimits, OnlyALaterNonZeroLimitAtOrBelowTheOneBeforeItIsFlagged) {
         {{"5000", "1000", "10000", "9999.99", "0"}, {2, 4}},
         {{"0", "100", "0", "0", "0"}, {}},
         {{"0", "0", "0", "0", "0"}, {}},
+        {{"-100", "0", "0", "0", "0"}, {1}},          // no debt below zero is charged by band
+        {{"-100", "-50", "0", "0", "0"}, {1, 2}},
     };
     const std::vector<int>& cols = chargeFormDef(ChargeForm::Outlays).bandLimits;
     for (const Case& c : cases) {
@@ -508,6 +604,15 @@ TEST(ChargeFormPictures, OnTheDemoPractice) {
                 ASSERT_TRUE(w);
                 for (int i = 0; i < 10; ++i) QApplication::processEvents();
                 test::screenshot(*w, base);
+                if (request == ChangeRecord) {
+                    const QSize opening = w->size();
+                    w->resize(opening.width() * 3 / 2, opening.height() * 3 / 2);
+                    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+                    test::screenshot(*w, base + "_grown");
+                    w->resize(opening);
+                    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+                    test::screenshot(*w, base + "_back");
+                }
                 if (request == InsertRecord) {
                     for (const FormEntry& e : def.entries) {
                         if (!e.lookup) continue;

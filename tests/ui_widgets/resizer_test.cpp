@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QPushButton>
 
 #include "qt_app.h"
 #include "ui/widgets/controls.h"
+#include "ui/widgets/procedure.h"
+#include "ui/widgets/styler.h"
 #include "ui/widgets/resizer.h"
 
 namespace mg::ui {
@@ -98,6 +101,52 @@ TEST(WindowResizer, ResizesAndComesBackExactly) {
     resizer.destroy();
     resizer.destroy();  // safe twice
     EXPECT_FALSE(resizer.initialized());
+}
+
+// A styled window with a tabbed sheet, grown and brought back to its opening size by the
+// window procedure: every control, those on the tab included, is where it was at opening.
+TEST(WindowResizer, AStyledTabbedWindowComesBackExactly) {
+    test::qtApp();
+    WindowStyler style;
+    style.iniName = "no-such-folder/Style.Ini";
+    style.load("Basic3");
+    style.colorDepth = 3;
+    style.inActiveTabColor[StyleForm] = 0x00A0A0A0;
+    style.activeTabColor[StyleForm] = 0x0000FFFF;
+    style.inactiveTabFontColor[StyleForm] = 0x00404040;
+    style.activeTabFontColor[StyleForm] = 0x000000FF;
+    styler() = style;
+    WindowDef def = testWindow();
+    def.controls.erase(def.controls.begin(), def.controls.begin() + 3);  // no menu
+    for (auto& c : def.controls)
+        if (c.name == "?CODE:PROMPT" || c.name == "?CODE" || c.name == "?FLAG") c.in = "?TAB1";
+    QDialog w;
+    Controls c = buildWindow(w, def);
+    WindowResizeType resizer;
+    WindowProcedure proc(w, c, StyleForm, &resizer);
+    int resized = 0;
+    QObject::connect(&proc, &WindowProcedure::resized, [&] { ++resized; });
+    bool opened = false;
+    QObject::connect(&proc, &WindowProcedure::opened, [&] { opened = true; });
+    w.show();
+    QTRY_VERIFY_WITH_TIMEOUT(opened, 5000);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    auto placed = [&] {
+        std::vector<QRect> out;
+        for (int f = c.firstField(); f <= c.lastField(); ++f)
+            if (auto* x = qobject_cast<QWidget*>(c.at(f)); x && x != &w) out.emplace_back(x->mapTo(&w, QPoint(0, 0)), x->size());
+        return out;
+    };
+    const std::vector<QRect> opening = placed();
+    const QSize size = w.size();
+    w.resize(size.width() * 3 / 2, size.height() * 3 / 2);
+    QTRY_COMPARE_WITH_TIMEOUT(resized, 1, 5000);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    w.resize(size);
+    QTRY_COMPARE_WITH_TIMEOUT(resized, 2, 5000);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    EXPECT_EQ(placed(), opening);
+    styler() = WindowStyler{};
 }
 
 }  // namespace

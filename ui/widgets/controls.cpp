@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyleOptionFrame>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
@@ -84,6 +85,47 @@ private:
     picture::Picture p_;
 };
 
+// An entry field that never shows a value cut without saying so: while it does not have the
+// focus, a text wider than the field shows from the side that matters (a number's end, a
+// code's start) with an ellipsis where the rest is hidden, so a cut figure never reads as
+// another number.
+class EntryField : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+    // Whether the text is wider than the field can show.
+    bool cut() const {
+        QStyleOptionFrame o;
+        initStyleOption(&o);
+        QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &o, this);
+        r = r.marginsRemoved(textMargins());
+        return fontMetrics().horizontalAdvance(text()) > r.width() - 4;  // the field's own side margins
+    }
+    void showFromItsStart() {
+        if (!hasFocus()) setCursorPosition(alignment() & Qt::AlignRight ? static_cast<int>(text().size()) : 0);
+    }
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override {
+        QLineEdit::focusOutEvent(e);
+        showFromItsStart();
+    }
+    void paintEvent(QPaintEvent* e) override {
+        QLineEdit::paintEvent(e);
+        if (hasFocus() || !cut()) return;
+        QStyleOptionFrame o;
+        initStyleOption(&o);
+        const QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &o, this).marginsRemoved(textMargins());
+        const QString mark = QStringLiteral("\u2026");
+        const int w = fontMetrics().horizontalAdvance(mark) + 2;
+        const QRect at = alignment() & Qt::AlignRight ? QRect(r.left(), r.top(), w, r.height()) : QRect(r.right() - w + 1, r.top(), w, r.height());
+        QPainter p(this);
+        p.fillRect(at, palette().color(isEnabled() ? QPalette::Base : QPalette::Window));
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(at, Qt::AlignCenter, mark);
+    }
+};
+
 // A spin box whose typed value outside its range becomes the nearer limit (the runtime's
 // spins do that) instead of being refused keystroke by keystroke.
 class RangeSpinBox : public QSpinBox {
@@ -130,6 +172,11 @@ QWidget* asWidget(QObject* o) { return qobject_cast<QWidget*>(o); }
 }  // namespace
 
 // ---- icons -----------------------------------------------------------------------------------
+
+bool entryShowsCut(const QLineEdit* entry) {
+    auto* f = dynamic_cast<const EntryField*>(entry);
+    return f && f->cut();
+}
 
 QIcon loadIcon(const std::string& name, const QWidget* styleOf) {
     if (name.empty()) return {};
@@ -208,6 +255,7 @@ bool Controls::setText(std::string_view name, std::string_view text) {
         l->setText(e->def.kind == ControlKind::Prompt && !l->buddy() ? withoutMnemonic(t) : t);
     } else if (auto* le = qobject_cast<QLineEdit*>(o)) {
         le->setText(t);
+        if (auto* f = dynamic_cast<EntryField*>(le)) f->showFromItsStart();
     } else if (auto* b = qobject_cast<QAbstractButton*>(o)) {
         b->setText(t);
     } else if (auto* g = qobject_cast<QGroupBox*>(o)) {
@@ -251,6 +299,7 @@ bool Controls::setNumber(std::string_view name, const Decimal& value) {
     }
     if (auto* le = qobject_cast<QLineEdit*>(e->object.data())) {
         le->setText(qs(shown));
+        if (auto* f = dynamic_cast<EntryField*>(le)) f->showFromItsStart();
         return true;
     }
     if (auto* l = qobject_cast<QLabel*>(e->object.data())) {
@@ -396,7 +445,7 @@ Controls buildWindow(QWidget& window, const WindowDef& def) {
             break;
         }
         case ControlKind::Entry: {
-            auto* le = new QLineEdit(parent);
+            auto* le = new EntryField(parent);
             if (auto p = picture::parsePicture(d.picture)) {
                 if (p->width > 0) le->setMaxLength(p->width);
                 if (isNumberPicture(d.picture)) le->setValidator(new PictureValidator(*p, le));

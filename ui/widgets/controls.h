@@ -18,6 +18,7 @@
 #include "ui/widgets/layout.h"
 
 class QAction;
+class QLineEdit;
 
 namespace mg::ui {
 
@@ -79,6 +80,11 @@ private:
 // bar in their usual places and the other controls on a central widget; any other widget
 // takes the controls directly (a menu bar then lies across the top of it).
 Controls buildWindow(QWidget& window, const WindowDef& def);
+
+// Whether an entry built by buildWindow holds a text wider than it can show. Such an entry,
+// while it does not have the focus, shows a number's end or a text's start and an ellipsis
+// where the rest is hidden.
+bool entryShowsCut(const QLineEdit* entry);
 
 // An icon by file name; a missing file falls back silently to a similar icon of the
 // platform's style for the names the program uses, else to no icon.

@@ -99,6 +99,11 @@ void WindowProcedure::openWindow() {
     }
     styler().refresh(controls_);
     if (resizer_) {
+        // A styled tab bar takes another height, and its sheet places the tab pages again
+        // only when the layout request it posted arrives: place them now, so that the
+        // resizer records the controls on the pages where the user will see them.
+        for (int f = controls_.firstField(); f <= controls_.lastField(); ++f)
+            if (auto* tabs = qobject_cast<QTabWidget*>(controls_.at(f))) QCoreApplication::sendPostedEvents(tabs, QEvent::LayoutRequest);
         resizer_->setMinimum(*window_);
         resizer_->initialize(controls_, WindowResizeType::Spread);
     }
