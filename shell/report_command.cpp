@@ -99,8 +99,11 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
     const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
     Context ctx(settings);
     if (!ctx.connection()) {
-        std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s)\n",
-                     static_cast<int>(settingsFile.size()), settingsFile.data());
+        // The driver's own words, as the imports give them (a password is masked in them).
+        const Error& e = ctx.lastError();
+        const std::string why = e.driverText.empty() ? e.text : e.driverText;
+        std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s): %s\n",
+                     static_cast<int>(settingsFile.size()), settingsFile.data(), why.c_str());
         return ExitFailed;
     }
     CommandLineUserInterface ui(err);
