@@ -1222,9 +1222,10 @@ bool Table::duplicate(Key key) {
     std::vector<Param> params;
     std::string where = keyEquals(key.index, keyValues(key.index), params);
     // The row in the buffer is no duplicate of itself (a server table without a row
-    // identity cannot tell it apart: every row with the key counts).
+    // identity cannot tell it apart: every row with the key counts; a row whose identity
+    // column is empty is another row).
     if (current_ && hasRowIdentity()) {
-        where += " AND " + rowIdentity() + " <> ?";
+        where += " AND (" + rowIdentity() + " <> ? OR " + rowIdentity() + " IS NULL)";
         params.push_back(Param::integer(*current_));
     }
     std::string sql = d.limited("1", d.tableName(*decl_), "WHERE " + where, 1);

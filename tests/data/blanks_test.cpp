@@ -84,7 +84,7 @@ TEST_F(TrailingBlanks, KeysPassThroughAndFiltersIgnoreTrailingBlanksAndCase) {
         {"an update assigns and finds by the padded name",
          [&] {
              Strings out = passThrough("Update DocumentChargesFees Set TaskChargeCode = 'T09' Where DocumentName = 'PADDED'");
-             out.push_back(db.scalar("SELECT TaskChargeCode FROM DocumentChargesFees WHERE DocumentName LIKE 'PADDED %'"));
+             out.push_back(db.scalar("SELECT TaskChargeCode FROM DocumentChargesFees WHERE DocumentName = 'PADDED    '"));
              return out;
          },
          {"T09"}},
