@@ -96,7 +96,6 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         return ExitFailed;
     }
 
-    const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
     Context ctx(settings);
     if (!ctx.connection()) {
         // The driver's own words, as the imports give them (a password is masked in them).
@@ -106,6 +105,8 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
                      static_cast<int>(settingsFile.size()), settingsFile.data(), why.c_str());
         return ExitFailed;
     }
+    // After the connection, so that a connection that fails says only why.
+    const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
     CommandLineUserInterface ui(err);
     std::unique_ptr<fees::FeeReport> report;
     if (which == "fees-to-import") report = std::make_unique<fees::FeesToImportReport>(Session{ctx, ui}, ui);
