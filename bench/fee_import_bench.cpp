@@ -29,6 +29,7 @@
 
 #include "bench_support.h"
 #include "server_replay.h"
+#include "wire_proxy.h"
 
 namespace {
 
@@ -138,6 +139,35 @@ void benchServer(int fees) {
     std::printf("%14.0f %14.0f %8.2f %12.2f %14lld\n", fees / seconds, fees / replay, replay / seconds,
                 double(ctx.statementsSent()) / fees, static_cast<long long>(import.timeEntriesAdded()));
     for (const std::string& d : {a, b}) mg::bench::dropServerDatabase(d);
+}
+
+// The same through a loopback proxy that counts the round trips on the wire, with nothing and
+// with 1 ms added to each direction of every round trip.
+void benchWire(int fees) {
+    std::printf("\non the wire (a loopback proxy in front of the test server), %d waiting fees\n", fees);
+    std::printf("%-22s %10s %14s %14s\n", "added each way", "fees/s", "round trips/fee", "stmts/fee");
+    for (int delayUs : {0, 1000}) {
+        mg::bench::WireProxy proxy(std::atoi(std::getenv("MG_PG_PORT")), std::chrono::microseconds(delayUs));
+        const std::string d = mg::bench::makeServerDatabase("mgfee_w");
+        seedServer(d, fees);
+        double seconds = 0;
+        uint64_t statements = 0;
+        {
+            mg::db::Settings settings = mg::bench::serverSettings(d);
+            settings.port = proxy.port();
+            mg::Context ctx(settings);
+            QuietUi ui;
+            mg::fees::FeeImport import(mg::Session{ctx, ui}, ui);
+            auto t0 = Clock::now();
+            mg::ui::runWithoutWindow(import, nullptr);
+            seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+            statements = ctx.statementsSent();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::printf("%-22s %10.0f %14.2f %14.2f\n", delayUs ? "1 ms" : "none", fees / seconds, double(proxy.roundTrips()) / fees,
+                    double(statements) / fees);
+        mg::bench::dropServerDatabase(d);
+    }
 }
 
 struct Run {
@@ -486,6 +516,9 @@ int main(int argc, char** argv) {
     if (!only) std::printf("rows written by both sides identical: %s\n", sameRows(a, b) ? "yes" : "NO");
     std::filesystem::remove_all(dir);
     // Beside scripts/pg.sh, the same on the PostgreSQL test server (at most 2,000 fees).
-    if (mg::bench::serverAtHand()) benchServer(std::min(fees, 2000));
+    if (mg::bench::serverAtHand()) {
+        if (!std::getenv("MG_BENCH_WIRE_ONLY")) benchServer(std::min(fees, 2000));
+        benchWire(std::min(fees, 500));
+    }
     return 0;
 }

@@ -26,6 +26,7 @@
 
 #include "bench_support.h"
 #include "server_replay.h"
+#include "wire_proxy.h"
 
 namespace {
 
@@ -327,7 +328,7 @@ private:
 }  // namespace
 
 // The same practice on the test server.
-void seedServer(const std::string& database, int attachments, int lines) {
+void seedServer(const std::string& database, int attachments, int lines, Mix mix = Mix::Half) {
     auto c = mg::bench::serverConnection(database);
     using mg::bench::serverExec;
     serverExec(*c, "INSERT INTO control (name, outlay, year, curper, lastbatch, lastpref, next_doc_no) VALUES ('Bench', '7100', 2026, "
@@ -346,13 +347,80 @@ void seedServer(const std::string& database, int attachments, int lines) {
                                "', 'SRCH', 25.00, '4200', 100000)");
     }
     serverExec(*c, "INSERT INTO diaryattachments (diaryid, trackreference, casecode, name, fees) SELECT 1 + i % 500, i, "
-                   "'M' || lpad((1 + i % 500)::text, 5, '0'), 'DOC' || (i % 40), 1 FROM generate_series(1, " + std::to_string(attachments) + ") i");
+                   "'M' || lpad((1 + i % 500)::text, 5, '0'), 'DOC' || " +
+                       std::string(mix == Mix::Half ? "(i % 40)" : mix == Mix::OneLine ? "((i % 20) * 2)" : "((i % 20) * 2 + 1)") +
+                       ", 1 FROM generate_series(1, " + std::to_string(attachments) + ") i");
     serverExec(*c, "INSERT INTO batchh (batchno, code, pref, ref, date, posted, value) SELECT i, '4100', i, 'AutoOutlay', "
                    "date '2020-01-01' + (i % 1500), 'Y', 100.00 FROM generate_series(1, " + std::to_string(lines / 20 + 1) + ") i");
     serverExec(*c, "INSERT INTO batchdetails (batchno, type, code, pref, ref, date, value, matter, outlaycode) SELECT 1 + i / 20, 'P', "
                    "'7100', 100000 + i, 'Doc Outlay', date '2021-01-01', 5.00, 'M00001', 'CSF' FROM generate_series(1, " +
                        std::to_string(lines) + ") i");
     serverExec(*c, "ANALYZE");
+}
+
+// The import on the test server through the wire proxy: its seconds, and the round trips the
+// proxy saw (the connection's set-up and the run's start and end included).
+struct WireRun {
+    double seconds = 0;
+    uint64_t roundTrips = 0;
+    uint64_t statements = 0;  // as the data layer counts them
+};
+WireRun importThrough(mg::bench::WireProxy& proxy, const std::string& database, const std::string& ini) {
+    const uint64_t before = proxy.roundTrips();
+    WireRun r;
+    {
+        mg::db::Settings settings = mg::bench::serverSettings(database);
+        settings.port = proxy.port();
+        mg::Context ctx(settings);
+        QuietUi ui;
+        mg::Session s{ctx, ui};
+        mg::outlays::OutlayImport import(s, ui, 0, ini);
+        auto t0 = Clock::now();
+        mg::ui::runWithoutWindow(import, nullptr);
+        r.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        r.statements = ctx.statementsSent();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the proxy sees the connection's end
+    r.roundTrips = proxy.roundTrips() - before;
+    return r;
+}
+
+// Round trips per attachment on the wire (a run over attachments of one kind less a run with
+// nothing to post), and what a station gets with 1 ms added to each direction of every round
+// trip.
+void benchWire(const std::filesystem::path& dir) {
+    const int port = std::atoi(std::getenv("MG_PG_PORT"));
+    const int n = 200;
+    std::printf("\non the wire (a loopback proxy in front of the test server), %d attachments of each kind\n", n);
+    {
+        mg::bench::WireProxy proxy(port, std::chrono::microseconds(0));
+        double per[3] = {};
+        uint64_t stmts[3] = {};
+        for (Mix mix : {Mix::OneLine, Mix::TwoLine}) {
+            const std::string some = mg::bench::makeServerDatabase("mgwire_a"), none = mg::bench::makeServerDatabase("mgwire_b");
+            seedServer(some, n, 1000, mix);
+            seedServer(none, 0, 1000, mix);
+            const WireRun all = importThrough(proxy, some, (dir / "wire-some.ini").string());
+            const WireRun nothing = importThrough(proxy, none, (dir / "wire-none.ini").string());
+            per[static_cast<int>(mix)] = double(all.roundTrips - nothing.roundTrips) / n;
+            stmts[static_cast<int>(mix)] = all.statements - nothing.statements;
+            std::filesystem::remove(dir / "wire-some.ini");
+            std::filesystem::remove(dir / "wire-none.ini");
+            for (const std::string& d : {some, none}) mg::bench::dropServerDatabase(d);
+        }
+        std::printf("round trips per attachment: one charge row %.2f, two charge rows %.2f (statements the data layer sent: %.2f, %.2f)\n",
+                    per[1], per[2], double(stmts[1]) / n, double(stmts[2]) / n);
+    }
+    for (int delayUs : {0, 1000}) {
+        mg::bench::WireProxy proxy(port, std::chrono::microseconds(delayUs));
+        const std::string d = mg::bench::makeServerDatabase("mgwire_c");
+        seedServer(d, 2 * n, 1000);
+        const WireRun r = importThrough(proxy, d, (dir / "wire-delay.ini").string());
+        std::filesystem::remove(dir / "wire-delay.ini");
+        mg::bench::dropServerDatabase(d);
+        std::printf("%.1f ms added each way: %6.0f attachments/s (half one charge row, half two), %.2f round trips per attachment\n",
+                    delayUs / 1000.0, 2 * n / r.seconds, double(r.roundTrips) / (2 * n));
+    }
 }
 
 // The import on the test server beside the replay of its own statement stream.
@@ -435,7 +503,10 @@ int main(int argc, char** argv) {
         std::printf("%-16s ratio against the replay that also stores the tracking reference: %.2f\n", "", repIni.seconds / imp.seconds);
         std::fflush(stdout);
     }
-    if (mg::bench::serverAtHand()) benchServer(std::min(attachments, 2000), dir);
+    if (mg::bench::serverAtHand()) {
+        if (!std::getenv("MG_BENCH_WIRE_ONLY")) benchServer(std::min(attachments, 2000), dir);
+        benchWire(dir);
+    }
     if (!std::getenv("MG_BENCH_KEEP")) std::filesystem::remove_all(dir);
     return 0;
 }

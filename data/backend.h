@@ -181,10 +181,11 @@ void setStatementRecorder(StatementRecorder* recorder);
 // Opens a connection for the settings. An embedded database file must exist already.
 std::unique_ptr<Connection> connect(const Settings& settings, Error& err);
 
-// Appends every statement the program builds, one per line, to the trace file (when one
-// is set; "" switches tracing off).
+// The trace file: every statement a backend sends to the database, as it sends it, one per
+// line, with the values bound to its parameters after "  -- " (text quoted); the
+// transactions' BEGIN, COMMIT and ROLLBACK too. "" switches tracing off.
 void setTraceFile(const std::string& path);
-void trace(std::string_view statement);
+void trace(std::string_view statement, const std::vector<Param>& params = {});
 bool tracing();
 
 }  // namespace mg::db

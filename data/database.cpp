@@ -54,7 +54,6 @@ Error createTables(const Settings& settings) {
         for (std::string& i : d.createIndexes(*t)) statements.push_back(std::move(i));
     }
     for (const std::string& s : statements) {
-        trace(s);
         if (Error e = c->exec(s)) {
             c->rollback();
             return e;

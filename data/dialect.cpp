@@ -132,6 +132,14 @@ struct PostgresDialect final : Dialect {
         return s;
     }
     bool rowValues() const override { return true; }
+    // Text compares without its trailing blanks, as on the practice's server and in the
+    // embedded database: a text key component is rtrim("code") in its index and in every
+    // statement, and keeps the column's case-blind collation.
+    std::string filterOperand(const ColumnDecl& c) const override { return keyTerm(c); }
+    std::string keyTerm(const ColumnDecl& c) const override {
+        if (c.type == ColType::Text || c.type == ColType::ZText) return "rtrim(" + quoteName(c.name) + ")";
+        return quoteName(c.name);
+    }
     bool canSet(const ColumnDecl& c) const override { return !c.numbered; }
     // An identity column's sequence does not move past a value given on insert, as SQL
     // Server's and the embedded database's numbering do.
@@ -272,6 +280,10 @@ std::string Dialect::insert(const TableDecl& t, const std::vector<int>& columns,
     std::string s = "INSERT INTO " + tableName(t) + " (" + cols + ")";
     if (numbered >= 0 && kind() == SqlDialect::SqlServer) s += " OUTPUT INSERTED." + quoteName(t.columns[numbered].name);
     s += " VALUES (" + marks + ")";
+    // PostgreSQL ends a transaction at its first failed statement, where SQL Server goes on:
+    // a row whose key exists already is left out instead (Table::add reports it as a
+    // duplicate), so that the transaction stays usable.
+    if (kind() == SqlDialect::PostgreSql) s += " ON CONFLICT DO NOTHING";
     if (numbered >= 0 && kind() == SqlDialect::PostgreSql) s += " RETURNING " + quoteName(t.columns[numbered].name);
     return s;
 }

@@ -256,7 +256,7 @@ public:
     }
 
     Error exec(std::string_view sql) override {
-        if (Error e = settle()) return e;
+        if (Error e = settle(sql)) return e;
         return direct(sql);
     }
 
@@ -267,16 +267,18 @@ public:
         if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
             return failure(SQL_HANDLE_DBC, dbc_);
         inTransaction_ = true;
+        trace("BEGIN");  // the driver sends it with the transaction's first statement
         if (StatementRecorder* r = recorder.load()) r->begin();
         return Error::ok();
     }
     Error beginReadOnly() override {
         const std::string set = dialect().readOnlyTransaction();
         if (set.empty()) return Error::ok();  // every read its own statement
-        if (Error e = settle()) return e;
+        if (Error e = settle(set)) return e;
         if (!SQL_SUCCEEDED(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
             return failure(SQL_HANDLE_DBC, dbc_);
         inTransaction_ = true;
+        trace("BEGIN");
         // The driver opens the transaction before this statement, so it is its first.
         if (Error e = direct(set)) {
             rollback();
@@ -286,6 +288,7 @@ public:
     }
     Error commit() override {
         ++statementsSent;
+        trace("COMMIT");
         Error e;
         if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT))) {
             e = failure(SQL_HANDLE_DBC, dbc_);
@@ -296,6 +299,7 @@ public:
     }
     Error rollback() override {
         ++statementsSent;
+        trace("ROLLBACK");
         Error e;
         if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK))) e = failure(SQL_HANDLE_DBC, dbc_);
         endTransaction(false);
@@ -386,15 +390,35 @@ public:
     const Dialect& dialect() const override { return dialectOf(dialect_); }
     SqlDialect kind() const { return dialect_; }
 
-    // Before a statement: the lock wait asked for outside a transaction is put in force.
-    Error settle() {
+    // Before a statement outside a transaction: the lock wait asked for is put in force, once
+    // per connection and then only when it changes for a statement that may wait for a row.
+    // The wait of the last transaction stays in force after it (a transaction that begins
+    // with the same wait sends nothing), and on PostgreSQL a plain read, which takes no row
+    // lock and reads the last committed rows, runs under whatever wait is in force: an
+    // attachment then costs no lock-wait statement at all.
+    Error settle(std::string_view sql) {
         if (inTransaction_ || wantedLockMs_ == appliedLockMs_) return Error::ok();
+        if (appliedLockMs_ >= 0 && !mayWaitForRows(sql)) return Error::ok();
         return applyLockTimeout(wantedLockMs_);
     }
     Error failure(SQLSMALLINT type, SQLHANDLE h) const { return odbcError(dialect_, type, h); }
     void setChanges(int64_t n) { changes_ = n; }
 
 private:
+    // Whether a statement may wait for a row another connection holds: on SQL Server every
+    // statement may (its reads take shared locks); on PostgreSQL all but a SELECT without a
+    // locking clause.
+    bool mayWaitForRows(std::string_view sql) const {
+        if (dialect_ != SqlDialect::PostgreSql) return true;
+        std::string s;
+        s.reserve(sql.size());
+        for (char c : sql) s += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const size_t start = s.find_first_not_of(" \t\r\n(");
+        if (start == std::string::npos || s.compare(start, 6, "select") != 0) return true;
+        for (const char* locking : {" for update", " for no key update", " for share", " for key share"})
+            if (s.find(locking) != std::string::npos) return true;
+        return false;
+    }
     Error applyLockTimeout(int ms) {
         if (ms == appliedLockMs_) return Error::ok();
         Error e = direct(dialect().lockTimeout(ms));
@@ -403,6 +427,7 @@ private:
     }
     Error direct(std::string_view sql) {
         ++statementsSent;
+        trace(sql);
         if (StatementRecorder* r = recorder.load()) r->direct(sql);
         SQLHSTMT h = SQL_NULL_HSTMT;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &h))) return failure(SQL_HANDLE_DBC, dbc_);
@@ -576,7 +601,7 @@ bool OdbcStatement::readRow(Error& err) {
 bool OdbcStatement::step(Error& err) {
     err = Error::ok();
     if (!executed_) {
-        if ((err = conn_.settle())) return false;
+        if ((err = conn_.settle(sql_))) return false;
         wide_.assign(params_.size(), {});
         lengths_.assign(params_.size(), 0);
         for (size_t i = 0; i < params_.size(); ++i) {
@@ -620,6 +645,7 @@ bool OdbcStatement::step(Error& err) {
             }
         }
         ++conn_.statementsSent;
+        trace(sql_, params_);
         if (StatementRecorder* r = recorder.load()) r->prepared(sql_, params_);
         SQLRETURN rc = SQLExecute(h_);
         executed_ = true;
@@ -707,6 +733,14 @@ std::string odbcConnectionString(const Settings& s) {
     else if (sqlServer) cs += "Trusted_Connection=Yes;";
     if (sqlServer && !microsoftDriver(driver) && s.dsn.empty()) cs += "TDS_Version=7.4;";
     if (sqlServer) cs += "APP=Marrowgate;";
+    // psqlODBC: no savepoint of the driver's own around every statement of a transaction
+    // (two statements more each); a failed statement then fails the transaction, which the
+    // program rolls back (an insert of a key that exists fails without an error: see
+    // Dialect::insert). Statements stay prepared on the server: with UseServerSidePrepare=0
+    // the driver's BEGIN would travel with a transaction's first statement (one round trip
+    // less), but the server then parses and plans every statement, which costs more than
+    // the round trip saves up to a few milliseconds of network delay.
+    else cs += "Protocol=7.4-0;";
     return cs;
 }
 

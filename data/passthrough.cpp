@@ -167,8 +167,9 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
     bool inByList = false;
     // Fixed-width text is blank-padded: the server compares 'TB1' and 'TB1   ' as one value.
     // A text column compared with a text literal compares without its trailing blanks
-    // (and without regard to case, as the column does), except where SET assigns it.
-    const std::vector<const TableDecl*> tables = lite ? namedTables(t) : std::vector<const TableDecl*>{};
+    // (and without regard to case, as the column does), except where SET assigns it: on
+    // the embedded database and on PostgreSQL, which both count trailing blanks.
+    const std::vector<const TableDecl*> tables = rewrite ? namedTables(t) : std::vector<const TableDecl*>{};
     bool inSet = false;
     bool trimNextString = false;  // the literal a rewritten column is compared with
     auto comparedWithText = [&](size_t i) {
@@ -219,6 +220,11 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             if (lite && comparedWithText(i)) {
                 out.sql += "rtrim(\"" + tok.text + "\") COLLATE NOCASE";
                 trimNextString = true;
+            } else if (pg && comparedWithText(i)) {
+                out.sql += "rtrim(\"";
+                for (char ch : tok.text) out.sql += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                out.sql += "\")";
+                trimNextString = true;
             } else if (lite) {
                 out.sql += '"' + tok.text + '"';
             } else if (pg) {
@@ -268,8 +274,9 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
             }
             std::string_view w = tok.text;
             if (rewrite && w.size() > 4 && eqNoCase(w.substr(0, 4), "dbo.")) w.remove_prefix(4);
-            if (lite && comparedWithText(i)) {
-                out.sql += "rtrim(" + std::string(w) + ") COLLATE NOCASE";
+            if (rewrite && comparedWithText(i)) {
+                // PostgreSQL's text columns carry their case-blind collation into rtrim.
+                out.sql += "rtrim(" + std::string(w) + (lite ? ") COLLATE NOCASE" : ")");
                 trimNextString = true;
             } else {
                 out.sql += w;

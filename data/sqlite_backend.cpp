@@ -50,8 +50,13 @@ public:
         sqlite3_reset(st_);
         sqlite3_clear_bindings(st_);
         started_ = false;
+        traced_.clear();
     }
     void bind(int index, const Param& v) override {
+        if (tracing()) {  // the values go into the trace with the statement
+            if (static_cast<size_t>(index) > traced_.size()) traced_.resize(static_cast<size_t>(index));
+            traced_[static_cast<size_t>(index - 1)] = v;
+        }
         switch (v.kind) {
         case ValueKind::Null: sqlite3_bind_null(st_, index); break;
         case ValueKind::Integer: sqlite3_bind_int64(st_, index, v.i); break;
@@ -66,6 +71,7 @@ public:
         if (!started_) {
             started_ = true;
             ++*counter_;
+            if (tracing()) trace(sqlite3_sql(st_), traced_);
         }
         int rc = sqlite3_step(st_);
         if (rc == SQLITE_ROW) return true;
@@ -105,6 +111,7 @@ private:
     sqlite3_stmt* st_;
     uint64_t* counter_;
     bool started_ = false;
+    std::vector<Param> traced_;  // the values bound, kept only while tracing
 };
 
 class SqliteConnection final : public Connection {
@@ -132,6 +139,7 @@ public:
 
     Error exec(std::string_view sql) override {
         ++statementsSent;
+        trace(sql);
         std::string s(sql);
         int rc = sqlite3_exec(db_, s.c_str(), nullptr, nullptr, nullptr);
         return rc == SQLITE_OK ? Error::ok() : sqliteError(db_, rc);
@@ -242,10 +250,36 @@ void setTraceFile(const std::string& path) {
 
 bool tracing() { return traceOn; }
 
-void trace(std::string_view statement) {
+void trace(std::string_view statement, const std::vector<Param>& params) {
     if (!traceOn) return;
+    std::string line(statement);
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';  // one line per statement
+    for (size_t i = 0; i < params.size(); ++i) {
+        line += i ? ", " : "  -- ";
+        const Param& p = params[i];
+        switch (p.kind) {
+        case ValueKind::Null: line += "NULL"; break;
+        case ValueKind::Integer: line += std::to_string(p.i); break;
+        case ValueKind::Real: {
+            char buf[64];
+            auto r = std::to_chars(buf, buf + sizeof buf, p.f);
+            line.append(buf, r.ptr);
+            break;
+        }
+        case ValueKind::Text:
+            line += '\'';
+            for (char c : p.text) {
+                if (c == '\'') line += '\'';
+                line += (c == '\n' || c == '\r') ? ' ' : c;
+            }
+            line += '\'';
+            break;
+        case ValueKind::Blob: line += "<" + std::to_string(p.text.size()) + " bytes>"; break;
+        }
+    }
     std::lock_guard lock(traceMutex);
-    traceStream << statement << '\n';
+    traceStream << line << '\n';
     traceStream.flush();
 }
 

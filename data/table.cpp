@@ -641,9 +641,11 @@ std::vector<Table::Band> Table::anchorBands(int key, bool forward) const {
     // Toward larger values in every component with no NULL at the anchor: one row-value
     // comparison says it all (a NULL in a row compares as unknown and is left out, which
     // is right: it sorts before the anchor). SQLite seeks a row value only over bare
-    // columns: a key of expressions takes the bands below, each one seek.
+    // columns: a key of expressions takes the bands below, each one seek. PostgreSQL seeks
+    // one over the expressions of an index too (its text keys are rtrim(column)).
     const bool allUp = std::none_of(parts.begin(), parts.end(), [](const Part& p) { return p.down; });
-    if (allUp && noNulls && (parts.size() == 1 || (d.rowValues() && !expressions))) {
+    const bool rowValue = d.rowValues() && (!expressions || d.kind() == db::SqlDialect::PostgreSql);
+    if (allUp && noNulls && (parts.size() == 1 || rowValue)) {
         Band b;
         std::string l, r;
         for (size_t i = 0; i < parts.size(); ++i) {
@@ -742,7 +744,6 @@ int Table::fetchPage(bool forward) {
     Error err, unreadable;
     for (const Query& q : queries) {
         if (static_cast<int>(page_.size()) >= n) break;
-        db::trace(q.sql);
         db::Statement* st = c->prepare(q.sql, err);
         if (!st) return fail(err);
         for (size_t i = 0; i < q.params.size(); ++i) st->bind(static_cast<int>(i + 1), q.params[i]);
@@ -933,7 +934,6 @@ int Table::readWhere(const std::string& where, const std::vector<Param>& params,
     std::string rest = "WHERE " + where;
     if (order && *order) rest += std::string(" ORDER BY ") + order;
     std::string sql = c->dialect().limited(selectList(), c->dialect().tableName(*decl_), rest, 1, lockReads());
-    db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (!st) return fail(err);
@@ -1018,7 +1018,6 @@ int Table::reset(Key key, std::string_view pos) {
         std::string what;
         for (const KeyComponent& k : comps) what += (what.empty() ? "" : ", ") + c->dialect().quoteName(decl_->columns[k.column].name);
         std::string sql = c->dialect().limited(what, c->dialect().tableName(*decl_), "WHERE " + rowIdentity() + " = ?", 1);
-        db::trace(sql);
         Error err;
         db::Statement* st = c->prepare(sql, err);
         if (!st) return fail(err);
@@ -1042,7 +1041,6 @@ int64_t Table::records() {
     db::Connection* c = conn();
     if (!c) return 0;
     std::string sql = "SELECT count(*) FROM " + c->dialect().tableName(*decl_);
-    db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (!st) return 0;
@@ -1091,7 +1089,6 @@ int Table::add() {
     }
     // A server gives the assigned number back as the insert's row, in the same round trip.
     std::string sql = d.insert(*decl_, columns, assign ? numbered : -1);
-    db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (!st) return fail(err);
@@ -1102,13 +1099,14 @@ int Table::add() {
     }
     st->reset();
     if (err) return fail(err);
+    // PostgreSQL's insert leaves out a row whose key exists (see Dialect::insert).
+    if (d.kind() == db::SqlDialect::PostgreSql && (assign ? !given : c->changes() == 0)) return fail(Error::of(DupKeyErr));
     int64_t id = 0;
     if (given) id = *given;
     else if (assign || d.kind() == db::SqlDialect::Sqlite) id = c->lastInsertId();
     else if (numbered >= 0) {
         id = decl_->columns[numbered].type == ColType::Decimal ? rec_.slot(numbered).dec.toInt64() : rec_.slot(numbered).i;
         if (const std::string s = d.numberingAbove(*decl_, numbered); !s.empty()) {
-            db::trace(s);
             if (Error e = c->exec(s)) return fail(e);
         }
     }
@@ -1162,7 +1160,6 @@ int Table::put() {
     }
     params.push_back(Param::integer(*current_));
     std::string sql = d.update(*decl_, sets);
-    db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (st) {
@@ -1199,7 +1196,6 @@ int Table::remove() {
     }
     db::Connection* c = conn();
     std::string sql = c->dialect().remove(*decl_);
-    db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (st) {
@@ -1227,13 +1223,14 @@ bool Table::duplicate(Key key) {
     std::string where = keyEquals(key.index, keyValues(key.index), params);
     // The current row is left out: a put keeps its own key. Not for the key of the row
     // identity itself, which a put never changes: there the buffer's value names an existing
-    // row only when an added row would clash with it (the current row is then that row).
-    if (current_ && !ddl::keyIsRowKey(*decl_, key.index)) {
-        where += " AND " + rowIdentity() + " <> ?";
+    // row only when an added row would clash with it (the current row is then that row). A
+    // server table without a row identity cannot tell its rows apart: every row with the key
+    // counts; a row whose identity column is empty is another row.
+    if (current_ && hasRowIdentity() && !ddl::keyIsRowKey(*decl_, key.index)) {
+        where += " AND (" + rowIdentity() + " <> ? OR " + rowIdentity() + " IS NULL)";
         params.push_back(Param::integer(*current_));
     }
     std::string sql = d.limited("1", d.tableName(*decl_), "WHERE " + where, 1);
-    db::trace(sql);
     Error err;
     db::Statement* st = c->prepare(sql, err);
     if (!st) return false;
@@ -1264,7 +1261,6 @@ int Table::setSql(std::string_view statement) {
     reading_ = false;
     sqlRows_.clear();
     sqlActive_ = true;
-    db::trace(statement);
     db::ParameterizedSql p = db::parameterize(statement, c->dialect().kind());
     Error err;
     db::Statement* st = c->prepare(p.sql, err);

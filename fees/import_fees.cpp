@@ -47,6 +47,12 @@ const std::vector<TableId> kTablesUsed{TableId::Contacts, TableId::Control, Tabl
                                        TableId::FeesImported, TableId::Handlers, TableId::ChargingMatrix, TableId::Diary,
                                        TableId::DiaryAttachments, TableId::Matters, TableId::SQLResult, TableId::SQLResultD,
                                        TableId::TasksCodes, TableId::TimeDayBook};
+// Of those, the tables the import only reads: a diary entry's transaction locks only what it
+// writes (its attachments, by the claim), so another station editing a matter or a client
+// never stops it, and a login with SELECT alone on these tables runs it.
+const std::vector<TableId> kTablesOnlyRead{TableId::Contacts, TableId::Control, TableId::DiaryAttFees, TableId::DocumentChargesFees,
+                                           TableId::Handlers, TableId::ChargingMatrix, TableId::Diary, TableId::Matters,
+                                           TableId::TasksCodes};
 
 }  // namespace
 
@@ -67,7 +73,7 @@ bool FeeImport::prepare() {
     ctx.globalRequest = 0;
     ctx.globalResponse = 0;
     localResponse_ = RequestCancelled;
-    tables_ = std::make_unique<TableUse>(s_, kTablesUsed);
+    tables_ = std::make_unique<TableUse>(s_, kTablesUsed, kTablesOnlyRead);
     if (!tables_->ok()) {
         tables_.reset();
         ctx.globalResponse = RequestCancelled;

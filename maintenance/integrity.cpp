@@ -193,9 +193,10 @@ bool checkOpen(Session s, TableId id, bool overrideCreate, int openMode) {
 
 TableUse::TableUse(Session s, std::initializer_list<TableId> tables) : TableUse(s, std::vector<TableId>(tables)) {}
 
-TableUse::TableUse(Session s, const std::vector<TableId>& tables) : s_(s) {
+TableUse::TableUse(Session s, const std::vector<TableId>& tables, const std::vector<TableId>& onlyRead) : s_(s) {
     for (TableId id : tables) {
-        if (s_.ctx.used(id) == 0 && !checkOpen(s_, id, mayCreate(id))) {
+        const bool reading = std::find(onlyRead.begin(), onlyRead.end(), id) != onlyRead.end();
+        if (s_.ctx.used(id) == 0 && !checkOpen(s_, id, mayCreate(id), reading ? (ReadOnly | DenyNone) : -1)) {
             ok_ = false;
             break;
         }

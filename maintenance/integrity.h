@@ -68,11 +68,13 @@ bool mayCreate(TableId table);
 
 // Opens a procedure's tables through the per-context use counts, in the order given, and
 // closes them again in that order when it goes out of scope. A table already opened by
-// this context is not opened again.
+// this context is not opened again. The tables in `onlyRead` are opened for reading only:
+// their rows are read without locks inside a transaction (other stations may hold them,
+// and a login may have no more than SELECT on them), and a write to them is refused.
 class TableUse {
 public:
     TableUse(Session s, std::initializer_list<TableId> tables);
-    TableUse(Session s, const std::vector<TableId>& tables);
+    TableUse(Session s, const std::vector<TableId>& tables, const std::vector<TableId>& onlyRead = {});
     ~TableUse();
     TableUse(const TableUse&) = delete;
     TableUse& operator=(const TableUse&) = delete;

@@ -19,6 +19,10 @@ namespace {
 const std::vector<TableId> kTablesUsed{TableId::BatchDetails, TableId::BatchH, TableId::Control, TableId::DocumentCharges,
                                        TableId::Diary, TableId::DiaryAttachments, TableId::Matters, TableId::OutlayCode,
                                        TableId::SQLResult, TableId::SQLResultD};
+// Of those, the tables the import only reads: an attachment's transaction locks the rows it
+// writes (the control row, a batch header it totals) and nothing else.
+const std::vector<TableId> kTablesOnlyRead{TableId::DocumentCharges, TableId::Diary, TableId::DiaryAttachments, TableId::Matters,
+                                           TableId::OutlayCode};
 
 }  // namespace
 
@@ -42,7 +46,7 @@ bool OutlayImport::prepare() {
     Context& ctx = s_.ctx;
     ctx.globalRequest = 0;
     ctx.globalResponse = 0;
-    tables_ = std::make_unique<TableUse>(s_, kTablesUsed);
+    tables_ = std::make_unique<TableUse>(s_, kTablesUsed, kTablesOnlyRead);
     if (!tables_->ok() || !takeImportLock() || !settleJournal()) {
         releaseImportLock();
         journal_.close();

@@ -130,13 +130,17 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         return ExitFailed;
     }
 
-    const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
     Context ctx(settings);
     if (!ctx.connection()) {
-        std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s)\n",
-                     static_cast<int>(settingsFile.size()), settingsFile.data());
+        // The driver's own words, as the imports give them (a password is masked in them).
+        const Error& e = ctx.lastError();
+        const std::string why = e.driverText.empty() ? e.text : e.driverText;
+        std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s): %s\n",
+                     static_cast<int>(settingsFile.size()), settingsFile.data(), why.c_str());
         return ExitFailed;
     }
+    // After the connection, so that a connection that fails says only why.
+    const std::unique_ptr<QGuiApplication> app = makeGuiApplication();  // before all that needs it
     CommandLineUserInterface ui(err);
     std::unique_ptr<fees::FeeReport> report;
     if (which == "fees-to-import") report = std::make_unique<fees::FeesToImportReport>(Session{ctx, ui}, ui);

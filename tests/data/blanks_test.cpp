@@ -84,7 +84,7 @@ TEST_F(TrailingBlanks, KeysPassThroughAndFiltersIgnoreTrailingBlanksAndCase) {
         {"an update assigns and finds by the padded name",
          [&] {
              Strings out = passThrough("Update DocumentChargesFees Set TaskChargeCode = 'T09' Where DocumentName = 'PADDED'");
-             out.push_back(db.scalar("SELECT TaskChargeCode FROM DocumentChargesFees WHERE rowid = 1"));
+             out.push_back(db.scalar("SELECT TaskChargeCode FROM DocumentChargesFees WHERE DocumentName = 'PADDED    '"));
              return out;
          },
          {"T09"}},
@@ -101,7 +101,7 @@ TEST_F(TrailingBlanks, KeysPassThroughAndFiltersIgnoreTrailingBlanksAndCase) {
          },
          {"PADDED"}},
         {"the stored texts are as they were written",
-         [&] { return db.column("SELECT quote(CODE) FROM Matters ORDER BY rowid"); },
+         [&] { return db.column("SELECT '''' || CODE || '''' FROM Matters ORDER BY ORIGINALDEBT"); },
          {"'TB1        '", "'tb2'", "'TB'"}},
     };
     for (const Case& c : cases) {
@@ -129,6 +129,11 @@ TEST(TrailingBlanksStatements, OnlyTextColumnsComparedWithTextAreRewritten) {
          "Update DiaryAttachments Set Name = ? Where rtrim(CaseCode) COLLATE NOCASE = ?"},
         {"Select BatchNo from BatchH Where (DATE = '2015-02-09') and (Code='X')", db::SqlDialect::Sqlite,
          "Select BatchNo from BatchH Where (DATE = ?) and (rtrim(Code) COLLATE NOCASE=?)"},
+        // PostgreSQL counts trailing blanks too; the column's own collation ignores case.
+        {"Select count(*) from dbo.DocumentCharges Where [DocumentName] = 'A' and OutlayCode <> 'B'", db::SqlDialect::PostgreSql,
+         "Select count(*) from DocumentCharges Where rtrim(\"documentname\") = ? and rtrim(OutlayCode) <> ?"},
+        {"Update DiaryAttachments Set Name = 'B' Where DiaryId = 5", db::SqlDialect::PostgreSql,
+         "Update DiaryAttachments Set Name = ? Where DiaryId = ?"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.statement);

@@ -28,7 +28,7 @@ TEST(Dialects, WritesAndPagesAreSpeltForEachDatabase) {
          "DELETE FROM [dbo].[DocumentCharges] WHERE [RECORDID] = ?",
          "SELECT TOP 4 a FROM [dbo].[control] WITH (UPDLOCK, ROWLOCK) WHERE x > ? ORDER BY x", "[BATCHNO]"},
         {SqlDialect::PostgreSql,
-         "INSERT INTO \"documentcharges\" (\"documentname\", \"outlaycode\") VALUES (?, ?) RETURNING \"recordid\"",
+         "INSERT INTO \"documentcharges\" (\"documentname\", \"outlaycode\") VALUES (?, ?) ON CONFLICT DO NOTHING RETURNING \"recordid\"",
          "UPDATE \"documentcharges\" SET \"documentname\" = ?, \"outlaycode\" = ? WHERE \"recordid\" = ?",
          "DELETE FROM \"documentcharges\" WHERE \"recordid\" = ?",
          "SELECT a FROM \"control\" WHERE x > ? ORDER BY x LIMIT 4 FOR UPDATE", "\"batchno\""},

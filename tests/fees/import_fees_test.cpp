@@ -146,8 +146,10 @@ TEST_F(FeeImportTest, DocumentMappedToTwoTaskCodesGivesTwoEntriesAndOneMark) {
     std::string line;
     int marks = 0, selects = 0;
     while (std::getline(in, line)) {
-        if (line == "Update DiaryAttachments Set Fees = 1 Where DiaryId = 100") ++marks;
-        if (line == "Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = 'LETTER'") ++selects;
+        if (line == "Update DiaryAttachments Set Fees = ? Where DiaryId = ?  -- 1, 100") ++marks;
+        if (line == "Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where rtrim(DocumentName) COLLATE NOCASE = ?  "
+                    "-- 'LETTER'")
+            ++selects;
     }
     EXPECT_EQ(marks, 1);  // the diary entry is marked once, after all its entries
     EXPECT_EQ(selects, 1);
