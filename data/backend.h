@@ -35,9 +35,12 @@ struct Settings {
 std::string odbcConnectionString(const Settings& settings);
 std::string maskedConnectionString(const std::string& connectionString);
 
-enum class ValueKind { Null, Integer, Real, Text, Blob };
+enum class ValueKind { Null, Integer, Real, Text, Blob, Date, Time, DateTime };
 
-// A value bound to a statement parameter.
+// A value bound to a statement parameter. Dates, times and date-times hold their ISO text
+// ("2026-12-07", "14:05:00", "2026-12-07 14:05:00") and are bound as the database's own
+// date and time types, so that no language or date-format setting of a login reads them.
+// A statement's columns never have these kinds: they read as Text.
 struct Param {
     ValueKind kind = ValueKind::Null;
     int64_t i = 0;
@@ -47,6 +50,11 @@ struct Param {
     static Param integer(int64_t v) { return {ValueKind::Integer, v, 0, {}}; }
     static Param real(double v) { return {ValueKind::Real, 0, v, {}}; }
     static Param str(std::string v) { return {ValueKind::Text, 0, 0, std::move(v)}; }
+    static Param date(std::string iso) { return {ValueKind::Date, 0, 0, std::move(iso)}; }
+    static Param time(std::string iso) { return {ValueKind::Time, 0, 0, std::move(iso)}; }
+    static Param dateTime(std::string iso) { return {ValueKind::DateTime, 0, 0, std::move(iso)}; }
+    // Whether the value is held as text (a text, a blob or a date or time in ISO form).
+    bool isText() const { return kind != ValueKind::Null && kind != ValueKind::Integer && kind != ValueKind::Real; }
 };
 
 class Statement {
@@ -110,7 +118,8 @@ public:
     // Whether a table or view of this name exists, and its columns; whether an index exists.
     // Both ask the queries of the connection's dialect (data/dialect.cpp).
     Error describe(std::string_view name, ObjectInfo& out);
-    Error indexExists(std::string_view name, bool& exists);
+    // Whether the table (its storage name) has an index of this name.
+    Error indexExists(std::string_view table, std::string_view name, bool& exists);
     // How long a statement waits for a lock held by another connection.
     virtual void setBusyTimeout(int milliseconds) = 0;
 
@@ -176,6 +185,11 @@ void setStatementRecorder(StatementRecorder* recorder);
 
 // Opens a connection for the settings. An embedded database file must exist already.
 std::unique_ptr<Connection> connect(const Settings& settings, Error& err);
+
+// A driver of the caller's own: connect() hands the settings whose driver has this name to
+// `maker` (the tests' stand-in for a server they cannot start).
+using ConnectionMaker = std::unique_ptr<Connection> (*)(const Settings& settings, Error& err);
+void addDriver(const std::string& name, ConnectionMaker maker);
 
 // Appends every statement the program builds, one per line, to the trace file (when one
 // is set; "" switches tracing off).
