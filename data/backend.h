@@ -53,8 +53,6 @@ struct Param {
     static Param date(std::string iso) { return {ValueKind::Date, 0, 0, std::move(iso)}; }
     static Param time(std::string iso) { return {ValueKind::Time, 0, 0, std::move(iso)}; }
     static Param dateTime(std::string iso) { return {ValueKind::DateTime, 0, 0, std::move(iso)}; }
-    // Whether the value is held as text (a text, a blob or a date or time in ISO form).
-    bool isText() const { return kind != ValueKind::Null && kind != ValueKind::Integer && kind != ValueKind::Real; }
 };
 
 class Statement {

@@ -2,11 +2,16 @@
 // lets the program's own forms of it through; the mssql definitions pass them all.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <regex>
 
+#include "data/context.h"
+#include "data/database.h"
 #include "data/dialect.h"
 #include "data/schema.h"
+#include "data/table.h"
+#include "testdb.h"
 #include "tsql_conformance.h"
 
 namespace mg {
@@ -95,6 +100,32 @@ TEST(TsqlRules, TheSqlServerDefinitionsPassTheRulesAndKeyEveryIdentityColumn) {
     const TableDecl& batches = decl(TableId::BatchH);
     for (const std::string& s : d.createIndexes(batches, true))
         EXPECT_EQ(s.rfind("IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE object_id = OBJECT_ID('dbo.[BatchH]') AND name = '", 0), 0u) << s;
+}
+
+// The same definitions made through the conformance connection, as init-db makes them on a
+// server: every statement passes, and every table then opens, its declared indexes found
+// where the open check looks for them (sys.indexes of the table).
+TEST(TsqlRules, TheSqlServerDefinitionsMakeTablesThatOpen) {
+    test::TempDatabase scratch;  // for its folder
+    const std::string path = (scratch.folder() / "server.db").string();
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &h), SQLITE_OK);
+    sqlite3_close(h);
+    test::tsql::registerDriver();
+    db::Settings s;
+    s.driver = test::tsql::kDriver;
+    s.database = path;
+    s.dialect = "mssql";
+    test::tsql::takeRefusals();
+    const Error made = db::createTables(s);
+    ASSERT_FALSE(made) << made.driverText;
+    EXPECT_EQ(test::tsql::takeRefusals(), std::vector<std::string>{});
+    Context ctx(s);
+    for (const TableDecl& t : allTables()) {
+        if (t.isResultTable()) continue;
+        EXPECT_EQ(ctx.table(t.id).open(), 0) << t.storageName() << ": " << ctx.fileError();
+    }
+    EXPECT_EQ(test::tsql::takeRefusals(), std::vector<std::string>{});
 }
 
 }  // namespace

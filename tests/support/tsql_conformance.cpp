@@ -592,7 +592,14 @@ std::vector<std::string> translate(std::string_view sql) {
             out.push_back(std::regex_replace(create, index, "INDEX IF NOT EXISTS ", std::regex_constants::format_first_only));
             continue;
         }
-        out.push_back(translateOne(s));
+        std::string one = translateOne(s);
+        if (w1 == "CREATE" && w2 == "TABLE") {
+            // An identity column is the embedded database's numbered row; a binary column a blob.
+            static const std::regex identity(R"((int|decimal\(\d+,0\)) IDENTITY\(1,1\) NOT NULL PRIMARY KEY)", std::regex::icase);
+            static const std::regex binary(R"(varbinary\(max\))", std::regex::icase);
+            one = std::regex_replace(std::regex_replace(one, identity, "INTEGER PRIMARY KEY AUTOINCREMENT"), binary, "BLOB");
+        }
+        out.push_back(std::move(one));
     }
     return out;
 }
