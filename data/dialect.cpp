@@ -101,9 +101,9 @@ struct SqliteDialect final : Dialect {
         return "SELECT upper(type) FROM sqlite_master WHERE name = ?1 COLLATE NOCASE AND type IN ('table','view')";
     }
     std::string columnsQuery() const override { return "SELECT name FROM pragma_table_info(?1)"; }
-    std::string indexQuery() const override {
-        return "SELECT 1 FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE AND name = ?2 COLLATE NOCASE";
-    }
+    // An index name is unique in the whole embedded database: the name alone finds it (also
+    // when another program has put a view in the table's place over the renamed table).
+    std::string indexQuery() const override { return "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?2 COLLATE NOCASE"; }
     std::string lockTimeout(int) const override { return {}; }
     std::string savepoint(int depth) const override { return "SAVEPOINT mg" + std::to_string(depth); }
     std::string release(int depth) const override { return "RELEASE mg" + std::to_string(depth); }

@@ -683,8 +683,10 @@ bool OdbcStatement::step(Error& err) {
                     stamps_[i] = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(v.year), static_cast<SQLUSMALLINT>(v.month),
                                                       static_cast<SQLUSMALLINT>(v.day), static_cast<SQLUSMALLINT>(v.hour),
                                                       static_cast<SQLUSMALLINT>(v.minute), static_cast<SQLUSMALLINT>(v.second), 0};
-                    rc = SQLBindParameter(h_, n, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &stamps_[i], 0,
-                                          nullptr);
+                    // 23 and 3: the size and digits of SQL Server's datetime, so that the value
+                    // compares with its columns as one of their own type.
+                    rc = SQLBindParameter(h_, n, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, sqlServer ? 23 : 19,
+                                          sqlServer ? 3 : 0, &stamps_[i], 0, nullptr);
                 }
                 break;
             }
