@@ -39,9 +39,12 @@ struct Settings {
 std::string odbcConnectionString(const Settings& settings);
 std::string maskedConnectionString(const std::string& connectionString);
 
-enum class ValueKind { Null, Integer, Real, Text, Blob };
+enum class ValueKind { Null, Integer, Real, Text, Blob, Date, Time, DateTime };
 
-// A value bound to a statement parameter.
+// A value bound to a statement parameter. Dates, times and date-times hold their ISO text
+// ("2026-12-07", "14:05:00", "2026-12-07 14:05:00") and are bound as the database's own
+// date and time types, so that no language or date-format setting of a login reads them.
+// A statement's columns never have these kinds: they read as Text.
 struct Param {
     ValueKind kind = ValueKind::Null;
     int64_t i = 0;
@@ -51,6 +54,9 @@ struct Param {
     static Param integer(int64_t v) { return {ValueKind::Integer, v, 0, {}}; }
     static Param real(double v) { return {ValueKind::Real, 0, v, {}}; }
     static Param str(std::string v) { return {ValueKind::Text, 0, 0, std::move(v)}; }
+    static Param date(std::string iso) { return {ValueKind::Date, 0, 0, std::move(iso)}; }
+    static Param time(std::string iso) { return {ValueKind::Time, 0, 0, std::move(iso)}; }
+    static Param dateTime(std::string iso) { return {ValueKind::DateTime, 0, 0, std::move(iso)}; }
 };
 
 class Statement {
@@ -114,7 +120,8 @@ public:
     // Whether a table or view of this name exists, and its columns; whether an index exists.
     // Both ask the queries of the connection's dialect (data/dialect.cpp).
     Error describe(std::string_view name, ObjectInfo& out);
-    Error indexExists(std::string_view name, bool& exists);
+    // Whether the table (its storage name) has an index of this name.
+    Error indexExists(std::string_view table, std::string_view name, bool& exists);
     // How long a statement waits for a lock held by another connection.
     virtual void setBusyTimeout(int milliseconds) = 0;
 
@@ -180,6 +187,11 @@ void setStatementRecorder(StatementRecorder* recorder);
 
 // Opens a connection for the settings. An embedded database file must exist already.
 std::unique_ptr<Connection> connect(const Settings& settings, Error& err);
+
+// A driver of the caller's own: connect() hands the settings whose driver has this name to
+// `maker` (the tests' stand-in for a server they cannot start).
+using ConnectionMaker = std::unique_ptr<Connection> (*)(const Settings& settings, Error& err);
+void addDriver(const std::string& name, ConnectionMaker maker);
 
 // The trace file: every statement a backend sends to the database, as it sends it, one per
 // line, with the values bound to its parameters after "  -- " (text quoted); the

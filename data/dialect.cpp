@@ -1,5 +1,7 @@
 #include "data/dialect.h"
 
+#include "data/passthrough.h"
+
 #include <cctype>
 
 namespace mg::db {
@@ -99,7 +101,9 @@ struct SqliteDialect final : Dialect {
         return "SELECT upper(type) FROM sqlite_master WHERE name = ?1 COLLATE NOCASE AND type IN ('table','view')";
     }
     std::string columnsQuery() const override { return "SELECT name FROM pragma_table_info(?1)"; }
-    std::string indexQuery() const override { return "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?1 COLLATE NOCASE"; }
+    // An index name is unique in the whole embedded database: the name alone finds it (also
+    // when another program has put a view in the table's place over the renamed table).
+    std::string indexQuery() const override { return "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ?2 COLLATE NOCASE"; }
     std::string lockTimeout(int) const override { return {}; }
     std::string savepoint(int depth) const override { return "SAVEPOINT mg" + std::to_string(depth); }
     std::string release(int depth) const override { return "RELEASE mg" + std::to_string(depth); }
@@ -184,7 +188,7 @@ struct PostgresDialect final : Dialect {
                " ORDER BY ordinal_position";
     }
     std::string indexQuery() const override {
-        return "SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() AND indexname = lower(?)";
+        return "SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() AND tablename = lower(?) AND indexname = lower(?)";
     }
     std::string lockTimeout(int ms) const override { return "SET lock_timeout = " + std::to_string(ms); }
     std::string readOnlyTransaction() const override { return "SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"; }
@@ -215,7 +219,17 @@ struct SqlServerDialect final : Dialect {
     }
     bool rowValues() const override { return false; }
     bool canSet(const ColumnDecl& c) const override { return !c.numbered; }
-    bool checksIndex(const TableDecl& t, int key) const override { return !t.keys[key].sqlIndex.empty(); }
+    bool checksIndex(const TableDecl& t, int key) const override {
+        return !t.keys[key].sqlIndex.empty() && !statisticsName(t.keys[key].sqlIndex);
+    }
+    // A declared name that SQL Server gives its automatic statistics (_WA_Sys_...) names no
+    // index: sys.indexes never shows it, so the key's index is made under a name of ours and
+    // not looked for on a practice's database, which names it its own way.
+    static bool statisticsName(std::string_view name) { return name.substr(0, 8) == "_WA_Sys_"; }
+    std::string indexName(const TableDecl& t, int key) const override {
+        if (statisticsName(t.keys[key].sqlIndex)) return std::string(t.storageName()) + "_" + std::string(t.keys[key].name);
+        return t.indexName(key);
+    }
     std::string columnType(const ColumnDecl& c) const override {
         switch (c.type) {
         case ColType::Text: return "char(" + std::to_string(c.size) + ") NULL";
@@ -234,7 +248,8 @@ struct SqlServerDialect final : Dialect {
     }
     std::string numberedType(const ColumnDecl& c) const override {
         std::string type = c.type == ColType::Decimal ? "decimal(" + std::to_string(c.size) + ",0)" : "int";
-        return type + " IDENTITY(1,1) NOT NULL";
+        // The row identity is the primary key, so that a row is found by it with one seek.
+        return type + " IDENTITY(1,1) NOT NULL PRIMARY KEY";
     }
     std::string blobType() const override { return "varbinary(max) NULL"; }
     std::string waitingFeesView() const override {
@@ -249,7 +264,9 @@ struct SqlServerDialect final : Dialect {
         return "SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_SCHEMA = 'dbo' AND TABLE_NAME = ?"
                " ORDER BY ORDINAL_POSITION";
     }
-    std::string indexQuery() const override { return "SELECT 1 FROM sys.indexes WHERE name = ?"; }
+    std::string indexQuery() const override {
+        return "SELECT 1 FROM sys.indexes WHERE object_id = OBJECT_ID('dbo.' + QUOTENAME(?)) AND name = ?";
+    }
     std::string lockTimeout(int ms) const override { return "SET LOCK_TIMEOUT " + std::to_string(ms); }
     std::string savepoint(int depth) const override { return "SAVE TRANSACTION mg" + std::to_string(depth); }
     std::string release(int) const override { return {}; }
@@ -277,13 +294,15 @@ std::string Dialect::insert(const TableDecl& t, const std::vector<int>& columns,
         cols += quoteName(t.columns[c].name);
         marks += "?";
     }
-    std::string s = "INSERT INTO " + tableName(t) + " (" + cols + ")";
-    if (numbered >= 0 && kind() == SqlDialect::SqlServer) s += " OUTPUT INSERTED." + quoteName(t.columns[numbered].name);
-    s += " VALUES (" + marks + ")";
+    std::string s = "INSERT INTO " + tableName(t) + " (" + cols + ") VALUES (" + marks + ")";
     // PostgreSQL ends a transaction at its first failed statement, where SQL Server goes on:
     // a row whose key exists already is left out instead (Table::add reports it as a
     // duplicate), so that the transaction stays usable.
     if (kind() == SqlDialect::PostgreSql) s += " ON CONFLICT DO NOTHING";
+    // SQL Server refuses OUTPUT without INTO on a table with an enabled trigger (audit set-ups
+    // put them on these tables); SCOPE_IDENTITY() is the number of this insert, not of one a
+    // trigger makes. The batch is still one round trip.
+    if (numbered >= 0 && kind() == SqlDialect::SqlServer) s += "; SELECT CAST(SCOPE_IDENTITY() AS bigint)";
     if (numbered >= 0 && kind() == SqlDialect::PostgreSql) s += " RETURNING " + quoteName(t.columns[numbered].name);
     return s;
 }
@@ -317,13 +336,21 @@ std::string Dialect::createTable(const TableDecl& t) const {
 std::vector<std::string> Dialect::createIndexes(const TableDecl& t, bool ifMissing) const {
     std::vector<std::string> out;
     if (t.isView()) return out;
-    const std::string create = ifMissing && kind() != SqlDialect::SqlServer ? "INDEX IF NOT EXISTS " : "INDEX ";
+    // SQL Server has no CREATE INDEX IF NOT EXISTS: the statement asks sys.indexes first.
+    const bool sqlServer = kind() == SqlDialect::SqlServer;
+    const std::string create = ifMissing && !sqlServer ? "INDEX IF NOT EXISTS " : "INDEX ";
+    auto unlessThere = [&](const std::string& index) {
+        if (!ifMissing || !sqlServer) return std::string();
+        return "IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE object_id = OBJECT_ID('dbo." + quoteName(t.storageName()) +
+               "') AND name = " + quoted(index) + ") ";
+    };
     for (size_t k = 0; k < t.keys.size(); ++k) {
         if (keyIsRowKey(t, static_cast<int>(k))) continue;
         const KeyDecl& key = t.keys[k];
-        std::string s = "CREATE ";
+        const std::string index = indexName(t, static_cast<int>(k));
+        std::string s = unlessThere(index) + "CREATE ";
         if (key.unique) s += "UNIQUE ";
-        s += create + quoteName(t.indexName(static_cast<int>(k))) + " ON " + tableName(t) + " (";
+        s += create + quoteName(index) + " ON " + tableName(t) + " (";
         for (size_t i = 0; i < key.components.size(); ++i) {
             if (i) s += ", ";
             s += keyTerm(t.columns[key.components[i].column]);
@@ -336,7 +363,7 @@ std::vector<std::string> Dialect::createIndexes(const TableDecl& t, bool ifMissi
     // their cost does not grow with the table: the outlay import looks for the day's open
     // automatic batch of a nominal code by code and date.
     if (t.id == TableId::BatchH)
-        out.push_back("CREATE " + create + quoteName("BatchH_CodeDate") + " ON " + tableName(t) + " (" + keyTerm(t.columns[t.columnIndex("CODE")]) + ", " +
+        out.push_back(unlessThere("BatchH_CodeDate") + "CREATE " + create + quoteName("BatchH_CodeDate") + " ON " + tableName(t) + " (" + keyTerm(t.columns[t.columnIndex("CODE")]) + ", " +
                       quoteName("DATE") + ")");
     return out;
 }
@@ -396,12 +423,13 @@ Error Connection::describe(std::string_view name, ObjectInfo& out) {
     return err;
 }
 
-Error Connection::indexExists(std::string_view name, bool& exists) {
+Error Connection::indexExists(std::string_view table, std::string_view name, bool& exists) {
     Error err;
     exists = false;
     Statement* st = prepare(dialect().indexQuery(), err);
     if (!st) return err;
-    st->bind(1, Param::str(std::string(name)));
+    st->bind(1, Param::str(std::string(table)));
+    st->bind(2, Param::str(std::string(name)));
     exists = st->step(err);
     st->reset();
     return err;

@@ -83,8 +83,11 @@ struct Dialect {
     virtual std::string tableKindQuery() const = 0;
     // A query with one parameter (the storage name) giving the column names.
     virtual std::string columnsQuery() const = 0;
-    // A query with one parameter (an index name) that gives a row when the index exists.
+    // A query with two parameters (the table's storage name, an index name) that gives a row
+    // when the table has that index.
     virtual std::string indexQuery() const = 0;
+    // The SQL name of a key's index as this dialect makes it and looks for it.
+    virtual std::string indexName(const TableDecl& t, int key) const { return t.indexName(key); }
     // Whether the open check looks for this key's index: on SQL Server only for keys with
     // a declared index name, the practice's database naming the others its own way.
     virtual bool checksIndex(const TableDecl& t, int key) const;

@@ -150,6 +150,34 @@ SQLHENV environment() {
 
 class OdbcConnection;
 
+// The parts of an ISO date, time or date-time ("2026-12-07", "14:05:00",
+// "2026-12-07 14:05:00"); a time alone is on 1900-01-01, SQL Server's first day.
+struct IsoParts {
+    int year = 1900, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+IsoParts isoParts(std::string_view s) {
+    IsoParts v;
+    auto num = [&](size_t at, size_t n, int& out) {
+        if (at + n > s.size()) return;
+        int x = 0;
+        if (std::from_chars(s.data() + at, s.data() + at + n, x).ec == std::errc()) out = x;
+    };
+    size_t t = 0;
+    if (s.size() >= 10 && s[4] == '-') {
+        num(0, 4, v.year);
+        num(5, 2, v.month);
+        num(8, 2, v.day);
+        t = 11;
+    }
+    if (s.size() >= t + 5 && s[t + 2] == ':') {
+        num(t, 2, v.hour);
+        num(t + 3, 2, v.minute);
+        num(t + 6, 2, v.second);
+    }
+    return v;
+}
+
 struct Cell {
     ValueKind kind = ValueKind::Null;
     int64_t i = 0;
@@ -174,6 +202,9 @@ public:
         params_[static_cast<size_t>(index - 1)] = value;
     }
     bool step(Error& err) override;
+    // A batch (an insert and the select of its identity) gives a result without rows first:
+    // moves on to the first result with columns, if any.
+    bool moveToRows(Error& err);
     int columnCount() const override { return static_cast<int>(fetch_.size()); }
     ValueKind kind(int c) const override { return row_[static_cast<size_t>(c)].kind; }
     int64_t integer(int c) const override {
@@ -221,6 +252,9 @@ private:
     std::vector<Param> params_;
     std::vector<std::u16string> wide_;  // the text parameters as bound, alive until the execute ends
     std::vector<SQLLEN> lengths_;
+    std::vector<SQL_DATE_STRUCT> dates_;  // likewise the dates, times and date-times
+    std::vector<SQL_TIME_STRUCT> times_;
+    std::vector<SQL_TIMESTAMP_STRUCT> stamps_;
     std::vector<Fetch> fetch_;
     std::vector<Cell> row_;
 };
@@ -598,12 +632,40 @@ bool OdbcStatement::readRow(Error& err) {
     return true;
 }
 
+bool OdbcStatement::moveToRows(Error& err) {
+    SQLSMALLINT n = 0;
+    if (!SQL_SUCCEEDED(SQLNumResultCols(h_, &n))) {
+        err = conn_.failure(SQL_HANDLE_STMT, h_);
+        return false;
+    }
+    while (n == 0) {
+        SQLRETURN rc = SQLMoreResults(h_);
+        if (rc == SQL_NO_DATA) return true;
+        if (!SQL_SUCCEEDED(rc)) {
+            err = conn_.failure(SQL_HANDLE_STMT, h_);
+            SQLFreeStmt(h_, SQL_CLOSE);
+            executed_ = false;
+            return false;
+        }
+        if (!SQL_SUCCEEDED(SQLNumResultCols(h_, &n))) {
+            err = conn_.failure(SQL_HANDLE_STMT, h_);
+            return false;
+        }
+        described_ = false;  // the columns are those of this result
+    }
+    return true;
+}
+
 bool OdbcStatement::step(Error& err) {
     err = Error::ok();
     if (!executed_) {
         if ((err = conn_.settle(sql_))) return false;
         wide_.assign(params_.size(), {});
         lengths_.assign(params_.size(), 0);
+        dates_.assign(params_.size(), {});
+        times_.assign(params_.size(), {});
+        stamps_.assign(params_.size(), {});
+        const bool sqlServer = conn_.kind() == SqlDialect::SqlServer;
         for (size_t i = 0; i < params_.size(); ++i) {
             const Param& p = params_[i];
             const auto n = static_cast<SQLUSMALLINT>(i + 1);
@@ -626,6 +688,33 @@ bool OdbcStatement::step(Error& err) {
                 rc = SQLBindParameter(h_, n, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, std::max<SQLULEN>(p.text.size(), 1), 0,
                                       const_cast<char*>(p.text.data()), lengths_[i], &lengths_[i]);
                 break;
+            case ValueKind::Date:
+            case ValueKind::Time:
+            case ValueKind::DateTime: {
+                // By type, never as text: how a server reads a text as a date depends on the
+                // login's language (SET DATEFORMAT). SQL Server's columns are all datetime,
+                // and a timestamp is what every driver of it binds as datetime; a time alone
+                // is the time of its first day, as a datetime column holds it.
+                const IsoParts v = isoParts(p.text);
+                if (p.kind == ValueKind::Date && !sqlServer) {
+                    dates_[i] = SQL_DATE_STRUCT{static_cast<SQLSMALLINT>(v.year), static_cast<SQLUSMALLINT>(v.month),
+                                                static_cast<SQLUSMALLINT>(v.day)};
+                    rc = SQLBindParameter(h_, n, SQL_PARAM_INPUT, SQL_C_TYPE_DATE, SQL_TYPE_DATE, 10, 0, &dates_[i], 0, nullptr);
+                } else if (p.kind == ValueKind::Time && !sqlServer) {
+                    times_[i] = SQL_TIME_STRUCT{static_cast<SQLUSMALLINT>(v.hour), static_cast<SQLUSMALLINT>(v.minute),
+                                                static_cast<SQLUSMALLINT>(v.second)};
+                    rc = SQLBindParameter(h_, n, SQL_PARAM_INPUT, SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0, &times_[i], 0, nullptr);
+                } else {
+                    stamps_[i] = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(v.year), static_cast<SQLUSMALLINT>(v.month),
+                                                      static_cast<SQLUSMALLINT>(v.day), static_cast<SQLUSMALLINT>(v.hour),
+                                                      static_cast<SQLUSMALLINT>(v.minute), static_cast<SQLUSMALLINT>(v.second), 0};
+                    // 23 and 3: the size and digits of SQL Server's datetime, so that the value
+                    // compares with its columns as one of their own type.
+                    rc = SQLBindParameter(h_, n, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, sqlServer ? 23 : 19,
+                                          sqlServer ? 3 : 0, &stamps_[i], 0, nullptr);
+                }
+                break;
+            }
             case ValueKind::Text: {
                 // The server's character type; one declared size for every value, so that the
                 // server keeps one plan for the statement.
@@ -658,6 +747,7 @@ bool OdbcStatement::step(Error& err) {
         }
         SQLLEN count = 0;
         if (SQL_SUCCEEDED(SQLRowCount(h_, &count))) conn_.setChanges(count);
+        if (sqlServer && !moveToRows(err)) return false;
         if (!described_ && !describeColumns(err)) return false;
         if (fetch_.empty()) {
             SQLFreeStmt(h_, SQL_CLOSE);

@@ -260,14 +260,16 @@ ParameterizedSql parameterize(std::string_view statement, SqlDialect dialect) {
                 size_t close = skipSpace(t, style + 1);
                 if (close < t.size() && t[p].text == "(" && eqNoCase(t[ty].text, "datetime") && t[c1].text == "," &&
                     t[lit].kind == Tok::String && t[c2].text == "," && t[style].kind == Tok::Number && t[close].text == ")") {
+                    // The value is bound as a date-time, which no language setting of the
+                    // login reads differently (a text would be read by SET DATEFORMAT).
                     if (rewrite) {
                         out.sql += pg ? "CAST(? AS timestamp)" : "?";
-                        out.params.push_back(Param::str(isoFromDateTimeLiteral(t[lit].text)));
                     } else {
-                        // The style stays a constant: it says how to read the text, it is no value.
+                        // The style stays a constant: it says how a text would be read, it is no value.
                         out.sql += tok.text + "(" + t[ty].text + ", ?, " + t[style].text + ")";
-                        out.params.push_back(Param::str(t[lit].text));
                     }
+                    if (dates::parseIsoDate(t[lit].text)) out.params.push_back(Param::dateTime(isoFromDateTimeLiteral(t[lit].text)));
+                    else out.params.push_back(Param::str(t[lit].text));  // no date of ours: the server reads it
                     i = close;
                     break;
                 }

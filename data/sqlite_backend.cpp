@@ -63,6 +63,9 @@ public:
         case ValueKind::Real: sqlite3_bind_double(st_, index, v.f); break;
         case ValueKind::Text:
         case ValueKind::Blob:
+        case ValueKind::Date:  // dates and times are stored as ISO text
+        case ValueKind::Time:
+        case ValueKind::DateTime:
             sqlite3_bind_text(st_, index, v.text.data(), static_cast<int>(v.text.size()), SQLITE_TRANSIENT);
             break;
         }
@@ -204,7 +207,24 @@ std::atomic<bool> traceOn{false};
 
 std::unique_ptr<Connection> connectOdbc(const Settings& settings, Error& err);
 
+std::mutex driversMutex;
+std::map<std::string, ConnectionMaker>& drivers() {
+    static std::map<std::string, ConnectionMaker> d;
+    return d;
+}
+
+void addDriver(const std::string& name, ConnectionMaker maker) {
+    std::lock_guard lock(driversMutex);
+    drivers()[name] = maker;
+}
+
 std::unique_ptr<Connection> connect(const Settings& settings, Error& err) {
+    ConnectionMaker own = nullptr;
+    {
+        std::lock_guard lock(driversMutex);
+        if (auto it = drivers().find(settings.driver); it != drivers().end()) own = it->second;
+    }
+    if (own) return own(settings, err);
     if (settings.driver == "odbc") return connectOdbc(settings, err);
     if (settings.driver != "sqlite") {
         err = Error::driver("IM002", "No database driver \"" + settings.driver + "\": the driver is sqlite or odbc");
@@ -268,6 +288,9 @@ void trace(std::string_view statement, const std::vector<Param>& params) {
             break;
         }
         case ValueKind::Text:
+        case ValueKind::Date:  // bound typed, shown as their ISO text
+        case ValueKind::Time:
+        case ValueKind::DateTime:
             line += '\'';
             for (char c : p.text) {
                 if (c == '\'') line += '\'';

@@ -95,17 +95,17 @@ Param toParam(const ColumnDecl& col, const Slot& s) {
     // A day number or time that is no date or time (0, or below the first one) is NULL.
     case ColType::Date: {
         std::string iso = dates::toIsoDate(s.date);
-        return iso.empty() ? Param::null() : Param::str(std::move(iso));
+        return iso.empty() ? Param::null() : Param::date(std::move(iso));
     }
     case ColType::Time: {
         std::string iso = dates::toIsoTime(s.time);
-        return iso.empty() ? Param::null() : Param::str(std::move(iso));
+        return iso.empty() ? Param::null() : Param::time(std::move(iso));
     }
     case ColType::DateTime: {
         std::string date = dates::toIsoDate(s.date);
         if (date.empty()) return Param::null();
         std::string time = dates::toIsoTime(s.time);
-        return Param::str(date + " " + (time.empty() ? std::string("00:00:00") : time));
+        return Param::dateTime(date + " " + (time.empty() ? std::string("00:00:00") : time));
     }
     }
     return Param::null();
@@ -298,10 +298,16 @@ Param writtenForm(Record& scratch, int column, db::Statement& st, int sc) {
 namespace {
 
 // A key value of a row as the key compares it: a text without its trailing blanks, which
-// the comparisons ignore (what is left of it is kept as stored, case and length included).
+// the comparisons ignore (what is left of it is kept as stored, case and length included);
+// a date or time as stored, bound by its type.
 Param keyValueOf(const ColumnDecl& col, Param p) {
     if ((col.type == ColType::Text || col.type == ColType::ZText) && p.kind == ValueKind::Text)
         p.text.resize(rtrim(p.text).size());
+    if (p.kind == ValueKind::Text) {
+        if (col.type == ColType::Date) p.kind = ValueKind::Date;
+        else if (col.type == ColType::Time) p.kind = ValueKind::Time;
+        else if (col.type == ColType::DateTime) p.kind = ValueKind::DateTime;
+    }
     return p;
 }
 
@@ -321,6 +327,9 @@ std::string encodePosition(int64_t rowid, const std::vector<Param>& values) {
             v.assign(buf, res.ptr);
             break;
         }
+        case ValueKind::Date: kind = 'D'; v = p.text; break;
+        case ValueKind::Time: kind = 'H'; v = p.text; break;
+        case ValueKind::DateTime: kind = 'S'; v = p.text; break;
         default: kind = 'T'; v = p.text;
         }
         s += '|';
@@ -357,6 +366,9 @@ bool decodePosition(std::string_view pos, int64_t& rowid, std::vector<Param>& va
         case 'I': values.push_back(Param::integer(std::strtoll(v.c_str(), nullptr, 10))); break;
         case 'F': values.push_back(Param::real(std::strtod(v.c_str(), nullptr))); break;
         case 'T': values.push_back(Param::str(v)); break;
+        case 'D': values.push_back(Param::date(v)); break;
+        case 'H': values.push_back(Param::time(v)); break;
+        case 'S': values.push_back(Param::dateTime(v)); break;
         default: return false;
         }
         if (i == pos.size()) break;
@@ -455,8 +467,9 @@ int Table::open(int mode) {
         for (size_t k = 0; k < decl_->keys.size() && !err; ++k) {
             if (!c->dialect().checksIndex(*decl_, static_cast<int>(k))) continue;
             bool exists = false;
-            err = c->indexExists(decl_->indexName(static_cast<int>(k)), exists);
-            if (!err && !exists) err = Error::of(BadKeyErr, "Invalid Key File: the index " + decl_->indexName(static_cast<int>(k)) + " is missing");
+            const std::string index = c->dialect().indexName(*decl_, static_cast<int>(k));
+            err = c->indexExists(decl_->storageName(), index, exists);
+            if (!err && !exists) err = Error::of(BadKeyErr, "Invalid Key File: the index " + index + " is missing");
         }
     }
     c->setBusyTimeout(kBusyMs);
@@ -595,7 +608,14 @@ std::string Table::orderBy(int key, bool forward, size_t pinned) const {
             if (comps[i].descending == forward) s += " DESC";
         }
     }
-    if (const std::string id = rowIdentity(); !id.empty()) {
+    // The row identity breaks ties, unless the key ends in it already: a column named twice
+    // in an ORDER BY is an error on SQL Server.
+    const std::string id = rowIdentity();
+    bool ordered = id.empty();
+    if (key >= 0)
+        for (size_t i = pinned; i < decl_->keys[key].components.size() && !ordered; ++i)
+            ordered = keyTerm(decl_->keys[key].components[i].column) == id;
+    if (!ordered) {
         if (!s.empty()) s += ", ";
         s += id;
         if (!forward) s += " DESC";

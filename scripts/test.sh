@@ -20,6 +20,7 @@ fi
 cmake -S . -B "$dir" "${flags[@]}"
 cmake --build "$dir" -j"$(nproc)"
 cd "$dir"
-# Every test on the embedded database, and the tests named pg.* again on a throw-away
-# PostgreSQL server reached through ODBC, in the same run.
+# Every test on the embedded database, the tests named pg.* again on a throw-away
+# PostgreSQL server reached through ODBC, and those named mssql.* with SQL Server's
+# statements through the T-SQL conformance connection, in the same run.
 QT_QPA_PLATFORM=offscreen ../scripts/pg.sh ctest --output-on-failure -j"$(nproc)"

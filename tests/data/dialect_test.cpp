@@ -23,7 +23,7 @@ TEST(Dialects, WritesAndPagesAreSpeltForEachDatabase) {
         std::string insert, update, remove, page, identityOfBatchH;
     } cases[] = {
         {SqlDialect::SqlServer,
-         "INSERT INTO [dbo].[DocumentCharges] ([DOCUMENTNAME], [OUTLAYCODE]) OUTPUT INSERTED.[RECORDID] VALUES (?, ?)",
+         "INSERT INTO [dbo].[DocumentCharges] ([DOCUMENTNAME], [OUTLAYCODE]) VALUES (?, ?); SELECT CAST(SCOPE_IDENTITY() AS bigint)",
          "UPDATE [dbo].[DocumentCharges] SET [DOCUMENTNAME] = ?, [OUTLAYCODE] = ? WHERE [RECORDID] = ?",
          "DELETE FROM [dbo].[DocumentCharges] WHERE [RECORDID] = ?",
          "SELECT TOP 4 a FROM [dbo].[control] WITH (UPDLOCK, ROWLOCK) WHERE x > ? ORDER BY x", "[BATCHNO]"},

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "data/database.h"
+#include "tsql_conformance.h"
 
 namespace mg::test {
 
@@ -86,9 +87,12 @@ void makeTemplate() {
     if (made) throw std::runtime_error("cannot make the template database: " + made.driverText);
 }
 
+[[maybe_unused]] const bool conformanceDriver = (tsql::registerDriver(), true);
+
 }  // namespace
 
 bool onServer() { return env("MG_TEST_BACKEND") == "postgresql"; }
+bool onConformance() { return env("MG_TEST_BACKEND") == "mssql"; }
 
 TempDatabase::TempDatabase() {
     std::random_device rd;
@@ -113,6 +117,9 @@ TempDatabase::TempDatabase() {
 }
 
 TempDatabase::~TempDatabase() {
+    // Every statement the test made the program send passed SQL Server's rules.
+    if (onConformance())
+        for (const std::string& refusal : tsql::takeRefusals()) ADD_FAILURE() << "SQL Server would refuse: " << refusal;
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
     if (!serverName_.empty()) {
@@ -126,8 +133,9 @@ TempDatabase::~TempDatabase() {
 db::Settings TempDatabase::settings() const {
     if (!serverName_.empty()) return serverSettings(serverName_);
     db::Settings s;
-    s.driver = "sqlite";
+    s.driver = onConformance() ? tsql::kDriver : "sqlite";
     s.database = path_;
+    if (onConformance()) s.dialect = "mssql";
     return s;
 }
 

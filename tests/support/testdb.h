@@ -17,6 +17,10 @@ namespace mg::test {
 // Whether the tests run on the PostgreSQL test server (MG_TEST_BACKEND=postgresql, with
 // the server of scripts/pg.sh) instead of the embedded database.
 bool onServer();
+// Whether the tests run the mssql dialect (MG_TEST_BACKEND=mssql) through the T-SQL
+// conformance connection (tsql_conformance.h) on an embedded database: the database is a
+// file as for the embedded tests, the program's statements are those it sends SQL Server.
+bool onConformance();
 
 class TempDatabase {
 public:
