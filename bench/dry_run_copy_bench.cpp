@@ -14,7 +14,7 @@
 
 #include "data/copy_tables.h"
 #include "fees/import_fees.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 
 #include "server_replay.h"
 

@@ -21,7 +21,7 @@
 #include "data/dates.h"
 #include "data/ini.h"
 #include "maintenance/integrity.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 #include "ui/scripted.h"
 
 #include "bench_support.h"

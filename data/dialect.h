@@ -21,6 +21,10 @@ namespace mg::db {
 struct Dialect {
     virtual ~Dialect() = default;
     virtual SqlDialect kind() const = 0;
+    // Whether a statement that fails inside a transaction leaves the whole transaction unable
+    // to go on (PostgreSQL without the driver's statement savepoints), rather than being undone
+    // alone.
+    bool failureEndsTransaction() const { return kind() == SqlDialect::PostgreSql; }
     // "sqlite", "postgresql" or "mssql".
     virtual std::string_view name() const = 0;
 

@@ -141,6 +141,7 @@ void FeeImport::cycle() {
     bool atEnd = false;
     while (!measure_.cycleDone()) {
         processWaitingFee();
+        if (view_.wantsCounts()) view_.setCounts(feesRead_, static_cast<int64_t>(list_.size()), "waiting fees");
         if (stopping_) {
             // The failure was shown once; the fees not reached wait for the next run.
             s_.ui.message("The fee import stops here: every fee after this one would fail the same way.|The fees not entered "

@@ -1,6 +1,7 @@
 #include "outlays/batch_posting.h"
 
 #include "data/dates.h"
+#include "data/dialect.h"
 #include "data/passthrough.h"
 #include "data/table.h"
 #include "data/utf8.h"
@@ -135,7 +136,8 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
     // be posted by hand once its cause is mended. A database that can take no write at all,
     // or a lock, ends the attachment as any other failure does.
     if (bad.add()) {
-        if (ctx.errorCode() == IsLockedErr || databaseUnusable(ctx.lastError())) return databaseFailed("Adding the outlay line");
+        if (ctx.errorCode() == IsLockedErr || databaseUnusable(ctx.lastError()) || ctx.connection()->dialect().failureEndsTransaction())
+            return databaseFailed("Adding the outlay line");
         const std::string caption = std::to_string(ctx.errorCode());
         const std::string cause = warningErrorText(ctx);
         ctx.set(CON::LASTPREF, ctx.get(CON::LASTPREF) - 1);

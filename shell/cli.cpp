@@ -20,6 +20,8 @@
 
 #ifndef _WIN32
 #include <unistd.h>
+#else
+#include <io.h>
 #endif
 
 namespace mg::shell {
@@ -337,6 +339,12 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
     CommandLineUserInterface ui(err);
     // Ctrl+C ends a wait for a lock at once, not after its retries.
     ui.setInterruptFlag(&interrupted);
+    // On a terminal the run shows its progress; redirected, only its messages and summary.
+#ifdef _WIN32
+    ui.showProgress(_isatty(_fileno(err)) != 0);
+#else
+    ui.showProgress(isatty(fileno(err)) != 0);
+#endif
     // The retries of the wait/retry message are bounded per wait: a commit on the job's
     // context means the work it waited for went through.
     ui.countWaitsBy([&ctx] { return ctx.commitsMade(); });

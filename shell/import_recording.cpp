@@ -3,7 +3,7 @@
 #include "data/dates.h"
 #include "fees/fee_observer.h"
 #include "fees/import_fees.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 #include "outlays/outlay_observer.h"
 #include "shell/settings.h"
 

@@ -9,7 +9,7 @@
 #include "shell/report_command.h"
 
 #include "fees/import_fees.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 
 int main(int argc, char** argv) {
     mg::shell::ImportJobs jobs;

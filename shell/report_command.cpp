@@ -1,5 +1,6 @@
 #include "shell/report_command.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -68,6 +69,14 @@ bool pdfToStream(const std::vector<std::string>& pages, std::FILE* out, std::str
 // and gone before it returns (left to the static destructors, it would outlive parts of Qt).
 std::unique_ptr<QGuiApplication> makeGuiApplication() {
     if (QCoreApplication::instance()) return nullptr;
+    // Qt's note that a login without a runtime folder (a service, ssh, cron) falls back to
+    // one of its own is no news to the user of a command: it is left out, every other
+    // message of Qt's is kept.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& where, const QString& text) {
+        if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, where, text)));
+        std::fflush(stderr);
+    });
 #if !defined(_WIN32) && !defined(__APPLE__)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))

@@ -7,10 +7,12 @@
 // another while no work goes through, so a long run that meets many short lock conflicts
 // gets the full number of retries for each of them.
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "ui/port.h"
 
@@ -25,6 +27,14 @@ public:
     int waitRetry(std::string_view text, int ticks) override;
     void setClipboard(std::string_view) override {}
     void halt(std::string_view text) override;
+
+    // On a terminal a long run shows its progress on one line that rewrites itself: done, of
+    // about how many, the rate and the time left, a few times a second. Redirected, nothing.
+    void showProgress(bool on) { progress_ = on; }
+    bool wantsCounts() const override { return progress_; }
+    void setCounts(int64_t done, int64_t aboutTotal, std::string_view what) override;
+    // The progress line as it reads after `seconds` (for the tests).
+    static std::string progressLine(int64_t done, int64_t aboutTotal, std::string_view what, double seconds);
 
     void setCaption(std::string_view) override {}
     void setUserText(std::string_view) override {}
@@ -50,6 +60,11 @@ private:
     std::function<uint64_t()> workDone_;
     uint64_t workAtLastWait_ = 0;
     const volatile std::sig_atomic_t* interrupt_ = nullptr;
+    // The progress line: shown, when it was last drawn, and when the run started.
+    void clearProgress();
+    bool progress_ = false;
+    bool progressShown_ = false;
+    std::chrono::steady_clock::time_point progressStart_{}, progressDrawn_{};
 };
 
 }  // namespace mg::ui

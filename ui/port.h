@@ -4,6 +4,7 @@
 // desktop program, the console for the command line, and a scripted one for tests that
 // records every message and answers from a script.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -41,6 +42,12 @@ public:
     virtual void setUserText(std::string_view text) = 0;
     virtual void setPercentText(std::string_view text) = 0;
     virtual void setBar(int percent) = 0;
+    // How many items of about how many are done, for a view that shows counts (the command
+    // line on a terminal). A process asks first, since an estimate may cost a query.
+    virtual bool wantsCounts() const { return false; }
+    virtual void setCounts(int64_t done, int64_t aboutTotal, std::string_view what) {
+        (void)done, (void)aboutTotal, (void)what;
+    }
 };
 
 class UserInterface {

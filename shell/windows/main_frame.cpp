@@ -16,7 +16,7 @@
 
 #include "fees/import_fees.h"
 #include "fees/windows/fee_report_windows.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 
 namespace mg::shell {
 

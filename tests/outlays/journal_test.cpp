@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "outlay_fixture.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 #include "outlays/posting_journal.h"
 
 namespace mg::test {

@@ -11,7 +11,7 @@
 #include "data/ini.h"
 #include "data/passthrough.h"
 #include "maintenance/integrity.h"
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 #include "testdb.h"
 #include "ui/scripted.h"
 

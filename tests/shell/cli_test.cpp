@@ -439,6 +439,19 @@ TEST(Program, TheDesktopWithoutADisplaySaysSoInOneLine) {
               "one: marrowgate --help\n");
 }
 
+// A report run from a login without a runtime folder (a service, ssh) prints nothing but the
+// report: Qt's note about the folder is left out.
+TEST(Program, AReportPrintsNoNoteOfQtsOwn) {
+    TempFolder dir;
+    ASSERT_EQ(test::makeDemoFolder(dir.path()).status, 0);
+    const std::string err = dir.file("err.txt");
+    const int rc = std::system(("cd " + test::quoted(dir.path().string()) + " && env -u XDG_RUNTIME_DIR " + test::quoted(MG_MARROWGATE_PATH) +
+                                " report fees-to-import --csv r.csv 2>" + test::quoted(err) + " </dev/null")
+                                   .c_str());
+    EXPECT_EQ(WEXITSTATUS(rc), 0);
+    EXPECT_EQ(test::readFile(err), "");
+}
+
 // Without vorn.ini the one line says so, and that the defaults were used.
 TEST(Program, AMissingVornIniIsNamed) {
     TempFolder dir;
@@ -464,9 +477,8 @@ TEST(Program, AnImportWithoutADatabaseFailsWithOneLine) {
 class DemoImports : public ::testing::Test {
 protected:
     void SetUp() override {
-        ProgramRun r = runProgram(dir_.path(), {"init-db", "--demo", "practice.db"});
+        ProgramRun r = test::makeDemoFolder(dir_.path());
         ASSERT_EQ(r.status, 0) << r.err;
-        test::writeFile(dir_.file("vorn.ini"), "[database]\r\ndriver=sqlite\r\ndatabase=practice.db\r\n");
     }
     long long count(const std::string& sql) { return SqlFile(dir_.file("practice.db")).count(sql); }
 

@@ -51,9 +51,8 @@ private:
 class HonestRuns : public ::testing::Test {
 protected:
     void SetUp() override {
-        ProgramRun r = runProgram(dir_.path(), {"init-db", "--demo", "practice.db"});
+        ProgramRun r = test::makeDemoFolder(dir_.path());
         ASSERT_EQ(r.status, 0) << r.err;
-        test::writeFile(dir_.file("vorn.ini"), "[database]\r\ndriver=sqlite\r\ndatabase=practice.db\r\n");
     }
     long long count(const std::string& sql) { return SqlFile(dir_.file("practice.db")).count(sql); }
     std::string runLog() { return test::readFile(dir_.file(kRunLogName)); }
@@ -168,8 +167,7 @@ TEST_F(HonestRuns, RowsTheDatabaseRefusesFailTheRunAndAreListed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder dir;
-        ASSERT_EQ(runProgram(dir.path(), {"init-db", "--demo", "practice.db"}).status, 0);
-        test::writeFile(dir.file("vorn.ini"), "[database]\r\ndriver=sqlite\r\ndatabase=practice.db\r\n");
+        ASSERT_EQ(test::makeDemoFolder(dir.path()).status, 0);
         Station(dir.file("practice.db")).exec(c.refusal);
         const long long before = SqlFile(dir.file("practice.db")).count(c.written);  // the demo's history
 

@@ -123,4 +123,11 @@ inline ProgramRun runProgram(const std::filesystem::path& folder, const std::vec
     return r;
 }
 
+// Makes the demo practice in `folder` with a vorn.ini that points at it, as a user would.
+inline ProgramRun makeDemoFolder(const std::filesystem::path& folder) {
+    ProgramRun r = runProgram(folder, {"init-db", "--demo", "practice.db"});
+    writeFile((folder / "vorn.ini").string(), "[database]\r\ndriver=sqlite\r\ndatabase=practice.db\r\n");
+    return r;
+}
+
 }  // namespace mg::test

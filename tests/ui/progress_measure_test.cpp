@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "data/schema.h"
+#include "ui/console.h"
 #include "ui/progress_measure.h"
 
 namespace mg::ui {
@@ -56,6 +57,24 @@ TEST(ProgressMeasure, LargeTotalsDoNotOverflow) {
     m.start(int64_t{50'000'000} * 28, 1000);
     for (int i = 0; i < 25'000'000; ++i) m.add(28);
     EXPECT_EQ(m.percent(), 50);
+}
+
+// The command line's progress line on a terminal: done, of about how many, rate, time left.
+TEST(ProgressLine, SaysDoneOfAboutHowManyWithRateAndTimeLeft) {
+    struct Case {
+        int64_t done, total;
+        double seconds;
+        const char* says;
+    } cases[] = {
+        {0, 200000, 0.0, "0 of about 200,000 attachments"},
+        {1000, 200000, 0.5, "1,000 of about 200,000 attachments"},  // too soon for a rate
+        {1000, 200000, 2.0, "1,000 of about 200,000 attachments, 500/s, about 6 min 38 s left"},
+        {180000, 200000, 3600.0, "180,000 of about 200,000 attachments, 50/s, about 6 min 40 s left"},
+        {10, 1000000, 10.0, "10 of about 1,000,000 attachments, 1/s, about 277 h 46 min left"},
+        {250, 100, 5.0, "250 of about 250 attachments, 50/s"},  // more came than were counted
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ConsoleUserInterface::progressLine(c.done, c.total, "attachments", c.seconds), c.says);
 }
 
 }  // namespace

@@ -107,6 +107,7 @@ private:
     ui::ProgressMeasure measure_;
     int localResponse_ = RequestCancelled;
     int64_t handled_ = 0;
+    int64_t aboutWaiting_ = 0;  // for the progress of a view that shows counts
     int posted_ = 0;
     int failed_ = 0;
     OutlayObserver* observer_ = nullptr;

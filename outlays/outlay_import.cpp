@@ -1,4 +1,4 @@
-#include "outlays/import_details.h"
+#include "outlays/outlay_import.h"
 
 #include <algorithm>
 #include <climits>
@@ -71,6 +71,13 @@ void OutlayImport::opened() {
     reader_->bind("LOC:LastTrackRef", &lastTrackRef_);
     reader_->setFilter("DAT:TrackReference > LOC:LastTrackRef");
     if (reader_->open()) standardWarning(s_, WarnViewOpenError);
+    // About how many are waiting, for a view that shows counts (one query, only then).
+    if (view_.wantsCounts()) {
+        Table& sqld = s_.ctx.table(TableId::SQLResultD);
+        if (sqld.setSql("Select count(*) from DiaryAttachments Where TrackReference > " + std::to_string(lastTrackRef_)) == NoError &&
+            sqld.next() == NoError)
+            aboutWaiting_ = s_.ctx.get(SQLD::RESULTFIELD).toInt64();
+    }
     do {
         getNextRecord();
     } while (validateRecord() == Filtered);
@@ -117,6 +124,7 @@ void OutlayImport::cycle() {
         } else {
             ++handled_;  // at or below the last tracking reference: passed over
         }
+        if (view_.wantsCounts()) view_.setCounts(handled_, aboutWaiting_, "attachments");
         do {
             getNextRecord();
         } while (validateRecord() == Filtered);
