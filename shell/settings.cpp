@@ -114,17 +114,28 @@ ConnectionSettings readConnectionSettings(const std::string& iniPath) {
     return s;
 }
 
-std::string connectionIniTrouble(const std::string& iniPath) {
-    switch (ini::fileStatus(iniPath)) {
-    case ini::FileStatus::Missing:
-        return {};
+namespace {
+
+// Why an INI file that is there cannot be taken at its word, naming what is then not known;
+// empty when it was read or is missing altogether.
+std::string fileTrouble(ini::FileStatus status, const std::string& iniPath, std::string_view unknown) {
+    switch (status) {
     case ini::FileStatus::Unreadable:
-        return iniPath + " cannot be read, so the database to work on is not known";
+        return iniPath + " cannot be read, so " + std::string(unknown) + " is not known";
     case ini::FileStatus::Garbled:
-        return iniPath + " is not a settings file the program can read, so the database to work on is not known";
+        return iniPath + " is not a settings file the program can read, so " + std::string(unknown) + " is not known";
+    case ini::FileStatus::Missing:
     case ini::FileStatus::Read:
         break;
     }
+    return {};
+}
+
+}  // namespace
+
+std::string connectionIniTrouble(const std::string& iniPath) {
+    const ini::FileStatus status = ini::fileStatus(iniPath);
+    if (status != ini::FileStatus::Read) return fileTrouble(status, iniPath, "the database to work on");
     const ini::Lookup database = ini::lookup(iniPath, kDatabaseSection, "database");
     if (database.value && database.value->empty())
         return "the key database in section [database] of " + iniPath + " is empty: it names the database to work on";
@@ -152,15 +163,9 @@ int32_t lastTrackRefArgument() { return lastTrackRefArgument(productIniPath()); 
 
 std::string productIniTrouble(const std::string& iniPath) {
     const ini::Lookup found = ini::lookup(iniPath, kProductSection, kLastTrackRefKey);
-    switch (found.file) {
-    case ini::FileStatus::Missing:
-        return {};
-    case ini::FileStatus::Unreadable:
-        return iniPath + " cannot be read, so the last tracking reference processed is not known.";
-    case ini::FileStatus::Garbled:
-        return iniPath + " is not a settings file the program can read, so the last tracking reference processed is not known.";
-    case ini::FileStatus::Read:
-        break;
+    if (found.file != ini::FileStatus::Read) {
+        const std::string trouble = fileTrouble(found.file, iniPath, "the last tracking reference processed");
+        return trouble.empty() ? trouble : trouble + ".";
     }
     // A missing key means "nothing processed yet"; a value that is there but is not a whole
     // number (blank, "abc", "0x14", "1e9") must not be read as 0 or as its leading digits.
