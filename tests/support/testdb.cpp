@@ -80,8 +80,13 @@ void makeTemplate() {
     if (st) st->reset();
     Error made;
     if (!exists) {
-        if (!(made = admin->exec("CREATE DATABASE mg_template"))) made = db::createTables(serverSettings("mg_template"));
-        if (made) admin->exec("DROP DATABASE IF EXISTS mg_template WITH (FORCE)");
+        // Made under another name and renamed when whole: a test that finds the template
+        // must never copy it half made.
+        admin->exec("DROP DATABASE IF EXISTS mg_template_making WITH (FORCE)");
+        if (!(made = admin->exec("CREATE DATABASE mg_template_making")))
+            made = db::createTables(serverSettings("mg_template_making"));
+        if (!made) made = admin->exec("ALTER DATABASE mg_template_making RENAME TO mg_template");
+        if (made) admin->exec("DROP DATABASE IF EXISTS mg_template_making WITH (FORCE)");
     }
     admin->exec("SELECT pg_advisory_unlock(7001)");
     if (made) throw std::runtime_error("cannot make the template database: " + made.driverText);
