@@ -55,15 +55,17 @@ BatchPosting::Outcome BatchPosting::postAttachment(const BeforeCommit& beforeCom
 
 BatchPosting::Step BatchPosting::tryPostAttachment(const BeforeCommit& beforeCommit) {
     Context& ctx = s_.ctx;
-    Table& sqld = ctx.table(TableId::SQLResultD);
     Table& dch = ctx.table(TableId::DocumentCharges);
     const std::string name(ctx.trimmed(DAT::NAME));
 
-    // The document's outlay charge rows.
-    if (sqld.setSql("Select count(*) from DocumentCharges Where DocumentName = " + db::quoted(name)) || sqld.next())
-        return databaseFailed("Counting the outlay charges of document " + name);
-    addBatchNo_ = static_cast<int32_t>(ctx.get(SQLD::RESULTFIELD).toInt64());
-    if (addBatchNo_ < 1) return Done;
+    // The document's outlay charge rows, in their key order. The first is read before the
+    // transaction (the charges are only read, and a document without any posts nothing).
+    ctx.set(DCH::DOCUMENTNAME, name);
+    ctx.set(DCH::RECORDID, 0);
+    dch.set(DCH::KEYDOCUMENTNAME);
+    int rc = dch.next();
+    if (rc && rc != NotFoundErr) return databaseFailed("Reading the outlay charges of document " + name);
+    if (rc == NotFoundErr || !sameName(ctx.trimmed(DCH::DOCUMENTNAME), name)) return Done;
 
     // Everything the attachment writes is one transaction; the control row is taken inside it.
     // A database that cannot be written at all (read-only, full, the server gone) is not a
@@ -73,15 +75,13 @@ BatchPosting::Step BatchPosting::tryPostAttachment(const BeforeCommit& beforeCom
 
     att_.written.trackRef = ctx.get(DAT::TRACKREFERENCE).toInt64();
     att_.written.matter = std::string(ctx.trimmed(DAT::CASECODE));
-    ctx.set(DCH::DOCUMENTNAME, name);
-    ctx.set(DCH::RECORDID, 0);
-    dch.set(DCH::KEYDOCUMENTNAME);
-    for (int32_t left = addBatchNo_; left > 0; --left) {
-        int rc = dch.next();
+    for (;;) {
+        ++addBatchNo_;
+        if (Step step = postOutlayLine(); step != Done) return step;
+        rc = dch.next();
         if (rc == NotFoundErr) break;
         if (rc) return databaseFailed("Reading the outlay charges of document " + name);
         if (!sameName(ctx.trimmed(DCH::DOCUMENTNAME), name)) break;  // the rows of this document only
-        if (Step step = postOutlayLine(); step != Done) return step;
     }
     if (Step step = putControl(); step != Done) return step;
     // What the attachment wrote is recorded before it commits, so that whatever happens
@@ -324,11 +324,12 @@ BatchPosting::Step BatchPosting::addBatchHeader() {
     return Done;
 }
 
-// The narrative of an outlay code, read once per attachment.
+// The narrative of an outlay code, read once per run: the outlay codes are the practice's
+// reference list, which the import only reads.
 std::string BatchPosting::narrativeOf(std::string_view outlayCode, Step& step) {
     Context& ctx = s_.ctx;
     const std::string key(outlayCode);
-    if (auto known = att_.narratives.find(key); known != att_.narratives.end()) return known->second;
+    if (auto known = narratives_.find(key); known != narratives_.end()) return known->second;
     ctx.set(OUT::CODE, outlayCode);
     int rc = ctx.table(TableId::OutlayCode).get(OUT::KEYCODE);
     std::string narrative;
@@ -342,7 +343,7 @@ std::string BatchPosting::narrativeOf(std::string_view outlayCode, Step& step) {
         }
         narrative = code + " Outlay Charge";
     }
-    att_.narratives.emplace(key, narrative);
+    narratives_.emplace(key, narrative);
     return narrative;
 }
 

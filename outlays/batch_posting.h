@@ -93,7 +93,8 @@ private:
 
     Session s_;
     // The posting state, kept from one attachment to the next.
-    int32_t addBatchNo_ = 0;      // LOC:ADDBATCHNO
+    int32_t addBatchNo_ = 0;      // LOC:ADDBATCHNO: the charge rows the attachment posted
+    std::map<std::string, std::string> narratives_;  // outlay code -> narrative, for the run
     std::string nominalCode_;     // LOC:NOMINALCODE
     int32_t batchNo_ = 0;         // LOC:BATCHNO
     int32_t pref_ = 0;            // LOC:PREF
@@ -113,7 +114,6 @@ private:
         // locks it until the commit; the numbers taken after that are written once, at the end.
         bool controlHeld = false;
         int32_t putBatch = 0, putPref = 0;     // CON:LASTBATCH and CON:LASTPREF as last written
-        std::map<std::string, std::string> narratives;  // outlay code -> narrative
         std::map<std::string, int32_t> openBatches;     // nominal code -> the day's open batch
         int32_t headerInBuffer = 0;  // the batch whose header the BatchH buffer holds, 0 none
         std::optional<bool> diaryFound;

@@ -9,6 +9,7 @@
 #
 #     MG_TEST_ODBC   an ODBC connection string of a database the command may fill and empty
 #     MG_PG_PORT     the server's port,  MG_PG_BIN  the server's programs,
+#     MG_PG_CTL      a script that stops the server at once ("stop") and starts it ("start"),
 #     MG_PG_SOCKET   the folder of its socket (the administrator "mg" logs in there without
 #                    a password; the program's login "tallowby" comes through TCP with one)
 #     ODBCSYSINI, ODBCINSTINI   our driver registration
@@ -59,9 +60,9 @@ chown "$owner" "$dir/data" "$dir/sock" "$dir/log" 2>/dev/null || true
 for attempt in 1 2 3 4 5; do
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
          echo $((20000 + RANDOM % 20000)))
+  server_options="-p $port -k $dir/sock -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off -c max_connections=60 -c deadlock_timeout=200ms"
   if "${run_as[@]}" "$pgbin/pg_ctl" -D "$dir/data" -l "$dir/log/server.log" -w -t 30 \
-       -o "-p $port -k $dir/sock -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off -c max_connections=60 -c deadlock_timeout=200ms" \
-       start >/dev/null 2>&1; then
+       -o "$server_options" start >/dev/null 2>&1; then
     started=1
     break
   fi
@@ -80,8 +81,21 @@ Driver=$driver
 EOF
 : >"$dir/odbc/odbc.ini"
 
+# The server's own stop and start, for tests that stop it under a running import:
+#     $MG_PG_CTL stop     (at once, as a power cut or a killed service would)
+#     $MG_PG_CTL start    (on the same port, waiting until it takes connections)
+cat >"$dir/ctl" <<EOF
+#!/usr/bin/env bash
+case "\$1" in
+  stop)  exec ${run_as[*]} "$pgbin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 ;;
+  start) exec ${run_as[*]} "$pgbin/pg_ctl" -D "$dir/data" -l "$dir/log/server.log" -w -t 30 -o "$server_options" start >/dev/null 2>&1 ;;
+  *) echo "usage: \$0 stop|start" >&2; exit 2 ;;
+esac
+EOF
+chmod 755 "$dir/ctl"
+
 export ODBCSYSINI="$dir/odbc" ODBCINSTINI=odbcinst.ini ODBCINI="$dir/odbc/odbc.ini"
-export MG_PG_PORT=$port MG_PG_BIN=$pgbin MG_PG_HOST=127.0.0.1 MG_PG_SOCKET=$dir/sock
+export MG_PG_PORT=$port MG_PG_BIN=$pgbin MG_PG_HOST=127.0.0.1 MG_PG_SOCKET=$dir/sock MG_PG_CTL=$dir/ctl
 export MG_TEST_ODBC="Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=marrowgate;Uid=tallowby;Pwd=7kub3"
 echo "pg.sh: PostgreSQL on 127.0.0.1:$port (data in $dir)" >&2
 

@@ -113,7 +113,7 @@ int initDb(const std::vector<std::string>& args) {
             return ExitFailed;
         }
         ConnectionSettings settings = readConnectionSettings(ini);
-        if (settings.db.driver == "odbc") {
+        if (settings.db.driver != "sqlite") {
             Error e = demo ? makeDemoDatabase(settings.db) : db::createTables(settings.db);
             if (e) {
                 errorLine(stderr, "init-db: cannot make the tables in the database " + settings.db.database + " (" + settingsFrom(ini) +

@@ -2,6 +2,7 @@
 #include "testdb.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +51,37 @@ bool killAfter(pid_t pid, int milliseconds) {
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     return WIFSIGNALED(status);
+}
+
+bool serverStoppable() { return std::getenv("MG_PG_STOPPABLE") && std::getenv("MG_PG_CTL"); }
+
+namespace {
+void controlServer(const char* what) {
+    const std::string command = std::string(std::getenv("MG_PG_CTL")) + " " + what;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+}  // namespace
+
+bool stopServerAfter(pid_t pid, int milliseconds) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    int status = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    controlServer("stop");
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            ADD_FAILURE() << "the program did not end within a minute of the server's stop";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    controlServer("start");
+    return true;
 }
 
 void writeConnectionIni(const std::filesystem::path& folder, const std::string& database) {
