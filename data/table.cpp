@@ -838,6 +838,7 @@ int Table::startFiltered(int key, std::string condition, std::vector<Param> para
     snapshot_.clear();
     snapshotLoaded_ = false;
     snapshotPos_ = -1;
+    snapshotPartial_ = false;
     return okay();
 }
 
@@ -870,17 +871,12 @@ int Table::next() {
         setNatural();
     }
     if (!hasRowIdentity()) {
+        // A view, or a server table without a row identity to page by: its rows are read in
+        // one go, from the key values it was set or reset to.
         if (!snapshotLoaded_) {
-            // A view has no row identity to page by: its rows are read in one go.
-            anchor_ = anchor_ == Anchor::Values ? Anchor::Values : Anchor::None;
-            snapshot_.clear();
-            pageSize_ = kWholeView;
-            int rc = fetchPage(true);
-            pageSize_ = kFirstPage;
+            int rc = 0;
+            loadSnapshot(false, rc);
             if (rc) return rc;
-            for (auto& r : page_) snapshot_.push_back(std::move(r));
-            page_.clear();
-            snapshotLoaded_ = true;
             snapshotPos_ = -1;
         }
         if (snapshotPos_ + 1 >= static_cast<long>(snapshot_.size())) {
@@ -910,6 +906,50 @@ int Table::next() {
     return deliver(std::move(r));
 }
 
+// Reads the rows of a table without a row identity in one go, in the key's order.
+// Forward (`whole` false): the rows at or after the key values it was set or reset to, or
+// every row without any; snapshotPartial_ says the rows before them are not read. Backward
+// (`whole` true): every row; the result is how many of them lie beyond the key values going
+// backward (after them, or at or after them when the values themselves are passed), 0
+// without any.
+long Table::loadSnapshot(bool whole, int& rc) {
+    const bool anchored = anchor_ != Anchor::None && key_ >= 0 && !anchorValues_.empty();
+    const bool inclusive = anchor_ == Anchor::Values || anchorInclusive_;
+    const Anchor anchor = anchor_;
+    const bool wasInclusive = anchorInclusive_;
+    snapshot_.clear();
+    snapshotLoaded_ = false;
+    snapshotPartial_ = !whole && anchored;
+    long beyond = 0;
+    pageSize_ = kWholeView;
+    // The key values alone: there is no row identity to add.
+    anchor_ = anchored ? Anchor::Row : Anchor::None;
+    anchorInclusive_ = inclusive;
+    if (whole) {
+        anchor_ = Anchor::None;
+        exactRows_ = 0;  // every row, whatever the reader asked for
+        rc = fetchPage(true);
+        if (!rc && anchored) {
+            for (auto& r : page_) snapshot_.push_back(std::move(r));
+            page_.clear();
+            anchor_ = Anchor::Row;
+            anchorInclusive_ = !inclusive;
+            rc = fetchPage(true);
+            beyond = static_cast<long>(page_.size());
+            page_.clear();
+        }
+    } else {
+        rc = fetchPage(true);
+    }
+    for (auto& r : page_) snapshot_.push_back(std::move(r));
+    page_.clear();
+    pageSize_ = kFirstPage;
+    anchor_ = anchor;
+    anchorInclusive_ = wasInclusive;
+    snapshotLoaded_ = rc == 0;
+    return beyond;
+}
+
 int Table::previous() {
     if (sqlActive_) return fail(Error::of(NotFoundErr));
     if (!reading_) {
@@ -917,9 +957,19 @@ int Table::previous() {
         setNatural();
     }
     if (!hasRowIdentity()) {
+        // Backward from where it was set or reset to, or from where the reading forward
+        // stands: the rows before that are needed too.
+        int rc = 0;
         if (!snapshotLoaded_) {
-            if (int rc = next()) return rc;  // loads the rows
-            snapshotPos_ = static_cast<long>(snapshot_.size());
+            const long beyond = loadSnapshot(true, rc);
+            if (rc) return rc;
+            snapshotPos_ = static_cast<long>(snapshot_.size()) - beyond;
+        } else if (snapshotPartial_) {
+            const long fromEnd = static_cast<long>(snapshot_.size()) - snapshotPos_;
+            anchor_ = Anchor::None;
+            loadSnapshot(true, rc);
+            if (rc) return rc;
+            snapshotPos_ = static_cast<long>(snapshot_.size()) - fromEnd;
         }
         if (snapshotPos_ - 1 < 0) {
             snapshotPos_ = -1;

@@ -216,6 +216,8 @@ private:
     std::vector<PageRow> snapshot_;
     long snapshotPos_ = -1;
     bool snapshotLoaded_ = false;
+    bool snapshotPartial_ = false;  // only the rows from the key values on (loadSnapshot)
+    long loadSnapshot(bool whole, int& rc);
 
     // pass-through rows
     std::string sql_;

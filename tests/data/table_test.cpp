@@ -279,6 +279,52 @@ TEST_F(TableOps, ASecondPutAfterAWatchedPutSucceedsWhateverTheColumnKinds) {
     EXPECT_EQ(f.put(), 0);
 }
 
+// A table keyed by a code, which a server gives no row identity (it is then read in one go),
+// reads both ways from the key values it was set to or from a row's position, as any
+// table does: forward from the first row at or after them, backward from the last row at
+// or before them, turning round at the row last read.
+TEST_F(TableOps, ACodeTableReadsBothWaysFromWhereItWasSetOrReset) {
+    db.exec("INSERT INTO OutlayCode (CODE, DESCRIPTION) VALUES ('A', 'a'), ('C', 'c'), ('E', 'e'), ('G', 'g')");
+    Table& t = opened(TableId::OutlayCode);
+    t.rec().set(OUT::CODE, "E");
+    ASSERT_EQ(t.get(OUT::KEYCODE), 0);
+    const std::string atE = t.position(OUT::KEYCODE);
+    const auto walk = [&](bool forward, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) {
+            if ((forward ? t.next() : t.previous()) != 0) return s + "|";
+            s += t.rec().trimmed(OUT::CODE);
+        }
+        return s;
+    };
+    struct Case {
+        const char* from;  // key values to set to, or "@E" for the position of row E
+        std::vector<std::pair<bool, int>> reads;  // forward?, how many
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"D", {{true, 5}}, "EG|"},
+        {"D", {{false, 5}}, "CA|"},
+        {"E", {{false, 5}}, "ECA|"},
+        {"", {{false, 2}}, "|"},
+        {"C", {{true, 2}, {false, 5}}, "CECA|"},
+        {"@E", {{false, 5}}, "ECA|"},
+        {"@E", {{true, 5}}, "EG|"},
+        {"@E", {{true, 1}, {false, 1}, {true, 5}}, "ECEG|"},
+    };
+    for (const Case& c : cases) {
+        if (c.from[0] == '@') {
+            ASSERT_EQ(t.reset(OUT::KEYCODE, atE), 0);
+        } else {
+            t.rec().set(OUT::CODE, c.from);
+            ASSERT_EQ(t.set(OUT::KEYCODE), 0);
+        }
+        std::string got;
+        for (const auto& [forward, n] : c.reads) got += walk(forward, n);
+        EXPECT_EQ(got, c.expected) << "from " << c.from;
+    }
+}
+
 TEST_F(TableOps, RecordsCountsTheRows) {
     Table& c = opened(TableId::DocumentCharges);
     EXPECT_EQ(c.records(), 0);

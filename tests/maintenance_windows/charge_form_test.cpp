@@ -515,7 +515,9 @@ TEST_F(ChargeForms, MoneyAndCodesAreShownWholeOrMarkedAsCut) {
         for (const char* code : {"?DCH:DOCUMENTNAME", "?DCH:NOMINALCODE"}) {
             QLineEdit* e = w.entry(code);
             EXPECT_EQ(e->text().size(), 10) << code;
-            if (ui::entryShowsCut(e)) EXPECT_EQ(e->cursorPosition(), 0) << code;  // its start in sight, the cut on the right
+            if (ui::entryShowsCut(e)) {
+                EXPECT_EQ(e->cursorPosition(), 0) << code;  // its start in sight, the cut on the right
+            }
         }
         EXPECT_FALSE(ui::entryShowsCut(w.entry("?DCH:OUTLAYAMT2")));
         test::screenshot(w, "updatedocumentcharges_largest");
