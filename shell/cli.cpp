@@ -37,8 +37,13 @@ extern "C" void onInterrupt(int sig) {
         return;
     }
     interrupted = 1;
-#ifndef _WIN32
     static const char note[] = "Cancel: the run ends after the current cycle (Ctrl+C again to stop at once)\n";
+#ifdef _WIN32
+    // The C runtime calls this on a thread of its own when the console sends Ctrl+C, and
+    // puts the default back first: the handler is set again for the second Ctrl+C.
+    std::signal(sig, onInterrupt);
+    (void)_write(2, note, sizeof note - 1);
+#else
     ssize_t written = ::write(2, note, sizeof note - 1);
     (void)written;
 #endif

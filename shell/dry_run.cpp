@@ -1,6 +1,8 @@
 #include "shell/dry_run.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <random>
 #include <system_error>
 
@@ -8,7 +10,10 @@
 
 #include <memory>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#else
 #include <signal.h>
 #include <unistd.h>
 
@@ -23,22 +28,43 @@ namespace {
 
 constexpr const char* kPrefix = "marrowgate-dry-run-";
 
+long thisProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
+
+// Whether no process of that id runs any more (killed outright, it left its folder behind).
+bool processGone(long pid) {
+#ifdef _WIN32
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (!h) return GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+    const bool ended = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+    CloseHandle(h);
+    return ended;
+#else
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+#endif
+}
+
 // The folders of dry runs whose process is gone (killed outright) are removed.
 void removeLeftovers(const fs::path& base) {
-#ifndef _WIN32
     std::error_code ec;
     for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.rfind(kPrefix, 0) != 0) continue;
-        const long pid = std::strtol(name.c_str() + std::string_view(kPrefix).size(), nullptr, 10);
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        // The native name: another program's folder may have a name the code page cannot spell.
+        const fs::path::string_type name = it->path().filename().native();
+        const std::string_view prefix(kPrefix);
+        if (name.size() <= prefix.size() || !std::equal(prefix.begin(), prefix.end(), name.begin())) continue;
+        std::string digits;
+        for (auto c = name.begin() + prefix.size(); c != name.end() && *c >= '0' && *c <= '9'; ++c) digits += static_cast<char>(*c);
+        const long pid = std::strtol(digits.c_str(), nullptr, 10);
+        if (pid > 0 && pid != thisProcessId() && processGone(pid)) {
             std::error_code ignored;
             fs::remove_all(it->path(), ignored);
         }
     }
-#else
-    (void)base;
-#endif
 }
 
 }  // namespace
@@ -82,10 +108,7 @@ bool DryRunSpace::make(const db::Settings& settings, const std::vector<db::Table
     }
     removeLeftovers(base);
     std::random_device rd;
-    long pid = 0;
-#ifndef _WIN32
-    pid = static_cast<long>(::getpid());
-#endif
+    const long pid = thisProcessId();
     for (int attempt = 0; attempt < 10 && folder_.empty(); ++attempt) {
         fs::path p = base / (kPrefix + std::to_string(pid) + "-" + std::to_string(rd() % 1000000));
         if (fs::create_directory(p, ec)) folder_ = p;
