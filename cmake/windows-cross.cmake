@@ -38,9 +38,6 @@ set(MG_WINSQLITE_DEPENDENCY mg_winsqlite_importlib)
 add_library(ODBC::ODBC INTERFACE IMPORTED)
 target_link_libraries(ODBC::ODBC INTERFACE odbc32)
 
-# Every text call of the Windows API and of ODBC is the wide one (Wine's odbc32 has no other).
-add_compile_definitions(UNICODE _UNICODE)
-
 if(MG_BUILD_TESTS)
   set(MG_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources (Debian package googletest)")
   if(NOT EXISTS ${MG_GTEST_SOURCE}/CMakeLists.txt)

@@ -75,14 +75,19 @@ class EnvGuard {
 public:
     EnvGuard(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
+        set(name, value.c_str());
     }
-    ~EnvGuard() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
+    ~EnvGuard() { set(name_, old_ ? old_->c_str() : nullptr); }
 
 private:
+    static void set(const char* name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name, value ? value : "");  // "" removes it
+#else
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+#endif
+    }
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -192,12 +197,25 @@ TEST_F(IniTest, WriteAddsAMissingKeyAtTheEndOfItsSection) {
     EXPECT_EQ(mg::ini::get(f, "other", "driver", "none"), "none");
 }
 
+// A new file has the platform's line ends.
+#ifdef _WIN32
+constexpr const char* kNewLine = "\r\n";
+#else
+constexpr const char* kNewLine = "\n";
+#endif
+
+std::string lines(std::string text) {
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += std::string_view(kNewLine).size())
+        text.replace(at, 1, kNewLine);
+    return text;
+}
+
 TEST_F(IniTest, WriteCreatesTheFileAndTheSection) {
     const std::string f = path("new.ini");
     ASSERT_TRUE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "5"));
-    EXPECT_EQ(read("new.ini"), "[DocumentOutlays]\nLastTrackRef=5\n");
+    EXPECT_EQ(read("new.ini"), lines("[DocumentOutlays]\nLastTrackRef=5\n"));
     ASSERT_TRUE(mg::ini::put(f, "Styler", "ColorDepth", "3"));
-    EXPECT_EQ(read("new.ini"), "[DocumentOutlays]\nLastTrackRef=5\n\n[Styler]\nColorDepth=3\n");
+    EXPECT_EQ(read("new.ini"), lines("[DocumentOutlays]\nLastTrackRef=5\n\n[Styler]\nColorDepth=3\n"));
     EXPECT_EQ(mg::ini::getInt(f, "styler", "colordepth"), 3);
     EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 5);
 
@@ -439,6 +457,12 @@ TEST_F(IniTest, TheDefaultIniFileHonoursTheOverride) {
 
 TEST_F(IniTest, TheDefaultIniFileLivesInTheUserConfigFolder) {
     EnvGuard noOverride("MARROWGATE_DEFAULT_INI", "");
+#ifdef _WIN32
+    EnvGuard appData("APPDATA", (dir_ / "roaming").string());
+    EXPECT_EQ(mg::ini::defaultIniPath(), (dir_ / "roaming" / "Marrowgate" / "marrowgate.ini").string());
+    ASSERT_TRUE(mg::ini::put("", "Marrowgate", "Enabled", "1"));
+    EXPECT_EQ(read("roaming/Marrowgate/marrowgate.ini"), "[Marrowgate]\r\nEnabled=1\r\n");
+#else
     {
         EnvGuard xdg("XDG_CONFIG_HOME", (dir_ / "cfg").string());
         EXPECT_EQ(mg::ini::defaultIniPath(), (dir_ / "cfg" / "marrowgate" / "marrowgate.ini").string());
@@ -452,6 +476,7 @@ TEST_F(IniTest, TheDefaultIniFileLivesInTheUserConfigFolder) {
         EXPECT_EQ(mg::ini::defaultIniPath(),
                   (dir_ / "home" / ".config" / "marrowgate" / "marrowgate.ini").string());
     }
+#endif
 }
 
 }  // namespace
