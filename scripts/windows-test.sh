@@ -3,7 +3,9 @@
 # layer and the two imports with the MinGW-w64 cross compiler (in build-win/), and runs them
 # under Wine, beside the throw-away PostgreSQL server of scripts/pg.sh:
 #
-#     scripts/windows-test.sh [LINUX_PROGRAM]
+#     scripts/windows-test.sh [--journeys] [LINUX_PROGRAM]
+#
+# (--journeys: only the command-line journeys, not the test programs.)
 #
 # - the test programs on the server, through Wine's odbc32 (which hands the wide ODBC calls to
 #   the machine's unixODBC and its PostgreSQL driver), the outlay import killed 20 times;
@@ -22,6 +24,12 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
+only_journeys=0
+if [ "${1:-}" = "--journeys" ]; then
+  only_journeys=1
+  shift
+fi
+
 if [ -z "${MG_TEST_ODBC:-}" ]; then
   bash scripts/deps.sh --windows
   start=$(date +%s)
@@ -30,6 +38,7 @@ if [ -z "${MG_TEST_ODBC:-}" ]; then
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
   cmake --build build-win -j"$(nproc)" --target marrowgate mg_data_tests mg_outlays_tests mg_fees_tests
   echo "windows-test: Windows build in $(( $(date +%s) - start )) s"
+  [ "$only_journeys" = 1 ] && set -- --journeys "$@"
   exec bash scripts/pg.sh bash "$0" "$@"
 fi
 
@@ -96,24 +105,24 @@ gtest() {
 }
 
 tests=$root/build-win/tests
-filter() { cat "$tests/$1/mg_$1_tests.pg-filter"; }
-# On the server, through Wine's ODBC bridge: the data layer, the outlay import (with its kill
-# test, 20 kills within the program's slower start under Wine) and the fee import (without its
-# kill test: the outlay import's covers the Windows paths).
-MG_TEST_BACKEND=postgresql gtest "data layer on PostgreSQL" "$tests/data/mg_data_tests.exe" --gtest_filter="$(filter data)"
-MG_TEST_BACKEND=postgresql MG_CRASH_KILLS=20 MG_CRASH_WITHIN_MS=1500 \
-  gtest "outlay import on PostgreSQL, killed 20 times" "$tests/outlays/mg_outlays_tests.exe" --gtest_filter="$(filter outlays)"
-MG_TEST_BACKEND=postgresql gtest "fee import on PostgreSQL" "$tests/fees/mg_fees_tests.exe" \
-  --gtest_filter="$(filter fees | sed "s/FeeImportCrashTest\\.\\*://")"
+if [ "$only_journeys" = 0 ]; then
+  filter() { cat "$tests/$1/mg_$1_tests.pg-filter"; }
+  # On the server, through Wine's ODBC bridge: the data layer, the outlay import (with its kill
+  # test, 20 kills within the program's slower start under Wine) and the fee import (without its
+  # kill test: the outlay import's covers the Windows paths).
+  MG_TEST_BACKEND=postgresql gtest "data layer on PostgreSQL" "$tests/data/mg_data_tests.exe" --gtest_filter="$(filter data)"
+  MG_TEST_BACKEND=postgresql MG_CRASH_KILLS=20 MG_CRASH_WITHIN_MS=1500 \
+    gtest "outlay import on PostgreSQL, killed 20 times" "$tests/outlays/mg_outlays_tests.exe" --gtest_filter="$(filter outlays)"
+  MG_TEST_BACKEND=postgresql gtest "fee import on PostgreSQL" "$tests/fees/mg_fees_tests.exe" \
+    --gtest_filter="$(filter fees | sed "s/FeeImportCrashTest\\.\\*://")"
 
-# On the embedded database (the stand-in winsqlite3.dll): the outlay import with its lock file
-# (LockFileEx) and posting journal, killed 20 times.
-if [ "$MG_WINE_EMBEDDED" = 1 ]; then
-  MG_CRASH_KILLS=20 MG_CRASH_WITHIN_MS=1500 \
-    gtest "outlay import on the embedded database, killed 20 times" "$tests/outlays/mg_outlays_tests.exe" \
-    --gtest_filter="Import.*:Posting.*:Crash.*:Settle.*"
-else
-  skip "outlay import on the embedded database: no winsqlite3.dll in Wine and no stand-in could be built"
+  # On the embedded database (the stand-in winsqlite3.dll): the outlay import with its lock file
+  # (LockFileEx) and posting journal (the kill test ran on the server above).
+  if [ "$MG_WINE_EMBEDDED" = 1 ]; then
+    gtest "outlay import on the embedded database" "$tests/outlays/mg_outlays_tests.exe" --gtest_filter="Import.*:Posting.*:Settle.*"
+  else
+    skip "outlay import on the embedded database: no winsqlite3.dll in Wine and no stand-in could be built"
+  fi
 fi
 
 # The program as a user runs it.

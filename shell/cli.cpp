@@ -13,6 +13,7 @@
 #include "data/database.h"
 #include "data/ddl.h"
 #include "data/dialect.h"
+#include "data/file_io.h"
 #include "shell/demo.h"
 #include "shell/demo_style.h"
 #include "shell/dry_run.h"
@@ -190,7 +191,7 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     if (!settingsUsable(g, "the " + std::string(what))) return ExitFailed;
     db::Settings settings = g.connection.db;
     std::string productIni = productIniPath();
-    const std::string log = (std::filesystem::path(productIni).parent_path() / kRunLogName).string();
+    const std::string log = files::textOf(files::pathOf(productIni).parent_path() / kRunLogName);
     if (!csvFile.empty()) {
         // Checked before anything runs: a CSV file must never take the place of a file the
         // program keeps, nor of a file of the user's that is not one of its CSV files.

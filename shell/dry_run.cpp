@@ -6,6 +6,7 @@
 #include <random>
 #include <system_error>
 
+#include "data/file_io.h"
 #include "data/snapshot.h"
 
 #include <memory>
@@ -80,14 +81,14 @@ void DryRunSpace::remove() {
 
 bool DryRunSpace::copyDatabase(const db::Settings& settings, const std::vector<db::TableRows>& serverTables, std::string& error) {
     if (settings.driver == "sqlite") {
-        database_ = (folder_ / fs::path(settings.database).filename()).string();
+        database_ = files::textOf(folder_ / files::pathOf(settings.database).filename());
         if (Error e = db::snapshotDatabase(settings.database, database_)) {
             error = "cannot take a copy of the database: " + e.driverText;
             return false;
         }
         return true;
     }
-    database_ = (folder_ / "server-copy.db").string();
+    database_ = files::textOf(folder_ / "server-copy.db");
     Error e;
     std::unique_ptr<db::Connection> server = db::connect(settings, e);
     if (server) e = db::copyTables(*server, database_, serverTables);
@@ -121,10 +122,10 @@ bool DryRunSpace::make(const db::Settings& settings, const std::vector<db::Table
         remove();
         return false;
     }
-    productIni_ = (folder_ / fs::path(productIni).filename()).string();
+    productIni_ = files::textOf(folder_ / files::pathOf(productIni).filename());
     for (const auto& [from, to] : {std::pair{productIni, productIni_}, std::pair{productIni + journalSuffix, productIni_ + journalSuffix}}) {
-        if (!fs::exists(from, ec)) continue;
-        if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec)) {
+        if (!fs::exists(files::pathOf(from), ec)) continue;
+        if (!fs::copy_file(files::pathOf(from), files::pathOf(to), fs::copy_options::overwrite_existing, ec)) {
             error = "cannot copy " + from + ": " + ec.message();
             remove();
             return false;

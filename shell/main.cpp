@@ -15,7 +15,42 @@
 #include "fees/import_fees.h"
 #include "outlays/outlay_import.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+
+#include "data/file_io.h"
+
+namespace {
+
+// The arguments as UTF-8, as every text in the program is: Windows hands main() its arguments
+// in the ANSI code page, which cannot spell every file name.
+std::vector<std::string> utf8Arguments() {
+    std::vector<std::string> args;
+    int n = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
+        for (int i = 0; i < n; ++i) args.push_back(mg::files::textOf(std::filesystem::path(wide[i])));
+        LocalFree(wide);
+    }
+    return args;
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Messages are UTF-8: the console shows them as such.
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> args = utf8Arguments();
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    if (!args.empty()) {
+        argc = static_cast<int>(args.size());
+        argv = pointers.data();
+    }
+#endif
     mg::shell::ImportJobs jobs;
     jobs.recordedOutlays = &mg::shell::recordedOutlayImport;
     jobs.recordedFees = &mg::shell::recordedFeeImport;
