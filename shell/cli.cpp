@@ -133,7 +133,7 @@ int initDb(const std::vector<std::string>& args) {
         return ExitFailed;
     }
     std::error_code ec;
-    if (std::filesystem::exists(file, ec)) {
+    if (std::filesystem::exists(files::pathOf(file), ec)) {
         errorLine(stderr, "init-db: " + file + " exists already; init-db only makes a new database and leaves an existing file alone");
         return ExitFailed;
     }
@@ -142,13 +142,13 @@ int initDb(const std::vector<std::string>& args) {
         errorLine(stderr, "init-db: cannot make " + file + ": " + driverText(e));
         return ExitFailed;
     }
-    std::filesystem::path full = std::filesystem::absolute(file, ec);
-    std::printf("Created %s %s.\n", demo ? "the demo database" : "the database", (ec ? file : full.string()).c_str());
+    std::filesystem::path full = std::filesystem::absolute(files::pathOf(file), ec);
+    std::printf("Created %s %s.\n", demo ? "the demo database" : "the database", (ec ? file : files::textOf(full)).c_str());
     // The demo's look goes beside it: the program reads Style.Ini from its working folder.
-    if (demo && !writeDemoStyle(std::filesystem::path(file).parent_path().string()))
+    if (demo && !writeDemoStyle(files::textOf(files::pathOf(file).parent_path())))
         errorLine(stderr, "init-db: could not write the demo style Style.Ini beside " + file);
     std::printf("To work on it, put in vorn.ini of the working folder:\n[database]\ndriver=sqlite\ndatabase=%s\n",
-                (ec ? file : full.string()).c_str());
+                (ec ? file : files::textOf(full)).c_str());
     return ExitOk;
 }
 
