@@ -8,7 +8,8 @@
 # (--journeys: only the command-line journeys, not the test programs.)
 #
 # - the test programs on the server, through Wine's odbc32 (which hands the wide ODBC calls to
-#   the machine's unixODBC and its PostgreSQL driver), the outlay import killed 20 times;
+#   the machine's unixODBC and its PostgreSQL driver), the outlay import killed 20 times (the
+#   embedded database's lock file and journal are driven by the journeys);
 # - the program driven from the command line as a user would (tests/wine/journeys.sh): the
 #   same rows as the Linux program (LINUX_PROGRAM, default build/shell/marrowgate) on the
 #   same demo, two imports at once, Ctrl+C, the INI files in their three encodings, folder
@@ -115,14 +116,6 @@ if [ "$only_journeys" = 0 ]; then
     gtest "outlay import on PostgreSQL, killed 20 times" "$tests/outlays/mg_outlays_tests.exe" --gtest_filter="$(filter outlays)"
   MG_TEST_BACKEND=postgresql gtest "fee import on PostgreSQL" "$tests/fees/mg_fees_tests.exe" \
     --gtest_filter="$(filter fees | sed "s/FeeImportCrashTest\\.\\*://")"
-
-  # On the embedded database (the stand-in winsqlite3.dll): the outlay import with its lock file
-  # (LockFileEx) and posting journal (the kill test ran on the server above).
-  if [ "$MG_WINE_EMBEDDED" = 1 ]; then
-    gtest "outlay import on the embedded database" "$tests/outlays/mg_outlays_tests.exe" --gtest_filter="Import.*:Posting.*:Settle.*"
-  else
-    skip "outlay import on the embedded database: no winsqlite3.dll in Wine and no stand-in could be built"
-  fi
 fi
 
 # The program as a user runs it.

@@ -171,7 +171,7 @@ journey_lock_and_ctrl_c() {
   win "$first" init-db --demo "$(winpath "$db")" || { tail -3 "$first/messages.txt"; fail "two imports: init-db"; return; }
   local seeded
   seeded=$(sqlite3 "$db" "SELECT count(*) FROM BatchDetails")
-  more_attachments "$db" 1 60
+  more_attachments "$db" 1 30
   lock="$db.outlay-import.lock"
   start_import "$first" "$lock"
   win "$second" import-outlays && rc=0 || rc=$?
@@ -186,11 +186,11 @@ journey_lock_and_ctrl_c() {
     fail "two imports at once under Wine"
   fi
 
-  # Ctrl+C: Wine turns SIGINT into the console's Ctrl+C for the program. The demo and its 60
-  # copies are posted; 240 more copies follow, each to be posted once, whatever the stop.
+  # Ctrl+C: Wine turns SIGINT into the console's Ctrl+C for the program. The demo and its 30
+  # copies are posted; 60 more copies follow, each to be posted once, whatever the stop.
   local per_set before after total
-  per_set=$(( ($(sqlite3 "$db" "SELECT count(*) FROM BatchDetails") - seeded) / 61 ))
-  more_attachments "$db" 61 300
+  per_set=$(( ($(sqlite3 "$db" "SELECT count(*) FROM BatchDetails") - seeded) / 31 ))
+  more_attachments "$db" 31 90
   before=$(sqlite3 "$db" "SELECT count(*) FROM BatchDetails")
   : >"$first/messages.txt"
   start_import "$first" "$lock"
@@ -201,10 +201,10 @@ journey_lock_and_ctrl_c() {
   win "$first" import-outlays || true
   total=$(sqlite3 "$db" "SELECT count(*) FROM BatchDetails")
   if [ "$rc" -eq 130 ] && grep -q "Cancel: the run ends after the current cycle" "$first/messages.txt" && [ "$after" -gt "$before" ] &&
-     [ "$total" -gt "$after" ] && [ "$per_set" -gt 0 ] && [ "$total" -eq $((seeded + per_set * 301)) ]; then
+     [ "$total" -gt "$after" ] && [ "$per_set" -gt 0 ] && [ "$total" -eq $((seeded + per_set * 91)) ]; then
     pass "Ctrl+C ends an import after its cycle (exit 130, $((after - before)) of $((total - before)) lines posted), the next run posts the rest once"
   else
-    echo "exit $rc; $per_set lines a copy; lines before $before, after Ctrl+C $after, after the next run $total (expected $((seeded + per_set * 301)))"
+    echo "exit $rc; $per_set lines a copy; lines before $before, after Ctrl+C $after, after the next run $total (expected $((seeded + per_set * 91)))"
     tail -5 "$first/messages.txt"
     fail "Ctrl+C under Wine"
   fi
