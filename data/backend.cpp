@@ -7,6 +7,7 @@
 #include <mutex>
 #include <atomic>
 
+#include "data/file_io.h"
 #include "data/backend.h"
 
 namespace mg::db {
@@ -52,7 +53,7 @@ void setTraceFile(const std::string& path) {
     if (traceStream.is_open()) traceStream.close();
     traceOn = false;
     if (path.empty()) return;
-    traceStream.open(path, std::ios::app);
+    traceStream.open(files::pathOf(path), std::ios::app);
     traceOn = traceStream.is_open();
 }
 

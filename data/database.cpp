@@ -6,6 +6,7 @@
 
 #include "data/ddl.h"
 #include "data/dialect.h"
+#include "data/embedded_sqlite.h"
 #include "data/schema.h"
 
 namespace mg::db {
@@ -14,6 +15,7 @@ Error createDatabase(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec))
         return Error::driver("exists", "The file " + path + " exists already: a new database needs a new file");
+    if (Error missing = embeddedDatabaseMissing()) return missing;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {

@@ -141,7 +141,7 @@ FileText readFile(const fs::path& path) {
 }
 
 fs::path resolve(std::string_view file) {
-    return fs::path(file.empty() ? defaultIniPath() : std::string(file));
+    return files::pathOf(file.empty() ? defaultIniPath() : std::string(file));
 }
 
 // ---- the line model used by put -------------------------------------------------------
@@ -366,8 +366,7 @@ fs::path stageFile(const fs::path& target, const std::string& text, std::optiona
     std::error_code ec;
 
 #ifdef _WIN32
-    const int fd = ::_open(temp.string().c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
-                           _S_IREAD | _S_IWRITE);
+    const int fd = ::_wopen(temp.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
     // A leftover temporary of an earlier crash with the same process id is reused; anything
     // that is not a plain file at that name (a folder, a link) makes the write fail.
@@ -410,7 +409,7 @@ std::string defaultIniPath() {
     if (const char* over = std::getenv("MARROWGATE_DEFAULT_INI"); over && *over) return over;
 #ifdef _WIN32
     if (const char* appData = std::getenv("APPDATA"); appData && *appData)
-        return (fs::path(appData) / "Marrowgate" / "marrowgate.ini").string();
+        return files::textOf(fs::path(appData) / "Marrowgate" / "marrowgate.ini");
     return "marrowgate.ini";
 #else
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
@@ -549,8 +548,8 @@ StagedWrite stage(std::string_view file, std::string_view section, std::string_v
     fs::path temp = stageFile(path, *bytes, perms);
     if (temp.empty()) return {};
     StagedWrite w;
-    w.temp_ = temp.string();
-    w.target_ = path.string();
+    w.temp_ = files::textOf(temp);
+    w.target_ = files::textOf(path);
     return w;
 }
 
@@ -578,7 +577,7 @@ StagedWrite::~StagedWrite() { abandon(); }
 
 bool StagedWrite::publish() {
     if (temp_.empty()) return false;
-    const bool ok = publishFile(temp_, target_);
+    const bool ok = publishFile(files::pathOf(temp_), files::pathOf(target_));
     temp_.clear();
     return ok;
 }
@@ -586,13 +585,35 @@ bool StagedWrite::publish() {
 void StagedWrite::abandon() {
     if (temp_.empty()) return;
     std::error_code ec;
-    fs::remove(temp_, ec);
+    fs::remove(files::pathOf(temp_), ec);
     temp_.clear();
 }
 
 }  // namespace mg::ini
 
 namespace mg::files {
+
+#ifdef _WIN32
+fs::path pathOf(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+    return fs::path(wide);
+}
+
+std::string textOf(const fs::path& p) {
+    const std::wstring& wide = p.native();
+    if (wide.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+    return text;
+}
+#else
+fs::path pathOf(std::string_view utf8) { return fs::path(utf8); }
+std::string textOf(const fs::path& p) { return p.string(); }
+#endif
 
 bool writeAll(int fd, const std::string& text) {
     size_t done = 0;

@@ -1,10 +1,15 @@
-// The encodings of INI files: UTF-16 and signed UTF-8 to and from UTF-8 text.
+// The encodings of INI files: UTF-16, signed UTF-8 and (on Windows) the ANSI code page to and
+// from UTF-8 text.
 
 #include "data/ini_encoding.h"
 
 #include "data/utf8.h"
 
 #include <string_view>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace mg::ini {
 namespace {
@@ -89,6 +94,36 @@ std::optional<std::string> toUtf16(std::string_view text, bool bigEndian) {
     return out;
 }
 
+#ifdef _WIN32
+// Text of the ANSI code page to UTF-8, and back; a character the code page cannot hold makes the
+// text unwritable (nullopt) rather than written as '?'.
+std::optional<std::string> fromCodePage(std::string_view bytes) {
+    if (bytes.empty()) return std::string();
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+}
+
+std::optional<std::string> toCodePage(const std::string& text) {
+    if (text.empty()) return std::string();
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return std::nullopt;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    BOOL lost = FALSE;
+    const int m = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, nullptr, 0, nullptr, &lost);
+    if (m <= 0 || lost) return std::nullopt;
+    std::string out(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), n, out.data(), m, nullptr, nullptr);
+    return out;
+}
+#endif
+
 }  // namespace
 
 std::optional<Decoded> decode(std::string bytes) {
@@ -104,6 +139,13 @@ std::optional<Decoded> decode(std::string bytes) {
         return Decoded{Encoding::Utf16BE, std::move(*text)};
     }
     if (b.starts_with(kUtf8Signature)) return Decoded{Encoding::Utf8Signed, bytes.substr(kUtf8Signature.size())};
+#ifdef _WIN32
+    if (!utf8::wellFormed(b)) {
+        auto text = fromCodePage(b);
+        if (!text) return std::nullopt;
+        return Decoded{Encoding::AnsiCodePage, std::move(*text)};
+    }
+#endif
     return Decoded{Encoding::Bytes, std::move(bytes)};
 }
 
@@ -111,6 +153,12 @@ std::optional<std::string> encode(const std::string& text, Encoding encoding) {
     switch (encoding) {
     case Encoding::Bytes:
         return text;
+    case Encoding::AnsiCodePage:
+#ifdef _WIN32
+        return toCodePage(text);
+#else
+        return text;
+#endif
     case Encoding::Utf8Signed:
         return std::string(kUtf8Signature) + text;
     case Encoding::Utf16LE:

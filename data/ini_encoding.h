@@ -9,7 +9,9 @@
 
 namespace mg::ini {
 
-enum class Encoding { Bytes, Utf8Signed, Utf16LE, Utf16BE };
+// AnsiCodePage: on Windows, a file without a mark whose bytes are not UTF-8 is text in the
+// system's ANSI code page; it is read into UTF-8 and written back in that code page.
+enum class Encoding { Bytes, Utf8Signed, Utf16LE, Utf16BE, AnsiCodePage };
 
 struct Decoded {
     Encoding encoding = Encoding::Bytes;

@@ -1,3 +1,4 @@
+#include "data/file_io.h"
 #include "data/lock_file.h"
 
 #include <cerrno>
@@ -94,7 +95,7 @@ LockHolder thisProcess() {
     h.pid = static_cast<long long>(::getpid());
 #endif
     std::error_code ec;
-    h.folder = std::filesystem::current_path(ec).string();
+    h.folder = files::textOf(std::filesystem::current_path(ec));
     h.since = localNow();
     return h;
 }
@@ -111,7 +112,7 @@ LockFile::~LockFile() {
 
 std::unique_ptr<LockFile> LockFile::tryTake(const std::string& path, LockHolder& holder, Error& err) {
     err = Error::ok();
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE h = CreateFileW(files::pathOf(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         err = Error::driver(std::to_string(GetLastError()), "The lock file " + path + " cannot be opened");

@@ -18,6 +18,8 @@
 #include <cstdio>
 #include <optional>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <atomic>
 #include <mutex>
 #include <unordered_map>
@@ -92,19 +94,23 @@ struct Diagnostic {
 Diagnostic diagnose(SQLSMALLINT type, SQLHANDLE h) {
     Diagnostic d;
     for (SQLSMALLINT i = 1;; ++i) {
-        SQLCHAR state[6] = {};
+        // The wide call, as every text call here: a driver manager may offer no other.
+        SQLWCHAR state[6] = {};
         SQLINTEGER native = 0;
-        SQLCHAR msg[1024] = {};
+        SQLWCHAR msg[1024] = {};
         SQLSMALLINT len = 0;
-        SQLRETURN rc = SQLGetDiagRecA(type, h, i, state, &native, msg, sizeof msg, &len);
+        SQLRETURN rc = SQLGetDiagRecW(type, h, i, state, &native, msg, static_cast<SQLSMALLINT>(std::size(msg)), &len);
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
         if (i == 1) {
-            d.state = reinterpret_cast<char*>(state);
+            const auto* code = reinterpret_cast<const char16_t*>(state);
+            d.state = utf8(code, std::char_traits<char16_t>::length(code));
             d.native = native;
         }
         // One line: the message goes into message boxes and single error lines.
+        const auto* text = reinterpret_cast<const char16_t*>(msg);
+        const std::string whole = utf8(text, std::char_traits<char16_t>::length(text));
         std::string m;
-        for (const char* p = reinterpret_cast<char*>(msg); *p; ++p) {
+        for (const char* p = whole.c_str(); *p; ++p) {
             const bool blank = *p == '\n' || *p == '\r' || *p == '\t' || *p == ' ';
             if (blank && (m.empty() || m.back() == ' ')) continue;
             m += blank ? ' ' : *p;

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "data/embedded_sqlite.h"
+
 namespace mg::db {
 namespace {
 
@@ -13,6 +15,7 @@ Error failed(sqlite3* db, const std::string& what) {
 }  // namespace
 
 Error snapshotDatabase(const std::string& source, const std::string& target) {
+    if (Error missing = embeddedDatabaseMissing()) return missing;
     sqlite3* src = nullptr;
     sqlite3* dst = nullptr;
     Error e;

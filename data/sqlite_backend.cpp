@@ -15,6 +15,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "data/embedded_sqlite.h"
 #include "data/backend.h"
 #include "data/dialect.h"
 #include "data/lock_file.h"
@@ -202,6 +203,7 @@ private:
 }  // namespace
 
 std::unique_ptr<Connection> connectSqlite(const Settings& settings, Error& err) {
+    if ((err = embeddedDatabaseMissing())) return nullptr;
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(settings.database.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {

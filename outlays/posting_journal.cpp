@@ -178,7 +178,7 @@ PostingJournal::~PostingJournal() { close(); }
 bool PostingJournal::open(std::string& error) {
     if (fd_ >= 0) return true;
 #ifdef _WIN32
-    fd_ = ::_open(path_.c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+    fd_ = ::_wopen(files::pathOf(path_).c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
     fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0666);
 #endif
@@ -202,8 +202,8 @@ void PostingJournal::close() {
 bool PostingJournal::read(std::vector<JournalEntry>& out, std::string& error) const {
     out.clear();
     std::error_code ec;
-    if (!std::filesystem::exists(path_, ec) && !ec) return true;  // no journal: nothing was left behind
-    std::ifstream in(path_, std::ios::binary);
+    if (!std::filesystem::exists(files::pathOf(path_), ec) && !ec) return true;  // no journal: nothing was left behind
+    std::ifstream in(files::pathOf(path_), std::ios::binary);
     if (!in) {
         error = systemError(path_ + " cannot be read");
         return false;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds Marrowgate and runs every test (on the embedded database and on a throw-away PostgreSQL
-# server), after checking that the Windows code paths compile
-# (scripts/windows-check.sh). With --sanitize the build uses AddressSanitizer and
-# UndefinedBehaviorSanitizer (in build-asan/) and the Windows check is left out.
+# server), and the Windows program with its tests under Wine (scripts/windows-test.sh; the
+# desktop windows' Windows code, not in that build, is compiled by scripts/windows-check.sh).
+# With --sanitize the build uses AddressSanitizer and UndefinedBehaviorSanitizer (in
+# build-asan/) and the Windows part is left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -19,6 +20,10 @@ if [ "$dir" = build ]; then
 fi
 cmake -S . -B "$dir" "${flags[@]}"
 cmake --build "$dir" -j"$(nproc)"
+if [ "$dir" = build ]; then
+  # The Windows program under Wine, compared with the Linux program just built.
+  bash scripts/windows-test.sh "$PWD/build/shell/marrowgate"
+fi
 cd "$dir"
 # Every test on the embedded database, the tests named pg.* again on a throw-away
 # PostgreSQL server reached through ODBC, and those named mssql.* with SQL Server's

@@ -13,6 +13,7 @@
 #include "data/database.h"
 #include "data/ddl.h"
 #include "data/dialect.h"
+#include "data/file_io.h"
 #include "shell/demo.h"
 #include "shell/demo_style.h"
 #include "shell/dry_run.h"
@@ -37,8 +38,13 @@ extern "C" void onInterrupt(int sig) {
         return;
     }
     interrupted = 1;
-#ifndef _WIN32
     static const char note[] = "Cancel: the run ends after the current cycle (Ctrl+C again to stop at once)\n";
+#ifdef _WIN32
+    // The C runtime calls this on a thread of its own when the console sends Ctrl+C, and
+    // puts the default back first: the handler is set again for the second Ctrl+C.
+    std::signal(sig, onInterrupt);
+    (void)_write(2, note, sizeof note - 1);
+#else
     ssize_t written = ::write(2, note, sizeof note - 1);
     (void)written;
 #endif
@@ -127,7 +133,7 @@ int initDb(const std::vector<std::string>& args) {
         return ExitFailed;
     }
     std::error_code ec;
-    if (std::filesystem::exists(file, ec)) {
+    if (std::filesystem::exists(files::pathOf(file), ec)) {
         errorLine(stderr, "init-db: " + file + " exists already; init-db only makes a new database and leaves an existing file alone");
         return ExitFailed;
     }
@@ -136,13 +142,13 @@ int initDb(const std::vector<std::string>& args) {
         errorLine(stderr, "init-db: cannot make " + file + ": " + driverText(e));
         return ExitFailed;
     }
-    std::filesystem::path full = std::filesystem::absolute(file, ec);
-    std::printf("Created %s %s.\n", demo ? "the demo database" : "the database", (ec ? file : full.string()).c_str());
+    std::filesystem::path full = std::filesystem::absolute(files::pathOf(file), ec);
+    std::printf("Created %s %s.\n", demo ? "the demo database" : "the database", (ec ? file : files::textOf(full)).c_str());
     // The demo's look goes beside it: the program reads Style.Ini from its working folder.
-    if (demo && !writeDemoStyle(std::filesystem::path(file).parent_path().string()))
+    if (demo && !writeDemoStyle(files::textOf(files::pathOf(file).parent_path())))
         errorLine(stderr, "init-db: could not write the demo style Style.Ini beside " + file);
     std::printf("To work on it, put in vorn.ini of the working folder:\n[database]\ndriver=sqlite\ndatabase=%s\n",
-                (ec ? file : full.string()).c_str());
+                (ec ? file : files::textOf(full)).c_str());
     return ExitOk;
 }
 
@@ -185,7 +191,7 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     if (!settingsUsable(g, "the " + std::string(what))) return ExitFailed;
     db::Settings settings = g.connection.db;
     std::string productIni = productIniPath();
-    const std::string log = (std::filesystem::path(productIni).parent_path() / kRunLogName).string();
+    const std::string log = files::textOf(files::pathOf(productIni).parent_path() / kRunLogName);
     if (!csvFile.empty()) {
         // Checked before anything runs: a CSV file must never take the place of a file the
         // program keeps, nor of a file of the user's that is not one of its CSV files.

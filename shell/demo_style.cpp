@@ -1,5 +1,7 @@
 #include "shell/demo_style.h"
 
+#include "data/file_io.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -151,7 +153,7 @@ std::string styleText() {
 }  // namespace
 
 bool writeDemoStyle(const std::string& folder) {
-    const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+    const fs::path dir = folder.empty() ? fs::path(".") : files::pathOf(folder);
     std::error_code ec;
     if (fs::exists(dir / demo::kStyleIni, ec)) return true;
 

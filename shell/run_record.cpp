@@ -1,5 +1,7 @@
 #include "shell/run_record.h"
 
+#include "data/file_io.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -121,7 +123,7 @@ bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
     namespace fs = std::filesystem;
     const std::string part = path + ".part";
     {
-        std::ofstream f(part, std::ios::binary | std::ios::trunc);
+        std::ofstream f(files::pathOf(part), std::ios::binary | std::ios::trunc);
         if (f) {
             f << csvHeader(r.columns) << "\r\n";
             for (const auto& line : r.lines) f << csvHeader(line) << "\r\n";
@@ -129,15 +131,15 @@ bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
         }
         if (!f) {
             std::error_code ignored;
-            fs::remove(part, ignored);
+            fs::remove(files::pathOf(part), ignored);
             error = "cannot write " + path;
             return false;
         }
     }
     std::error_code ec;
-    fs::rename(part, path, ec);
+    fs::rename(files::pathOf(part), files::pathOf(path), ec);
     if (ec) {
-        fs::remove(part, ec);
+        fs::remove(files::pathOf(part), ec);
         error = "cannot write " + path;
         return false;
     }
@@ -147,20 +149,24 @@ bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
 std::string csvTargetTrouble(const std::string& path, const std::vector<std::string>& kept, bool force) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path target = fs::weakly_canonical(fs::absolute(path, ec), ec);
-    const bool exists = fs::exists(path, ec);
+    const fs::path file = files::pathOf(path);
+    const fs::path target = fs::weakly_canonical(fs::absolute(file, ec), ec);
+    const bool exists = fs::exists(file, ec);
     for (const std::string& k : kept) {
         if (k.empty()) continue;
         std::error_code kec;
-        const bool same = exists && fs::exists(k, kec) ? fs::equivalent(path, k, kec) : fs::weakly_canonical(fs::absolute(k, kec), kec) == target;
+        const fs::path keptFile = files::pathOf(k);
+        const bool same = exists && fs::exists(keptFile, kec) ? fs::equivalent(file, keptFile, kec)
+                                                              : fs::weakly_canonical(fs::absolute(keptFile, kec), kec) == target;
         if (same) return "--csv " + path + " would overwrite " + k + ", which the program keeps: choose another file";
     }
     const fs::path folder = target.parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, ec)) return "--csv " + path + ": the folder " + folder.string() + " is not there";
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+        return "--csv " + path + ": the folder " + files::textOf(folder) + " is not there";
     if (!exists) return {};
-    if (fs::is_directory(path, ec)) return "--csv " + path + " is a folder";
+    if (fs::is_directory(file, ec)) return "--csv " + path + " is a folder";
     if (force) return {};
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     std::string first;
     std::getline(in, first);
     if (!first.empty() && first.back() == '\r') first.pop_back();
@@ -187,7 +193,7 @@ std::string logLine(const RunRecord& r) {
 }
 
 bool appendRunLog(const std::string& path, const RunRecord& r) {
-    std::ofstream f(path, std::ios::binary | std::ios::app);
+    std::ofstream f(files::pathOf(path), std::ios::binary | std::ios::app);
     if (!f) return false;
     f << logLine(r) << "\n";
     f.flush();

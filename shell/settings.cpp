@@ -8,6 +8,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "data/file_io.h"
 #include "data/ini.h"
 #include "data/utf8.h"
 
@@ -53,13 +54,14 @@ std::string inCurrentDirectory(std::string_view fileName) {
 
 std::string currentDirectory() {
     std::error_code ec;
-    std::string dir = fs::current_path(ec).string();
+    const fs::path current = fs::current_path(ec);
     if (ec) return ".";
+    std::string dir = files::textOf(current);
 #ifdef _WIN32
     // The short 8.3 form of the folder name, as the suite has always named its INI files.
-    char shortName[MAX_PATH + 1] = {};
-    DWORD n = GetShortPathNameA(dir.c_str(), shortName, sizeof shortName);
-    if (n > 0 && n < sizeof shortName) dir.assign(shortName, n);
+    wchar_t shortName[MAX_PATH + 1] = {};
+    DWORD n = GetShortPathNameW(current.c_str(), shortName, MAX_PATH + 1);
+    if (n > 0 && n <= MAX_PATH) dir = files::textOf(fs::path(std::wstring(shortName, n)));
     dir = std::string(rtrimBlanks(dir));
 #endif
     return dir;
@@ -104,12 +106,12 @@ ConnectionSettings readConnectionSettings(const std::string& iniPath) {
     s.db.user = std::string(rtrimBlanks(ini::get(iniPath, kDatabaseSection, "user", "")));
     s.db.password = ini::get(iniPath, kDatabaseSection, "password", "");
     if (s.db.driver == "sqlite" && !database.empty()) {
-        fs::path file(database);
+        fs::path file = files::pathOf(database);
         if (file.is_relative()) {
-            fs::path folder = fs::path(iniPath).parent_path();
+            fs::path folder = files::pathOf(iniPath).parent_path();
             if (!folder.empty()) file = folder / file;
         }
-        s.db.database = file.lexically_normal().string();
+        s.db.database = files::textOf(file.lexically_normal());
     }
     return s;
 }
@@ -144,8 +146,8 @@ std::string connectionIniTrouble(const std::string& iniPath) {
 
 std::string settingsFrom(std::string_view iniPath) {
     std::error_code ec;
-    if (fs::exists(fs::path(iniPath), ec)) return "settings from " + std::string(iniPath);
-    return "there is no vorn.ini in " + fs::path(iniPath).parent_path().string() +
+    if (fs::exists(files::pathOf(iniPath), ec)) return "settings from " + std::string(iniPath);
+    return "there is no vorn.ini in " + files::textOf(files::pathOf(iniPath).parent_path()) +
            ": the built-in defaults were used, SQL Server on \"(local)\"";
 }
 

@@ -226,7 +226,11 @@ TEST(Clock, SystemClockFollowsLocalTime) {
     setClock(nullptr);
     std::time_t t = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
     localtime_r(&t, &local);
+#endif
     const int32_t expected = dateFromMDY(local.tm_mon + 1, local.tm_mday, local.tm_year + 1900);
     const int32_t got = today();
     // Allow for the test running across midnight.

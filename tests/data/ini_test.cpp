@@ -12,10 +12,24 @@
 #include <string>
 #include <vector>
 #include <signal.h>
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
+
+// Whether a file's permissions keep this process out: not for root, and not on Windows, where
+// they only set the read-only attribute.
+bool permissionsHoldUsBack() {
+#ifdef _WIN32
+    return false;
+#else
+    return ::geteuid() != 0;
+#endif
+}
 
 namespace {
 
@@ -61,14 +75,19 @@ class EnvGuard {
 public:
     EnvGuard(const char* name, const std::string& value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
+        set(name, value.c_str());
     }
-    ~EnvGuard() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
-    }
+    ~EnvGuard() { set(name_, old_ ? old_->c_str() : nullptr); }
 
 private:
+    static void set(const char* name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name, value ? value : "");  // "" removes it
+#else
+        if (value) ::setenv(name, value, 1);
+        else ::unsetenv(name);
+#endif
+    }
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -178,12 +197,25 @@ TEST_F(IniTest, WriteAddsAMissingKeyAtTheEndOfItsSection) {
     EXPECT_EQ(mg::ini::get(f, "other", "driver", "none"), "none");
 }
 
+// A new file has the platform's line ends.
+#ifdef _WIN32
+constexpr const char* kNewLine = "\r\n";
+#else
+constexpr const char* kNewLine = "\n";
+#endif
+
+std::string lines(std::string text) {
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += std::string_view(kNewLine).size())
+        text.replace(at, 1, kNewLine);
+    return text;
+}
+
 TEST_F(IniTest, WriteCreatesTheFileAndTheSection) {
     const std::string f = path("new.ini");
     ASSERT_TRUE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "5"));
-    EXPECT_EQ(read("new.ini"), "[DocumentOutlays]\nLastTrackRef=5\n");
+    EXPECT_EQ(read("new.ini"), lines("[DocumentOutlays]\nLastTrackRef=5\n"));
     ASSERT_TRUE(mg::ini::put(f, "Styler", "ColorDepth", "3"));
-    EXPECT_EQ(read("new.ini"), "[DocumentOutlays]\nLastTrackRef=5\n\n[Styler]\nColorDepth=3\n");
+    EXPECT_EQ(read("new.ini"), lines("[DocumentOutlays]\nLastTrackRef=5\n\n[Styler]\nColorDepth=3\n"));
     EXPECT_EQ(mg::ini::getInt(f, "styler", "colordepth"), 3);
     EXPECT_EQ(mg::ini::getInt(f, "DocumentOutlays", "LastTrackRef"), 5);
 
@@ -229,7 +261,7 @@ TEST_F(IniTest, AFailedWriteLeavesTheOldFileIntact) {
     fs::remove_all(temp);
 
     // A folder that cannot be written (meaningful only when permissions apply to us).
-    if (::geteuid() != 0) {
+    if (permissionsHoldUsBack()) {
         fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
         EXPECT_FALSE(mg::ini::put(f, "DocumentOutlays", "LastTrackRef", "999"));
         fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
@@ -391,7 +423,7 @@ TEST_F(IniTest, LookupTellsAnUnusableFileFromAMissingKey) {
     fs::create_directory(dir_ / "folder.ini");
     EXPECT_EQ(mg::ini::lookup(path("folder.ini"), "a", "k").file, FileStatus::Unreadable);
     EXPECT_TRUE(mg::ini::lookup(path("folder.ini"), "a", "k").unusable());
-    if (::geteuid() != 0) {
+    if (permissionsHoldUsBack()) {
         write("locked.ini", "[a]\nk=1\n");
         fs::permissions(dir_ / "locked.ini", fs::perms::none);
         EXPECT_EQ(mg::ini::lookup(path("locked.ini"), "a", "k").file, FileStatus::Unreadable);
@@ -425,6 +457,12 @@ TEST_F(IniTest, TheDefaultIniFileHonoursTheOverride) {
 
 TEST_F(IniTest, TheDefaultIniFileLivesInTheUserConfigFolder) {
     EnvGuard noOverride("MARROWGATE_DEFAULT_INI", "");
+#ifdef _WIN32
+    EnvGuard appData("APPDATA", (dir_ / "roaming").string());
+    EXPECT_EQ(mg::ini::defaultIniPath(), (dir_ / "roaming" / "Marrowgate" / "marrowgate.ini").string());
+    ASSERT_TRUE(mg::ini::put("", "Marrowgate", "Enabled", "1"));
+    EXPECT_EQ(read("roaming/Marrowgate/marrowgate.ini"), "[Marrowgate]\r\nEnabled=1\r\n");
+#else
     {
         EnvGuard xdg("XDG_CONFIG_HOME", (dir_ / "cfg").string());
         EXPECT_EQ(mg::ini::defaultIniPath(), (dir_ / "cfg" / "marrowgate" / "marrowgate.ini").string());
@@ -438,6 +476,7 @@ TEST_F(IniTest, TheDefaultIniFileLivesInTheUserConfigFolder) {
         EXPECT_EQ(mg::ini::defaultIniPath(),
                   (dir_ / "home" / ".config" / "marrowgate" / "marrowgate.ini").string());
     }
+#endif
 }
 
 }  // namespace
@@ -486,6 +525,7 @@ TEST_F(StagedIniTest, AnAbandonedOrDroppedWriteLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(entries(), 1);
 }
 
+#ifndef _WIN32
 // The id of a process that has ended.
 pid_t endedProcess() {
     const pid_t child = ::fork();
@@ -538,6 +578,7 @@ TEST_F(StagedIniTest, TemporariesOfKilledProcessesAreRemovedByTheNextWrite) {
     EXPECT_TRUE(w.publish());
     EXPECT_EQ(entries(), 4);
 }
+#endif  // the killed writers are forked processes
 
 TEST_F(StagedIniTest, AWriteThatCannotBePreparedIsNotReady) {
     fs::create_directories(dir_ / ("Quillerton.ini.tmp-" + std::to_string(::getpid())));

@@ -1,7 +1,12 @@
 // The outlay import as a process: what it reads, the progress it shows, Cancel, the
 // tracking reference it stores, and the failures that end a run without losing anything.
 
+#ifdef _WIN32
+#include <windows.h>
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <functional>
@@ -290,7 +295,12 @@ TEST_F(Import, ASecondImportOnTheSameDatabaseIsRefusedAndSaysWhereTheFirstRuns) 
     EXPECT_EQ(m.caption, "Outlay Import");
     EXPECT_EQ(m.icon, ui::Icon::Warning);
     char host[256] = {};
+#ifdef _WIN32
+    DWORD size = sizeof host;
+    GetComputerNameA(host, &size);  // the station's name, as Windows gives it
+#else
     gethostname(host, sizeof host - 1);
+#endif
     // The server's lock knows the holder's host and process, not its folder.
     const std::string where = "Another outlay import is running on this database, on " + std::string(host) +
                               (onServer() ? "" : " in " + std::filesystem::current_path().string()) + " (process " +

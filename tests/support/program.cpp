@@ -1,11 +1,18 @@
 #include "program.h"
 #include "testdb.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+#else
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -13,6 +20,99 @@
 #include <thread>
 
 namespace mg::test {
+
+#ifdef _WIN32
+namespace {
+
+// An argument as the C runtime of the started program splits its command line.
+std::wstring quotedArgument(const std::wstring& a) {
+    if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
+    std::wstring q = L"\"";
+    size_t slashes = 0;
+    for (wchar_t c : a) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        q.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        q += c;
+    }
+    q.append(slashes * 2, L'\\');
+    return q + L"\"";
+}
+
+// The handles of the started programs, kept until they are waited for: a process id alone
+// names nothing once its process has ended.
+std::mutex handlesMutex;
+std::map<pid_t, HANDLE> handles;
+
+HANDLE processOf(pid_t pid) {
+    std::lock_guard lock(handlesMutex);
+    auto it = handles.find(pid);
+    return it == handles.end() ? nullptr : it->second;
+}
+
+void forget(pid_t pid) {
+    std::lock_guard lock(handlesMutex);
+    auto it = handles.find(pid);
+    if (it == handles.end()) return;
+    CloseHandle(it->second);
+    handles.erase(it);
+}
+
+}  // namespace
+
+pid_t startProgram(const std::string& binary, const std::filesystem::path& folder, const std::vector<std::string>& args) {
+    std::wstring line = quotedArgument(std::filesystem::path(binary).wstring());
+    for (const std::string& a : args) line += L" " + quotedArgument(std::filesystem::u8path(a).wstring());
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileW((folder / "messages.txt").wstring().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = INVALID_HANDLE_VALUE;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    const std::wstring exe = std::filesystem::path(binary).wstring();
+    const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.wstring().c_str(), &si, &pi);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    if (!started) return -1;
+    CloseHandle(pi.hThread);
+    const auto pid = static_cast<pid_t>(pi.dwProcessId);
+    std::lock_guard lock(handlesMutex);
+    handles[pid] = pi.hProcess;
+    return pid;
+}
+
+int waitProgram(pid_t pid) {
+    HANDLE h = processOf(pid);
+    if (!h) return 127;
+    WaitForSingleObject(h, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(h, &code);
+    forget(pid);
+    return static_cast<int>(code);
+}
+
+bool killAfter(pid_t pid, int milliseconds) {
+    HANDLE h = processOf(pid);
+    if (!h) return false;
+    bool killed = false;
+    if (WaitForSingleObject(h, static_cast<DWORD>(milliseconds)) == WAIT_TIMEOUT) {
+        killed = TerminateProcess(h, 137) != 0;  // 128 + SIGKILL, as the tests expect of a killed program
+        WaitForSingleObject(h, INFINITE);
+    }
+    forget(pid);
+    return killed;
+}
+// The server stop tests run only beside scripts/pg.sh on the build machine.
+bool serverStoppable() { return false; }
+bool stopServerAfter(pid_t, int) { return false; }
+
+#else
 
 pid_t startProgram(const std::string& binary, const std::filesystem::path& folder, const std::vector<std::string>& args) {
     std::vector<std::string> all{binary};
@@ -83,6 +183,7 @@ bool stopServerAfter(pid_t pid, int milliseconds) {
     controlServer("start");
     return true;
 }
+#endif
 
 void writeConnectionIni(const std::filesystem::path& folder, const std::string& database) {
     std::ofstream ini(folder / "vorn.ini");
