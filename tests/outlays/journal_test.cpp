@@ -62,7 +62,7 @@ protected:
         e.matter = "M" + std::to_string(ref);
         for (const std::string& row : db.column("SELECT PREF || ':' || BATCHNO FROM BatchDetails WHERE MATTER = '" + e.matter + "'")) {
             const size_t colon = row.find(':');
-            e.lines.push_back({std::stoi(row.substr(0, colon)), std::stoi(row.substr(colon + 1))});
+            e.lines.push_back({std::stoi(row.substr(0, colon)), std::stoi(row.substr(colon + 1)), 0, Decimal()});
         }
         return e;
     }
