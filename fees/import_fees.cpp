@@ -172,6 +172,7 @@ void FeeImport::cycle() {
 }
 
 void FeeImport::cancelConfirmed() {
+    cancelled_ = true;
     localResponse_ = RequestCancelled;
     endLoop();
 }
@@ -181,7 +182,7 @@ void FeeImport::finish() {
     Context& ctx = s_.ctx;
     ctx.table(TableId::DiaryAttFees).sendOption("QUICKSCAN=off");
     if (history_.runId() != 0)
-        history_.endRun(feesFailed_ > 0 ? "stopped" : localResponse_ == RequestCompleted ? "completed" : "cancelled", 0, 0);
+        history_.endRun(feesFailed_ > 0 || stopping_ ? "stopped" : cancelled_ ? "cancelled" : "completed", 0, 0);
     s_.ui.message("Fees Import Complete!");
     tables_.reset();
     prepared_ = false;

@@ -139,6 +139,7 @@ private:
     std::vector<history::RowRecord> unitRows_;
     history::RunHistory history_;
     std::string command_ = "import-fees";
+    bool cancelled_ = false;  // a Cancel was confirmed
     int band_ = 0;
     Decimal debt_;
     int originalRequest_ = 0;

@@ -38,6 +38,9 @@ std::vector<db::TableRows> tablesToCopy(const std::string& journalPath) {
     std::vector<db::TableRows> rows;
     for (TableId t : kTablesUsed)
         rows.push_back(t == TableId::BatchDetails ? db::TableRows::where(t, BAD::PREF.index, prefs) : db::TableRows::all(t));
+    // The runs, for the starting point (what each run wrote is not needed for it).
+    rows.push_back(db::TableRows::all(TableId::ImportRuns));
+    rows.push_back(db::TableRows::none(TableId::ImportRunRows));
     return rows;
 }
 
@@ -158,11 +161,13 @@ void OutlayImport::cycle() {
 }
 
 void OutlayImport::cancelConfirmed() {
+    cancelled_ = true;
     localResponse_ = RequestCancelled;
     endLoop();
 }
 
 void OutlayImport::stopRun() {
+    stopped_ = true;
     localResponse_ = RequestCancelled;
     endLoop();
 }
@@ -377,7 +382,7 @@ void OutlayImport::finish() {
     if (!iniFailed_ && storeLastTrackRef(stored) && settled) journal_.clear(error);
     journal_.close();
     if (history_.runId() != 0) {
-        const char* outcome = failed_ > 0 ? "stopped" : localResponse_ == RequestCompleted ? "completed" : "cancelled";
+        const char* outcome = failed_ > 0 || stopped_ ? "stopped" : cancelled_ ? "cancelled" : "completed";
         history_.endRun(outcome, static_cast<int32_t>(firstHandled_),
                         static_cast<int32_t>(std::max<int64_t>(stored, lastTrackRef_)));
     }

@@ -134,6 +134,8 @@ private:
     history::RunHistory history_;
     bool historyGoverns_ = false;  // the starting point comes from the run history
     int64_t firstHandled_ = 0;
+    bool cancelled_ = false;  // a Cancel was confirmed
+    bool stopped_ = false;    // a failure ended the run
 };
 
 }  // namespace mg::outlays

@@ -130,7 +130,7 @@ std::optional<JournalEntry> parseEntry(std::string_view line) {
     e.matter = *matter;
     std::vector<std::pair<int32_t, int32_t>> l, h;
     if (!pairs(fields[2], l) || !pairs(fields[3], h)) return std::nullopt;
-    for (auto [pref, batch] : l) e.lines.push_back({pref, batch, 0, Decimal()});
+    for (auto [pref, batch] : l) e.lines.push_back({pref, batch});
     for (auto [batch, pref] : h) e.headers.push_back({batch, pref});
     return e;
 }

@@ -34,7 +34,7 @@ struct JournalEntry {
         int32_t batchNo = 0;
         // For the run history only, not kept in the journal: the line's row and value.
         int64_t keyId = 0;
-        Decimal value;
+        Decimal value{};
     };
     struct Header {
         int32_t batchNo = 0;

@@ -103,7 +103,7 @@ RecordedImport recordedOutlayImport(const ImportRequest& req) {
     auto import = std::make_unique<outlays::OutlayImport>(req.session, req.view, lastTrackRefArgument(req.productIni), req.productIni);
     import->setObserver(recorder.get());
     outlays::StartChoice choice;
-    choice.fromTrackRef = req.fromTrackRef;
+    choice.fromTrackRef = req.fromTrackRef ? req.fromTrackRef : chosenStart(req.productIni);
     choice.iniHasValue = ini::lookup(req.productIni, outlays::kOutlaysSection, outlays::kLastTrackRefKey).value.has_value();
     import->setStartChoice(choice);
     outlays::OutlayImport* raw = import.get();

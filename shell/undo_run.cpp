@@ -351,6 +351,48 @@ int runsCommand(const std::vector<std::string>& args) {
     return ExitOk;
 }
 
+TakeBack takeBack(Session s, history::RunHistory& h, int32_t runId, const std::string& productIni,
+                  const std::function<bool(const UndoPlan&)>& confirm) {
+    TakeBack out;
+    // No outlay import posts while a run is taken back, and two undos never meet.
+    db::Connection* c = s.ctx.connection();
+    bool granted = false;
+    db::LockHolder holder;
+    if (Error e = c->tryApplicationLock(outlays::kImportLockName, granted, holder); e || !granted) {
+        out.text = "An outlay import (or another undo) is running on this database" + (e ? std::string() : ", " + holder.describe()) +
+                   ". Take the run back when it has finished.";
+        return out;
+    }
+    h.settleKilled(history::kOutlayRun);
+    h.settleKilled(history::kUndoRun);
+    const UndoPlan plan = planUndo(s, h, runId);
+    if (!plan.refusal.empty()) {
+        out.text = plan.refusal;
+        for (const std::string& b : plan.blockers) out.text += "\n  " + b;
+        if (plan.run.runId != 0) out.text += "\nNothing was changed.";
+    } else if (confirm(plan)) {
+        const UndoResult r = undoRun(s, h, plan, productIni);
+        out.done = r.units > 0 || r.ok;
+        out.text = "Run " + std::to_string(r.undoRun) + " took back " + std::to_string(r.units) + " of " +
+                   std::to_string(unitsOf(plan.rows).size()) +
+                   (plan.run.kind == history::kOutlayRun ? " attachments" : " diary entries") + " of run " +
+                   std::to_string(plan.run.runId) + ": ";
+        if (plan.run.kind == history::kOutlayRun)
+            out.text += std::to_string(r.linesDeleted) + " lines deleted, " + std::to_string(r.headersDeleted) +
+                        " batch headers deleted, " + amount(r.total) + " taken off the batch totals.";
+        else
+            out.text += std::to_string(r.feeRowsDeleted) + " fee rows deleted, " + amount(r.total) + " of fees.";
+        if (!r.ok)
+            out.text += "\nIt stopped: " + r.error + ". What was taken back stays taken back; take run " +
+                        std::to_string(plan.run.runId) + " back again to finish.";
+        out.ok = r.ok;
+    } else {
+        out.ok = true;
+    }
+    c->releaseApplicationLock(outlays::kImportLockName);
+    return out;
+}
+
 int undoRunCommand(const std::vector<std::string>& args) {
     bool dryRun = false;
     int32_t runId = 0;
@@ -358,7 +400,7 @@ int undoRunCommand(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         if (a == "--dry-run") {
             dryRun = true;
-        } else if (std::optional<int64_t> n = ini::strictWholeNumber(a); n && *n > 0 && *n <= INT32_MAX && runId == 0) {
+        } else if (std::optional<long long> n = ini::strictWholeNumber(a); n && *n > 0 && *n <= INT32_MAX && runId == 0) {
             runId = static_cast<int32_t>(*n);
         } else {
             errorLine("undo-run: unexpected \"" + a + "\" (usage: marrowgate undo-run [RUN] [--dry-run])");
@@ -369,52 +411,18 @@ int undoRunCommand(const std::vector<std::string>& args) {
     if (!openDatabase("undo-run", o)) return ExitFailed;
     o.tables = std::make_unique<TableUse>(o.session(), kUndoTables);
     if (!o.tables->ok()) return ExitFailed;
-    // No outlay import posts while a run is taken back, and two undos never meet.
-    db::Connection* c = o.ctx->connection();
-    bool granted = false;
-    db::LockHolder holder;
-    if (Error e = c->tryApplicationLock(outlays::kImportLockName, granted, holder); e || !granted) {
-        errorLine("undo-run: an outlay import (or another undo) is running on this database" +
-                  (e ? std::string() : ", " + holder.describe()) + "; run undo-run again when it has finished.");
-        return ExitFailed;
-    }
-    o.history->settleKilled(history::kOutlayRun);
-    o.history->settleKilled(history::kUndoRun);
-    UndoPlan plan = planUndo(o.session(), *o.history, runId);
-    if (!plan.refusal.empty()) {
-        std::string text = plan.refusal;
-        for (const std::string& b : plan.blockers) text += "\n  " + b;
-        if (plan.run.runId != 0) text += "\nNothing was changed.";
-        errorLine(text);
-        c->releaseApplicationLock(outlays::kImportLockName);
-        return ExitFailed;
-    }
-    if (dryRun) {
+    TakeBack t = takeBack(o.session(), *o.history, runId, productIniPath(), [&](const UndoPlan& plan) {
+        if (!dryRun) return true;
         std::string text = "Taking back run " + std::to_string(plan.run.runId) + " (" + plan.run.kind + ", " + plan.run.started +
                            ") would:\n";
         for (const std::string& step : plan.steps) text += "  " + step + "\n";
         text += "Nothing was changed (dry run).\n";
         std::fwrite(text.data(), 1, text.size(), stdout);
-        c->releaseApplicationLock(outlays::kImportLockName);
-        return ExitOk;
-    }
-    UndoResult r = undoRun(o.session(), *o.history, plan, productIniPath());
-    c->releaseApplicationLock(outlays::kImportLockName);
-    std::string text = "Run " + std::to_string(r.undoRun) + " took back " + std::to_string(r.units) + " of " +
-                       std::to_string(unitsOf(plan.rows).size()) + (plan.run.kind == history::kOutlayRun ? " attachments" : " diary entries") +
-                       " of run " + std::to_string(plan.run.runId) + ": ";
-    if (plan.run.kind == history::kOutlayRun)
-        text += std::to_string(r.linesDeleted) + " lines deleted, " + std::to_string(r.headersDeleted) + " batch headers deleted, " +
-                amount(r.total) + " taken off the batch totals.\n";
-    else
-        text += std::to_string(r.feeRowsDeleted) + " fee rows deleted, " + amount(r.total) + " of fees.\n";
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (!r.ok) {
-        errorLine("undo-run stopped: " + r.error + ". What was taken back stays taken back; run undo-run " +
-                  std::to_string(plan.run.runId) + " again to finish.");
-        return ExitFailed;
-    }
-    return ExitOk;
+        return false;
+    });
+    if (t.done) std::printf("%s\n", t.text.c_str());
+    else if (!t.ok) errorLine(t.text);
+    return t.ok ? ExitOk : ExitFailed;
 }
 
 }  // namespace mg::shell

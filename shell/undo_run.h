@@ -14,6 +14,7 @@
 // leaves the books and the history in agreement, and running it again finishes it.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,18 @@ struct UndoResult {
 // Takes the planned run back (the plan must have no refusal). `productIni`: the INI file
 // whose LastTrackRef is set back for an outlay run ("" none).
 UndoResult undoRun(Session s, history::RunHistory& h, const UndoPlan& plan, const std::string& productIni);
+
+// Taking back a run as a user asks for it: under the outlay import's application lock, with
+// killed runs settled first; `confirm` sees the plan and says whether to go on (a dry run
+// answers false). The refusal (with what stands in its way) or the result, as a text for the
+// user; `ok` false when refused or stopped.
+struct TakeBack {
+    bool ok = false;
+    bool done = false;  // something was taken back
+    std::string text;
+};
+TakeBack takeBack(Session s, history::RunHistory& h, int32_t runId, const std::string& productIni,
+                  const std::function<bool(const UndoPlan&)>& confirm);
 
 // The commands: "runs" and "undo-run [RUN] [--dry-run]".
 int runsCommand(const std::vector<std::string>& args);
