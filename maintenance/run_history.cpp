@@ -106,7 +106,7 @@ bool RunHistory::beginRun(const std::string& kind, const std::string& command, i
     ctx.set(MGR::TOTAL, Decimal());
     ctx.set(MGR::OUTCOME, kRunning);
     ctx.set(MGR::UNDOOF, undoOf);
-    if (ctx.begin(5)) return false;
+    if (ctx.begin(2)) return false;
     if (t.add() || ctx.commit()) {
         while (ctx.transactionDepth() > 0) ctx.rollback();
         return false;
@@ -119,7 +119,7 @@ Error RunHistory::record(const std::vector<RowRecord>& rows) {
     if (!available_ || runId_ == 0 || rows.empty()) return Error::ok();
     const db::Dialect& d = s_.ctx.connection()->dialect();
     const TableDecl& t = decl(TableId::ImportRunRows);
-    const std::vector<int> columns{MGRR::RUNID.index, MGRR::KIND.index,  MGRR::REF.index,    MGRR::BATCHNO.index,
+    const std::vector<int> columns{MGRR::RUNID.index, MGRR::KIND.index,  MGRR::UNITREF.index,    MGRR::BATCHNO.index,
                                    MGRR::PREF.index,  MGRR::ROWNO.index, MGRR::AMOUNT.index, MGRR::UNDONE.index};
     std::string cols;
     for (int c : columns) cols += (cols.empty() ? "" : ", ") + d.quoteName(t.columns[c].name);
@@ -188,7 +188,7 @@ bool RunHistory::endRun(const std::string& outcome, int32_t firstRef, int32_t la
                             " = ?, " + d.quoteName("TOTAL") + " = ?, " + d.quoteName("OUTCOME") + " = ? WHERE " + d.quoteName("RUNID") +
                             " = ?";
     Context& ctx = s_.ctx;
-    if (ctx.begin(5)) return false;
+    if (ctx.begin(2)) return false;
     Error e = query(sql,
                     {db::Param::dateTime(nowIso()), db::Param::integer(firstRef ? firstRef : c.first),
                      db::Param::integer(lastRef ? lastRef : c.last), db::Param::integer(c.items), db::Param::integer(c.rows),
@@ -294,7 +294,7 @@ std::vector<RowRecord> RunHistory::rowsOf(int32_t runId) {
         r.runId = toInt(v[MGRR::RUNID.index]);
         r.kind = v[MGRR::KIND.index];
         while (!r.kind.empty() && r.kind.back() == ' ') r.kind.pop_back();
-        r.ref = toInt(v[MGRR::REF.index]);
+        r.ref = toInt(v[MGRR::UNITREF.index]);
         r.batchNo = toInt(v[MGRR::BATCHNO.index]);
         r.pref = toInt(v[MGRR::PREF.index]);
         r.rowNo = toInt(v[MGRR::ROWNO.index]);
@@ -308,7 +308,7 @@ std::vector<RowRecord> RunHistory::rowsOf(int32_t runId) {
 Error RunHistory::markUnitUndone(int32_t runId, int64_t ref, int32_t undoRun) {
     const db::Dialect& d = s_.ctx.connection()->dialect();
     return query("UPDATE " + name(TableId::ImportRunRows) + " SET " + d.quoteName("UNDONE") + " = ? WHERE " + d.quoteName("RUNID") +
-                     " = ? AND " + d.quoteName("REF") + " = ? AND " + d.quoteName("UNDONE") + " = 0",
+                     " = ? AND " + d.quoteName("UNITREF") + " = ? AND " + d.quoteName("UNDONE") + " = 0",
                  {db::Param::integer(undoRun), db::Param::integer(runId), db::Param::integer(ref)}, nullptr);
 }
 

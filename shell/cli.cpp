@@ -320,7 +320,8 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
 // ---- the user interface of a job -------------------------------------------------------------
 
 int CommandLineUserInterface::message(const ui::Message& m) {
-    ++messages_;
+    // A note (the run history that cannot be kept) says nothing of how the run ended.
+    if (m.icon != ui::Icon::Information) ++messages_;
     if (m.icon == ui::Icon::Warning || m.icon == ui::Icon::Error) ++warnings_;
     return ui::ConsoleUserInterface::message(m);
 }

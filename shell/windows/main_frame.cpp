@@ -44,8 +44,6 @@ const ui::WindowDef& mainFrameDef() {
                 {.kind = K::Item, .name = "?SETUPDOCUMENTOUTLAYS", .text = "Document Outlays"},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?OUTLAYSIMPORTOUTLAYS", .text = "Import Outlays"},
-                {.kind = K::Separator},
-                {.kind = K::Item, .name = "?IMPORTRUNS", .text = "Import Runs", .status = "The import runs, and taking one back"},
                 {.kind = K::Menu, .name = "?FEES", .text = "Fees"},
                 {.kind = K::Item, .name = "?FEESDOCUMENTFEES", .text = "Document Fees"},
                 {.kind = K::Separator},
@@ -54,6 +52,9 @@ const ui::WindowDef& mainFrameDef() {
                 {.kind = K::Item, .name = "?FEESIMPORTFEES", .text = "Import Fees "},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?FEESFEESIMPORTEDREPORT", .text = "Fees Imported Report"},
+                // The program's own, after the system's controls so that their numbers stay.
+                {.kind = K::Menu, .name = "?RUNSMENU", .text = "&Runs"},
+                {.kind = K::Item, .name = "?IMPORTRUNS", .text = "Import Runs", .status = "The import runs, and taking one back"},
             },
     };
     return def;

@@ -16,6 +16,13 @@ namespace {
 class Crash : public OutlayFixture {
 public:
     using OutlayFixture::count;
+    // A thousand attachments waiting, and the program's folder.
+    void SetUp() override {
+        OutlayFixture::SetUp();
+        twoDocuments();
+        seedAttachments(1000);
+        writeConnectionIni(db.folder(), db.path());
+    }
     int seeded = 0;
     // More attachments, each with a matter of its own, so that its lines can be told apart;
     // odd ones have one charge row, even ones two.
@@ -47,13 +54,6 @@ TEST_F(Crash, KilledRunsPostEveryAttachmentExactlyOnce) {
 #else
     constexpr int kKills = 60;
 #endif
-    outlayCode("CSF", "Court Stamp Fee");
-    charge("ONE", "CSF", "4100", "10.00");
-    charge("TWO", "CSF", "4100", "7.00");
-    charge("TWO", "SRCH", "4200", "3.00");
-    diary(77, "JMK");
-    seedAttachments(1000);
-    writeConnectionIni(db.folder(), db.path());
 
     std::random_device rd;
     const unsigned seedValue = rd();
@@ -117,13 +117,6 @@ void expectHistoryMatchesBooks(Crash& t, const std::string& when) {
 // posts every attachment once again.
 TEST_F(Crash, KilledImportsAndUndosKeepTheHistoryEqualToTheBooks) {
     constexpr int kKills = 20;
-    outlayCode("CSF", "Court Stamp Fee");
-    charge("ONE", "CSF", "4100", "10.00");
-    charge("TWO", "CSF", "4100", "7.00");
-    charge("TWO", "SRCH", "4200", "3.00");
-    diary(77, "JMK");
-    seedAttachments(1000);
-    writeConnectionIni(db.folder(), db.path());
     std::random_device rd;
     const unsigned seedValue = rd();
     std::mt19937 random(seedValue);

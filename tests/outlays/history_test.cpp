@@ -10,11 +10,7 @@ class History : public OutlayFixture {
 protected:
     void SetUp() override {
         OutlayFixture::SetUp();
-        outlayCode("CSF", "Court Stamp Fee");
-        charge("ONE", "CSF", "4100", "10.00");
-        charge("TWO", "CSF", "4100", "7.00");
-        charge("TWO", "SRCH", "4200", "3.00");
-        diary(77, "JMK");
+        twoDocuments();
         matter("M1", "100.00");
     }
     // One import as a station in `folder` runs it.

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-
 #include "history_journey.h"
 
 namespace mg::test {
@@ -19,16 +17,7 @@ TEST(RunHistory, TakeBackAndImportAgainOnTheEmbeddedDatabase) {
     const std::string file = station.file("practice.db");
     historyJourney(
         station.path(), fresh.path(),
-        [&](const std::string& sql) {
-            std::vector<std::string> out;
-            for (const auto& row : SqlFile(file).rows(sql)) {
-                std::string line;
-                for (size_t i = 0; i < row.size(); ++i) line += (i ? "|" : "") + row[i];
-                out.push_back(line);
-            }
-            std::sort(out.begin(), out.end());
-            return out;
-        },
+        [&](const std::string& sql) { return fileRows(file, sql); },
         [&](const std::string& sql) {
             sqlite3* db = nullptr;
             ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);

@@ -60,17 +60,6 @@ std::vector<std::string> serverRows(const std::string& database, const std::stri
     return out;
 }
 
-std::vector<std::string> fileRows(const std::string& path, const std::string& sql) {
-    std::vector<std::string> out;
-    for (const auto& r : SqlFile(path).rows(sql)) {
-        std::string row;
-        for (size_t i = 0; i < r.size(); ++i) row += (i ? "|" : "") + r[i];
-        out.push_back(row);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class OnServer : public ::testing::Test {
 protected:
     void SetUp() override {
