@@ -376,7 +376,7 @@ TEST_F(MainFrameTest, Screenshots) {
     frame.show();
     QApplication::processEvents();
     test::screenshot(frame, "main_frame");
-    const char* names[] = {"main_frame_file_menu", "main_frame_outlays_menu", "main_frame_fees_menu"};
+    const char* names[] = {"main_frame_file_menu", "main_frame_outlays_menu", "main_frame_fees_menu", "main_frame_runs_menu"};
     int i = 0;
     for (QAction* top : frame.menuBar()->actions()) {
         QMenu* menu = top->menu();
