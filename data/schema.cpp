@@ -18,7 +18,7 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 struct Numbered { std::string_view prefix, column; };
 constexpr Numbered kNumbered[] = {
     {"DCH", "RECORDID"}, {"DCHF", "RECORDID"}, {"FIMP", "RECORDID"},
-    {"TID", "RECORDID"}, {"BAD", "KEYID"},
+    {"TID", "RECORDID"}, {"BAD", "KEYID"}, {"MGR", "RUNID"}, {"MGRR", "ENTRYID"},
 };
 
 std::vector<KeyComponent> parseComponents(const TableDecl& t, std::string_view text) {

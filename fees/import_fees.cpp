@@ -63,7 +63,7 @@ std::vector<db::TableRows> tablesToCopy() {
     return rows;
 }
 
-FeeImport::FeeImport(Session s, ui::ProgressView& view) : Process(s.ui, view), s_(s) {}
+FeeImport::FeeImport(Session s, ui::ProgressView& view) : Process(s.ui, view), s_(s), history_(s) {}
 
 FeeImport::~FeeImport() = default;
 
@@ -78,6 +78,14 @@ bool FeeImport::prepare() {
         tables_.reset();
         ctx.globalResponse = RequestCancelled;
         return false;
+    }
+    // The run history: a run of this station and folder left "running" was killed (fee imports
+    // of other stations may be running now).
+    if (!history_.open()) {
+        s_.ui.message(history_.unavailableText(), "Fee Import", ui::Icon::Information);
+    } else {
+        history_.settleKilled(history::kFeeRun, history::stationName(), history::folderName());
+        history_.beginRun(history::kFeeRun, command_, 0, false);
     }
     Table& daf = ctx.table(TableId::DiaryAttFees);
     rowSize_ = declaredRowSize(daf.decl());
@@ -164,6 +172,7 @@ void FeeImport::cycle() {
 }
 
 void FeeImport::cancelConfirmed() {
+    cancelled_ = true;
     localResponse_ = RequestCancelled;
     endLoop();
 }
@@ -172,6 +181,8 @@ void FeeImport::finish() {
     if (!prepared_) return;
     Context& ctx = s_.ctx;
     ctx.table(TableId::DiaryAttFees).sendOption("QUICKSCAN=off");
+    if (history_.runId() != 0)
+        history_.endRun(feesFailed_ > 0 || stopping_ ? "stopped" : cancelled_ ? "cancelled" : "completed", 0, 0);
     s_.ui.message("Fees Import Complete!");
     tables_.reset();
     prepared_ = false;
@@ -194,6 +205,7 @@ void FeeImport::processWaitingFee() {
     feesThisUnit_ = 0;
     unitFailed_ = false;
     unitEntries_.clear();
+    unitRows_.clear();
     bool ok = processDocument();
     // The entry's other waiting fees, in list order.
     for (size_t i : rowsOfEntry_[diaryId]) {
@@ -202,7 +214,7 @@ void FeeImport::processWaitingFee() {
         ctx.rec(TableId::DiaryAttFees) = list_[i];
         ok = processDocument();
     }
-    if (ok && inTransaction_ && markEntry(diaryId)) {
+    if (ok && inTransaction_ && markEntry(diaryId) && recordEntry(diaryId)) {
         inTransaction_ = false;
         if (ctx.commit() == NoError) {
             entriesAdded_ += entriesThisUnit_;
@@ -440,6 +452,8 @@ bool FeeImport::writeFee() {
         failFee();
         return false;
     }
+    const int64_t diaryId = ctx.get(DAF::DIARYID);
+    unitRows_.push_back({history::kDayBook, diaryId, 0, 0, ctx.get(TID::RECORDID).toInt64(), ctx.get(TID::CHARGE)});
 
     ctx.set(FIMP::RECORDID, 0);
     ctx.set(FIMP::MATTER, ctx.get(TID::MATTER));
@@ -453,6 +467,7 @@ bool FeeImport::writeFee() {
         failFee();
         return false;
     }
+    unitRows_.push_back({history::kImported, diaryId, 0, 0, ctx.get(FIMP::RECORDID), ctx.get(FIMP::CHARGE)});
     ++entriesThisUnit_;
     if (observer_) {
         FeeEntry e;
@@ -516,6 +531,18 @@ bool FeeImport::claimEntry(int64_t diaryId) {
 bool FeeImport::markEntry(int64_t diaryId) {
     if (s_.ctx.table(TableId::DiaryAttachments).setSql("Update DiaryAttachments Set Fees = 1 Where DiaryId = " +
                                                        std::to_string(diaryId)) != NoError) {
+        failFee();
+        return false;
+    }
+    return true;
+}
+
+// What the diary entry wrote, and its mark, go into the run history inside its transaction.
+bool FeeImport::recordEntry(int64_t diaryId) {
+    if (history_.runId() == 0) return true;
+    unitRows_.push_back({history::kMarked, diaryId, 0, 0, diaryId, Decimal()});
+    if (Error e = history_.record(unitRows_)) {
+        s_.ctx.setError(e);
         failFee();
         return false;
     }

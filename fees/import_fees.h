@@ -36,6 +36,7 @@
 #include "fees/fee_observer.h"
 #include "ui/progress_measure.h"
 #include "maintenance/integrity.h"
+#include "maintenance/run_history.h"
 #include "ui/process.h"
 
 namespace mg::fees {
@@ -84,6 +85,9 @@ public:
     // Told about every time entry once its diary entry has committed, and about every
     // exception met (see fee_observer.h).
     void setObserver(FeeObserver* observer) { observer_ = observer; }
+    // The command recorded with the run in the run history.
+    void setCommand(std::string command) { command_ = std::move(command); }
+    int32_t runId() const { return history_.runId(); }
 
     // Seconds a diary entry's transaction waits for the database's write lock.
     static constexpr int kTransactionSeconds = 5;
@@ -109,6 +113,7 @@ private:
     // The mark of the diary entry, once all its fees are written; false when it failed.
     bool claimEntry(int64_t diaryId);
     bool markEntry(int64_t diaryId);
+    bool recordEntry(int64_t diaryId);
     // A write failed: the entry's transaction is rolled back and the failure reported.
     void failFee();
     void reportFailure();
@@ -130,6 +135,11 @@ private:
     // The time entries of the diary entry being written, told once it has committed; the
     // band and debt of the fee being priced.
     std::vector<FeeEntry> unitEntries_;
+    // What the diary entry being written adds to the run history, written before its commit.
+    std::vector<history::RowRecord> unitRows_;
+    history::RunHistory history_;
+    std::string command_ = "import-fees";
+    bool cancelled_ = false;  // a Cancel was confirmed
     int band_ = 0;
     Decimal debt_;
     int originalRequest_ = 0;

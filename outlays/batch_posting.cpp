@@ -147,7 +147,7 @@ BatchPosting::Step BatchPosting::postOutlayLine() {
         ++att_.refused;
         return Done;
     }
-    att_.written.lines.push_back({static_cast<int32_t>(ctx.get(BAD::PREF)), batchNo_});
+    att_.written.lines.push_back({static_cast<int32_t>(ctx.get(BAD::PREF)), batchNo_, ctx.get(BAD::KEYID).toInt64(), ctx.get(BAD::VALUE)});
     if (observer_) {
         OutlayLine l;
         l.trackRef = ctx.get(DAT::TRACKREFERENCE).toInt64();

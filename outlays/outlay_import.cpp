@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <map>
 
 #include "data/ini.h"
 #include "data/lock_file.h"
@@ -11,7 +12,7 @@ namespace mg::outlays {
 
 OutlayImport::OutlayImport(Session s, ui::ProgressView& view, int32_t lastTrackRef, std::string productIni)
     : Process(s.ui, view), s_(s), productIni_(std::move(productIni)), lastTrackRef_(lastTrackRef), lastProcessed_(lastTrackRef),
-      posting_(s), journal_(productIni_ + kJournalSuffix) {}
+      posting_(s), journal_(productIni_ + kJournalSuffix), history_(s) {}
 
 namespace {
 
@@ -37,6 +38,9 @@ std::vector<db::TableRows> tablesToCopy(const std::string& journalPath) {
     std::vector<db::TableRows> rows;
     for (TableId t : kTablesUsed)
         rows.push_back(t == TableId::BatchDetails ? db::TableRows::where(t, BAD::PREF.index, prefs) : db::TableRows::all(t));
+    // The runs, for the starting point (what each run wrote is not needed for it).
+    rows.push_back(db::TableRows::all(TableId::ImportRuns));
+    rows.push_back(db::TableRows::none(TableId::ImportRunRows));
     return rows;
 }
 
@@ -47,13 +51,14 @@ bool OutlayImport::prepare() {
     ctx.globalRequest = 0;
     ctx.globalResponse = 0;
     tables_ = std::make_unique<TableUse>(s_, kTablesUsed, kTablesOnlyRead);
-    if (!tables_->ok() || !takeImportLock() || !settleJournal()) {
+    if (!tables_->ok() || !takeImportLock() || !decideStart() || !settleJournal()) {
         releaseImportLock();
         journal_.close();
         tables_.reset();
         ctx.globalResponse = RequestCancelled;
         return false;
     }
+    if (history_.available()) history_.beginRun(history::kOutlayRun, choice_.command, lastTrackRef_, choice_.fromTrackRef.has_value());
     measure_.start(kRecordsToProcess, kRecordsPerCycle);
     view_.setCaption("Processing Records");
     view_.setPercentText("0% Completed");
@@ -105,6 +110,7 @@ void OutlayImport::cycle() {
         const Decimal trackRef = ctx.get(DAT::TRACKREFERENCE);
         if (trackRef > Decimal(lastTrackRef_)) {
             const int64_t ref = trackRef.toInt64();
+            if (firstHandled_ == 0) firstHandled_ = ref;
             BatchPosting::Outcome outcome = posting_.postAttachment([this](const JournalEntry& e) { return recordIntent(e); });
             ++handled_;
             if (outcome == BatchPosting::Stopped) {
@@ -155,11 +161,13 @@ void OutlayImport::cycle() {
 }
 
 void OutlayImport::cancelConfirmed() {
+    cancelled_ = true;
     localResponse_ = RequestCancelled;
     endLoop();
 }
 
 void OutlayImport::stopRun() {
+    stopped_ = true;
     localResponse_ = RequestCancelled;
     endLoop();
 }
@@ -235,7 +243,7 @@ bool OutlayImport::settleJournal() {
     if (observer_)
         for (int64_t ref : settled)
             if (ref > lastTrackRef_) observer_->settled(ref);
-    int64_t start = std::max<int64_t>(lastTrackRef_, committed.value_or(INT64_MIN));
+    int64_t start = historyGoverns_ ? lastTrackRef_ : std::max<int64_t>(lastTrackRef_, committed.value_or(INT64_MIN));
     lastTrackRef_ = static_cast<int32_t>(std::clamp<int64_t>(start, INT32_MIN, INT32_MAX));
     lastProcessed_ = start;
     // Written now, whether it changed or not: an INI file that cannot take it stops the import
@@ -250,7 +258,77 @@ bool OutlayImport::settleJournal() {
 
 bool OutlayImport::recordIntent(const JournalEntry& e) {
     journalError_.clear();
-    return journal_.append(e, journalError_);
+    return journal_.append(e, journalError_) && recordRows(e);
+}
+
+// What the attachment wrote goes into the run history in its own transaction, in one
+// statement: its lines, the headers it created and what it added to each header's total.
+bool OutlayImport::recordRows(const JournalEntry& e) {
+    if (!history_.available() || history_.runId() == 0) return true;
+    std::vector<history::RowRecord> rows;
+    std::map<int32_t, Decimal> added;
+    for (const JournalEntry::Header& h : e.headers)
+        rows.push_back({history::kHeader, e.trackRef, h.batchNo, h.pref, h.batchNo, Decimal()});
+    for (const JournalEntry::Line& l : e.lines) {
+        rows.push_back({history::kLine, e.trackRef, l.batchNo, l.pref, l.keyId, l.value});
+        added[l.batchNo] = added[l.batchNo] + l.value;
+    }
+    for (const auto& [batch, amount] : added) rows.push_back({history::kTotalled, e.trackRef, batch, 0, batch, amount});
+    if (Error err = history_.record(rows)) {
+        journalError_ = "the run history cannot be written: " + (err.driverText.empty() ? err.text : err.driverText);
+        return false;
+    }
+    return true;
+}
+
+// Where the run starts: after what the run history says any station posted, after the value
+// chosen on purpose, or (without a history) after the INI file's value. A database that has
+// outlay lines but neither a history nor a LastTrackRef is not posted again from 0 on its own.
+bool OutlayImport::decideStart() {
+    if (!history_.open()) {
+        s_.ui.message(history_.unavailableText(), "Outlay Import", ui::Icon::Information);
+    } else {
+        // Under the import lock: a run left "running" is one that was killed.
+        history_.settleKilled(history::kOutlayRun);
+        history_.settleKilled(history::kUndoRun);
+    }
+    if (choice_.fromTrackRef) {
+        lastTrackRef_ = *choice_.fromTrackRef;
+        lastProcessed_ = lastTrackRef_;
+        historyGoverns_ = true;  // the journal does not raise a value chosen on purpose
+        return true;
+    }
+    if (std::optional<int32_t> start = history_.outlayStart()) {
+        lastTrackRef_ = *start;
+        lastProcessed_ = lastTrackRef_;
+        historyGoverns_ = true;
+        return true;
+    }
+    if (choice_.iniHasValue || lastTrackRef_ > 0) return true;
+    Context& ctx = s_.ctx;
+    Table& sqld = ctx.table(TableId::SQLResultD);
+    if (sqld.setSql("Select count(*) from BatchDetails Where Ref = 'Doc Outlay'") || sqld.next()) {
+        refuse("The outlay lines already posted cannot be counted: " + warningErrorText(ctx) + "|The import does not start.");
+        return false;
+    }
+    if (ctx.get(SQLD::RESULTFIELD).toInt64() == 0) return true;  // a practice's first import
+    int64_t waiting = 0;
+    if (sqld.setSql("Select count(*) from DiaryAttachments Where TrackReference > 0") == NoError && sqld.next() == NoError)
+        waiting = ctx.get(SQLD::RESULTFIELD).toInt64();
+    const std::string why = "This folder has no LastTrackRef and the database no record of earlier imports, but outlay lines "
+                            "are already posted on it: starting from 0 would post every attachment again (" +
+                            std::to_string(waiting) + " attachments).";
+    if (!choice_.ask) {
+        refuse(why + "|The import does not start. Give the tracking reference to start after with --from-track-ref N, or "
+                     "--all to post every attachment.");
+        return false;
+    }
+    if (s_.ui.message(why + "||Post all " + std::to_string(waiting) + " attachments?", "Outlay Import", ui::Icon::Question,
+                      ui::ButtonYes | ui::ButtonNo, ui::ButtonNo) != ui::ButtonYes)
+        return false;
+    choice_.fromTrackRef = 0;
+    historyGoverns_ = true;
+    return true;
 }
 
 // Writes the tracking reference to the product INI file, durably. A file that cannot take it
@@ -303,6 +381,11 @@ void OutlayImport::finish() {
     // When the INI file cannot take it, the journal keeps what it holds for the next run.
     if (!iniFailed_ && storeLastTrackRef(stored) && settled) journal_.clear(error);
     journal_.close();
+    if (history_.runId() != 0) {
+        const char* outcome = failed_ > 0 || stopped_ ? "stopped" : cancelled_ ? "cancelled" : "completed";
+        history_.endRun(outcome, static_cast<int32_t>(firstHandled_),
+                        static_cast<int32_t>(std::max<int64_t>(stored, lastTrackRef_)));
+    }
 
     s_.ui.message("Import Complete!");
 

@@ -22,6 +22,7 @@
 #include "data/copy_tables.h"
 #include "data/table.h"
 #include "maintenance/integrity.h"
+#include "maintenance/run_history.h"
 #include "outlays/batch_posting.h"
 #include "outlays/posting_journal.h"
 #include "ui/process.h"
@@ -45,6 +46,18 @@ inline constexpr const char* kImportLockName = "outlay-import";
 // looks for. A dry run on a server database runs on such a copy.
 std::vector<db::TableRows> tablesToCopy(const std::string& journalPath);
 
+// Where a run starts. With a run history on the database the run starts after the highest
+// tracking reference any station has posted there; a value given on purpose (the setup
+// window, --from-track-ref N, --all) overrides it and is recorded with the run. Without a
+// history and without LastTrackRef, on a database that already holds outlay lines, the run
+// does not start from 0 on its own: it asks (the desktop) or refuses (the command line).
+struct StartChoice {
+    std::optional<int32_t> fromTrackRef;  // chosen on purpose: start after this one
+    bool iniHasValue = true;              // the product INI file holds LastTrackRef
+    bool ask = false;                     // ask instead of refusing
+    std::string command = "import-outlays";
+};
+
 class OutlayImport : public ui::Process {
 public:
     OutlayImport(Session s, ui::ProgressView& view, int32_t lastTrackRef, std::string productIni = kProductIni);
@@ -64,6 +77,9 @@ public:
     int attachmentsPosted() const { return posted_; }
     int attachmentsFailed() const { return failed_; }
     int64_t lastProcessed() const { return lastProcessed_; }
+    void setStartChoice(StartChoice choice) { choice_ = std::move(choice); }
+    // The run's number in the run history, 0 when it has none.
+    int32_t runId() const { return history_.runId(); }
     // Told about every line posted and every exception met (see outlay_observer.h).
     void setObserver(OutlayObserver* observer) {
         observer_ = observer;
@@ -83,6 +99,8 @@ private:
     bool storeLastTrackRef(int64_t value);
     void stopRun();
     void refuse(const std::string& text);
+    bool decideStart();
+    bool recordRows(const JournalEntry& e);
 
     Session s_;
     std::string productIni_;
@@ -112,6 +130,12 @@ private:
     int failed_ = 0;
     OutlayObserver* observer_ = nullptr;
     bool prepared_ = false;
+    StartChoice choice_;
+    history::RunHistory history_;
+    bool historyGoverns_ = false;  // the starting point comes from the run history
+    int64_t firstHandled_ = 0;
+    bool cancelled_ = false;  // a Cancel was confirmed
+    bool stopped_ = false;    // a failure ended the run
 };
 
 }  // namespace mg::outlays

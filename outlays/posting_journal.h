@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/decimal.h"
+
 namespace mg {
 class Context;
 }
@@ -30,6 +32,9 @@ struct JournalEntry {
     struct Line {
         int32_t pref = 0;
         int32_t batchNo = 0;
+        // For the run history only, not kept in the journal: the line's row and value.
+        int64_t keyId = 0;
+        Decimal value{};
     };
     struct Header {
         int32_t batchNo = 0;

@@ -14,6 +14,7 @@
 #include "data/ddl.h"
 #include "data/dialect.h"
 #include "data/file_io.h"
+#include "data/ini.h"
 #include "shell/demo.h"
 #include "shell/demo_style.h"
 #include "shell/dry_run.h"
@@ -127,6 +128,8 @@ int initDb(const std::vector<std::string>& args) {
                 return ExitFailed;
             }
             std::printf("Created the tables%s in the database %s.\n", demo ? " and the demo practice" : "", settings.db.database.c_str());
+            if (demo && !writeDemoProductIni(""))
+                errorLine(stderr, "init-db: could not write the demo's Quillerton.ini in the working folder");
             return ExitOk;
         }
         errorLine(stderr, "init-db needs the name of the new database file (usage: marrowgate init-db [--demo] FILE)");
@@ -147,6 +150,8 @@ int initDb(const std::vector<std::string>& args) {
     // The demo's look goes beside it: the program reads Style.Ini from its working folder.
     if (demo && !writeDemoStyle(files::textOf(files::pathOf(file).parent_path())))
         errorLine(stderr, "init-db: could not write the demo style Style.Ini beside " + file);
+    if (demo && !writeDemoProductIni(files::textOf(files::pathOf(file).parent_path())))
+        errorLine(stderr, "init-db: could not write the demo's Quillerton.ini beside " + file);
     std::printf("To work on it, put in vorn.ini of the working folder:\n[database]\ndriver=sqlite\ndatabase=%s\n",
                 (ec ? file : files::textOf(full)).c_str());
     return ExitOk;
@@ -186,7 +191,7 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
 // An import with its lines recorded: a dry run on copies of the database and the product
 // INI file, or a real run that ends with the run summary and a line in the run log.
 int recordedImport(const std::string& command, std::string_view what, const RecordedFactory& make, const CopyPlan& copyPlan,
-                   bool dryRun, const std::string& csvFile, bool force) {
+                   bool dryRun, const std::string& csvFile, bool force, std::optional<int32_t> fromTrackRef) {
     const Globals& g = startUp();
     if (!settingsUsable(g, "the " + std::string(what))) return ExitFailed;
     db::Settings settings = g.connection.db;
@@ -232,7 +237,7 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
     // import holds the lock, the product INI cannot be written), has nothing to sum up.
     bool started = false;
     ProcessFactory factory = [&](Session s, ui::ProgressView& view) -> std::unique_ptr<ui::Process> {
-        RecordedImport made = make(ImportRequest{s, view, record, productIni});
+        RecordedImport made = make(ImportRequest{s, view, record, productIni, fromTrackRef});
         collect = std::move(made.collect);
         keep = std::move(made.keep);
         return std::move(made.process);
@@ -276,10 +281,22 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
     bool dryRun = false;
     bool force = false;
     std::string csvFile;
+    std::optional<int32_t> fromTrackRef;
+    const bool outlays = args[0] == "import-outlays";
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--dry-run") {
             dryRun = true;
+        } else if (outlays && a == "--all") {
+            fromTrackRef = 0;
+        } else if (outlays && a == "--from-track-ref") {
+            std::optional<int64_t> n = i + 1 < args.size() ? ini::strictWholeNumber(args[i + 1]) : std::nullopt;
+            if (!n || *n < 0 || *n > INT32_MAX) {
+                errorLine(stderr, args[0] + ": --from-track-ref needs the tracking reference to start after (a whole number, 0 or more)");
+                return ExitFailed;
+            }
+            fromTrackRef = static_cast<int32_t>(*n);
+            ++i;
         } else if (a == "--force") {
             force = true;
         } else if (a == "--csv" && i + 1 < args.size() && !args[i + 1].empty()) {
@@ -291,6 +308,7 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
             return ExitFailed;
         } else {
             errorLine(stderr, args[0] + ": unexpected \"" + a + "\" (usage: marrowgate " + args[0] +
+                                  (outlays ? " [--from-track-ref N | --all]" : "") +
                                   " [--dry-run] [--csv FILE [--force]] [--trace-sql FILE]; it reads vorn.ini and Quillerton.ini of the "
                                   "working folder)");
             return ExitFailed;
@@ -300,7 +318,7 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
         errorLine(stderr, args[0] + ": --force only goes with --csv FILE (it lets the CSV file replace a file of another kind)");
         return ExitFailed;
     }
-    return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile, force);
+    return recordedImport(args[0], what, recorded, copyPlan, dryRun, csvFile, force, fromTrackRef);
 }
 
 }  // namespace
@@ -308,7 +326,8 @@ int importCommand(const std::vector<std::string>& args, std::string_view what, c
 // ---- the user interface of a job -------------------------------------------------------------
 
 int CommandLineUserInterface::message(const ui::Message& m) {
-    ++messages_;
+    // A note (the run history that cannot be kept) says nothing of how the run ended.
+    if (m.icon != ui::Icon::Information) ++messages_;
     if (m.icon == ui::Icon::Warning || m.icon == ui::Icon::Error) ++warnings_;
     return ui::ConsoleUserInterface::message(m);
 }
@@ -398,7 +417,13 @@ std::string commandUsage(std::string_view command) {
                "  --csv FILE     the lines as a CSV file (also after a real run); an existing file is\n"
                "                 replaced only when it is a CSV file of an import, and never the database,\n"
                "                 the INI files, the journal, the run log or the lock file\n"
-               "  --force        lets --csv replace an existing file of another kind\n"
+               "  --force        lets --csv replace an existing file of another kind\n" +
+               (command == "import-outlays"
+                    ? std::string("  --from-track-ref N  start after tracking reference N instead of where the run history\n"
+                                  "                 of the database (or, without one, LastTrackRef) says; recorded with the run\n"
+                                  "  --all          start from the first attachment (a database that already holds outlay\n"
+                                  "                 lines, but no run history and no LastTrackRef, needs one of the two)\n")
+                    : std::string()) +
                "  Ctrl+C ends the run after the cycle in progress. Exit status 0 done, 1 failed (also a\n"
                "  run that could not post an attachment or enter a fee because of an error), 130 Ctrl+C.\n";
     if (command == "report")
@@ -415,6 +440,19 @@ std::string commandUsage(std::string_view command) {
         return "Usage: marrowgate schema [--dialect sqlite|mssql|postgresql]\n"
                "  Prints the definition statements of every table the program expects, in the dialect\n"
                "  given (sqlite when none is).\n";
+    if (command == "runs")
+        return "Usage: marrowgate runs\n"
+               "  Lists the import runs recorded in the database (MG_ImportRuns): station, folder, start\n"
+               "  and end, the tracking references or diary entries taken, counts, total and outcome.\n";
+    if (command == "undo-run")
+        return "Usage: marrowgate undo-run [RUN] [--dry-run]\n"
+               "  Takes back the latest import run (or RUN, which must be the latest of its kind not taken\n"
+               "  back): an outlay run's batch lines are deleted and taken off their batches' totals, the\n"
+               "  headers it created are deleted once empty, and the next outlay import starts where the\n"
+               "  run started; a fee run's time day book and imported-fees rows are deleted and its\n"
+               "  attachments wait again. Numbers taken from the control row are not given back. A run\n"
+               "  with a line in a posted batch is refused, naming the batches, and nothing changes.\n"
+               "  --dry-run  lists what it would do; nothing changes\n";
     return {};
 }
 
@@ -445,6 +483,11 @@ std::string usage() {
            "                                    either); the database is only read\n"
            "  marrowgate schema [--dialect sqlite|mssql|postgresql]\n"
            "                                    print the definition statements of every table\n"
+           "  marrowgate import-outlays --from-track-ref N | --all\n"
+           "                                    start after tracking reference N, or from the first\n"
+           "  marrowgate runs                   the import runs recorded in the database\n"
+           "  marrowgate undo-run [RUN] [--dry-run]\n"
+           "                                    take back the latest (or the named) run\n"
            "  marrowgate --help                 this text\n"
            "\n"
            "Every command also takes --trace-sql FILE: each statement built is appended to FILE.\n"
@@ -532,6 +575,8 @@ int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)
     if (command == "import-outlays") return importCommand(args, "outlay import", jobs.recordedOutlays, jobs.outlayCopy);
     if (command == "import-fees") return importCommand(args, "fee import", jobs.recordedFees, jobs.feeCopy);
     if (command == "report") return jobs.report(args);
+    if (command == "runs" && jobs.runs) return jobs.runs(args);
+    if (command == "undo-run" && jobs.undoRun) return jobs.undoRun(args);
     errorLine(stderr, "unknown command \"" + command + "\" (marrowgate --help lists the commands)");
     return ExitFailed;
 }

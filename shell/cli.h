@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +102,8 @@ struct ImportRequest {
     ui::ProgressView& view;
     RunRecord& record;
     std::string productIni;
+    // The outlay import's starting point chosen on purpose (--from-track-ref N, --all).
+    std::optional<int32_t> fromTrackRef;
 };
 struct RecordedImport {
     std::unique_ptr<ui::Process> process;  // none: the import could not be made
@@ -123,6 +126,9 @@ struct ImportJobs {
     CopyPlan feeCopy;
     // The report command ("report" and its arguments).
     std::function<int(const std::vector<std::string>& args)> report;
+    // The run history: "runs" and "undo-run" with their arguments.
+    std::function<int(const std::vector<std::string>& args)> runs;
+    std::function<int(const std::vector<std::string>& args)> undoRun;
 };
 
 // Runs an import without windows: connects with `settings` (read from `settingsFile`, which

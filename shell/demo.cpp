@@ -9,6 +9,7 @@
 
 #include "data/context.h"
 #include "data/database.h"
+#include "data/ini.h"
 #include "data/dates.h"
 #include "data/decimal.h"
 #include "data/table.h"
@@ -851,6 +852,13 @@ Error makeDemoDatabase(const std::string& path) {
 Error makeDemoDatabase(const db::Settings& settings) {
     if (Error e = db::createTables(settings)) return e;
     return fillDemo(settings);
+}
+
+bool writeDemoProductIni(const std::string& folder) {
+    const std::string path = (std::filesystem::path(folder.empty() ? "." : folder) / "Quillerton.ini").string();
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) return true;
+    return ini::put(path, "DocumentOutlays", "LastTrackRef", std::to_string(demo::kFirstTrackRef - 1));
 }
 
 }  // namespace mg::shell

@@ -17,6 +17,11 @@ Error makeDemoDatabase(const std::string& path);
 // demo practice.
 Error makeDemoDatabase(const db::Settings& settings);
 
+// The station folder of the demo practice: Quillerton.ini in `folder` says that the outlays
+// the practice posted before (the batch lines it already holds) end at the tracking reference
+// before the demo's first attachment. A Quillerton.ini already there is left alone.
+bool writeDemoProductIni(const std::string& folder);
+
 // A few facts about the demo practice that a user (or a test) may want to rely on.
 namespace demo {
 inline constexpr int kFirstTrackRef = 20001;

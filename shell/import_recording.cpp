@@ -1,6 +1,7 @@
 #include "shell/import_recording.h"
 
 #include "data/dates.h"
+#include "data/ini.h"
 #include "fees/fee_observer.h"
 #include "fees/import_fees.h"
 #include "outlays/outlay_import.h"
@@ -101,6 +102,10 @@ RecordedImport recordedOutlayImport(const ImportRequest& req) {
     // The import writes the last tracking reference back itself.
     auto import = std::make_unique<outlays::OutlayImport>(req.session, req.view, lastTrackRefArgument(req.productIni), req.productIni);
     import->setObserver(recorder.get());
+    outlays::StartChoice choice;
+    choice.fromTrackRef = req.fromTrackRef ? req.fromTrackRef : chosenStart(req.productIni);
+    choice.iniHasValue = ini::lookup(req.productIni, outlays::kOutlaysSection, outlays::kLastTrackRefKey).value.has_value();
+    import->setStartChoice(choice);
     outlays::OutlayImport* raw = import.get();
     RunRecord* record = &req.record;
     made.collect = [raw, record] {

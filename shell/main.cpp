@@ -11,6 +11,7 @@
 #include "shell/desktop.h"
 #include "shell/report_command.h"
 #endif
+#include "shell/undo_run.h"
 
 #include "fees/import_fees.h"
 #include "outlays/outlay_import.h"
@@ -56,6 +57,8 @@ int main(int argc, char** argv) {
     jobs.recordedFees = &mg::shell::recordedFeeImport;
     jobs.outlayCopy = [](const std::string& productIni) { return mg::outlays::tablesToCopy(productIni + mg::outlays::kJournalSuffix); };
     jobs.feeCopy = [](const std::string&) { return mg::fees::tablesToCopy(); };
+    jobs.runs = &mg::shell::runsCommand;
+    jobs.undoRun = &mg::shell::undoRunCommand;
 #ifdef MG_WIDGET_FREE
     jobs.report = [](const std::vector<std::string>&) {
         std::fputs("marrowgate: this build has the command-line jobs without the reports; run the report from the desktop build\n", stderr);

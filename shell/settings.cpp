@@ -195,6 +195,19 @@ bool writeLastTrackRef(const std::string& iniPath, long long value) {
 
 bool writeLastTrackRef(long long value) { return writeLastTrackRef(productIniPath(), value); }
 
+bool writeChosenStart(const std::string& iniPath, long long value) {
+    return ini::put(iniPath, kProductSection, "StartChosen", std::to_string(value));
+}
+
+std::optional<int32_t> chosenStart(const std::string& iniPath) {
+    const ini::Lookup chosen = ini::lookup(iniPath, kProductSection, "StartChosen");
+    const ini::Lookup last = ini::lookup(iniPath, kProductSection, kLastTrackRefKey);
+    if (!chosen.value || !last.value) return std::nullopt;
+    const std::optional<long long> c = ini::strictWholeNumber(*chosen.value), l = ini::strictWholeNumber(*last.value);
+    if (!c || !l || *c != *l || *c < 0 || *c > INT32_MAX) return std::nullopt;
+    return static_cast<int32_t>(*c);
+}
+
 // ---- globals ---------------------------------------------------------------------------------
 
 namespace {

@@ -78,6 +78,11 @@ std::optional<std::string> lastTrackRefText(const std::string& iniPath);
 // Writes it as a whole number in decimal digits; false when the file could not be written.
 bool writeLastTrackRef(const std::string& iniPath, long long value);
 bool writeLastTrackRef(long long value);
+// A LastTrackRef typed in the setup window is a starting point chosen on purpose: the key
+// StartChosen beside it holds the same value until an import has run from it. The outlay
+// import then starts after it whatever the run history says, and records the choice.
+bool writeChosenStart(const std::string& iniPath, long long value);
+std::optional<int32_t> chosenStart(const std::string& iniPath);
 
 // ---- process-wide globals ----------------------------------------------------------------
 

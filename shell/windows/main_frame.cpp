@@ -7,9 +7,11 @@
 #include <QMenuBar>
 #include <QStatusBar>
 
+#include "data/ini.h"
 #include "maintenance/windows/browse_window.h"
 #include "shell/settings.h"
 #include "shell/windows/main_setup.h"
+#include "shell/windows/runs_window.h"
 #include "ui/widgets/printer.h"
 #include "ui/widgets/progress_window.h"
 #include "ui/widgets/styler.h"
@@ -50,6 +52,9 @@ const ui::WindowDef& mainFrameDef() {
                 {.kind = K::Item, .name = "?FEESIMPORTFEES", .text = "Import Fees "},
                 {.kind = K::Separator},
                 {.kind = K::Item, .name = "?FEESFEESIMPORTEDREPORT", .text = "Fees Imported Report"},
+                // The program's own, after the system's controls so that their numbers stay.
+                {.kind = K::Menu, .name = "?RUNSMENU", .text = "&Runs"},
+                {.kind = K::Item, .name = "?IMPORTRUNS", .text = "Import Runs", .status = "The import runs, and taking one back"},
             },
     };
     return def;
@@ -73,6 +78,7 @@ MainFrame::MainFrame(db::Settings settings, QWidget* parent)
     on("?ITEM7", &MainFrame::lastTrackRef);
     on("?SETUPDOCUMENTOUTLAYS", &MainFrame::documentOutlays);
     on("?OUTLAYSIMPORTOUTLAYS", &MainFrame::importOutlays);
+    on("?IMPORTRUNS", &MainFrame::importRuns);
     on("?FEESDOCUMENTFEES", &MainFrame::documentFees);
     on("?FEESIMPORTFEES", &MainFrame::importFees);
     on("?FEESITEM14", &MainFrame::feesToImportReport);
@@ -90,6 +96,8 @@ void MainFrame::documentOutlays() { browse::BrowseWindow::start(browse::ListWind
 
 void MainFrame::documentFees() { browse::BrowseWindow::start(browse::ListWindow::DocFees, settings_, this); }
 
+void MainFrame::importRuns() { RunsWindow::start(settings_, this); }
+
 void MainFrame::importOutlays() {
     if (importing_) return;
     importing_ = true;
@@ -106,7 +114,14 @@ void MainFrame::importOutlays() {
             return nullptr;
         }
         importWindow_ = &window;
-        return std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIni);
+        auto import = std::make_unique<outlays::OutlayImport>(Session{ctx_, ui}, window, last, productIni);
+        outlays::StartChoice choice;
+        choice.fromTrackRef = chosenStart(productIni);
+        choice.iniHasValue = ini::lookup(productIni, "DocumentOutlays", "LastTrackRef").value.has_value();
+        choice.ask = true;  // a practice's whole history is posted again only after a question
+        choice.command = "desktop";
+        import->setStartChoice(choice);
+        return import;
     });
     importWindow_ = nullptr;
     menuBar()->setEnabled(true);

@@ -33,6 +33,7 @@ public:
     void documentOutlays();
     void documentFees();
     void importOutlays();
+    void importRuns();
     void importFees();
     void feesToImportReport();
     void feesImportedReport();

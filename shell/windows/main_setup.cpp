@@ -80,6 +80,7 @@ void MainSetup::okPressed() {
     lastTrackRef_ = static_cast<int32_t>(value);
     // What the write did is not reported: the window closes either way.
     writeLastTrackRef(productIni_, lastTrackRef_);
+    writeChosenStart(productIni_, lastTrackRef_);
     words_.response = RequestCompleted;
     accept();
 }

@@ -15,7 +15,15 @@ namespace {
 #ifdef MG_MARROWGATE_BINARY
 
 class Crash : public OutlayFixture {
-protected:
+public:
+    using OutlayFixture::count;
+    // A thousand attachments waiting, and the program's folder.
+    void SetUp() override {
+        OutlayFixture::SetUp();
+        twoDocuments();
+        seedAttachments(1000);
+        writeConnectionIni(db.folder(), db.path());
+    }
     int seeded = 0;
     // More attachments, each with a matter of its own, so that its lines can be told apart;
     // odd ones have one charge row, even ones two.
@@ -44,14 +52,6 @@ protected:
     // delay up to `maxDelay` ms, until it has been interrupted `times` times; after every
     // run nothing is half posted or posted twice, and once a run completes nothing is lost.
     void interruptedRuns(int times, int maxDelay, bool (*interrupt)(pid_t, int), const char* what) {
-        outlayCode("CSF", "Court Stamp Fee");
-        charge("ONE", "CSF", "4100", "10.00");
-        charge("TWO", "CSF", "4100", "7.00");
-        charge("TWO", "SRCH", "4200", "3.00");
-        diary(77, "JMK");
-        seedAttachments(1000);
-        writeConnectionIni(db.folder(), db.path());
-
         std::random_device rd;
         const unsigned seedValue = rd();
         std::mt19937 random(seedValue);
@@ -118,6 +118,7 @@ TEST_F(ServerStops, EveryAttachmentIsPostedExactlyOnce) { interruptedRuns(10, 15
 
 TEST(Crash, KilledRunsPostEveryAttachmentExactlyOnce) { GTEST_SKIP() << "the marrowgate program is not part of this build"; }
 TEST(ServerStops, EveryAttachmentIsPostedExactlyOnce) { GTEST_SKIP() << "the marrowgate program is not part of this build"; }
+TEST(Crash, KilledImportsAndUndosKeepTheHistoryEqualToTheBooks) { GTEST_SKIP() << "the marrowgate program is not part of this build"; }
 
 #endif
 

@@ -56,6 +56,15 @@ protected:
                 db::quoted(doc) + ", '" + outlay + "', '" + amount + "', " + db::quoted(nominal) + ", '" + b1 + "', '" + b2 + "', '" + a2 + "', '" +
                 b3 + "', '" + a3 + "', '" + b4 + "', '" + a4 + "', '" + b5 + "', '" + a5 + "')");
     }
+    // Document ONE with one outlay charge (10.00 on 4100), TWO with two (7.00 on 4100, 3.00 on
+    // 4200), and diary entry 77.
+    void twoDocuments() {
+        outlayCode("CSF", "Court Stamp Fee");
+        charge("ONE", "CSF", "4100", "10.00");
+        charge("TWO", "CSF", "4100", "7.00");
+        charge("TWO", "SRCH", "4200", "3.00");
+        diary(77, "JMK");
+    }
     void diary(long long actionId, const std::string& feeEarner) {
         db.exec("INSERT INTO diary (ACTIONID, FNCODE, CASECODE) VALUES (" + std::to_string(actionId) + ", '" + feeEarner + "', 'X')");
     }

@@ -398,7 +398,7 @@ TEST(Program, SchemaPrintsTheDeclarations) {
 // Each command has its own help; a wrong use is one line naming what was wrong.
 TEST(Program, EveryCommandHasItsHelpAndAWrongUseIsOneLine) {
     TempFolder dir;
-    for (const char* command : {"init-db", "import-outlays", "import-fees", "report", "schema"}) {
+    for (const char* command : {"init-db", "import-outlays", "import-fees", "report", "schema", "runs", "undo-run"}) {
         for (std::vector<std::string> args : {std::vector<std::string>{command, "--help"}, {"help", command}, {command, "x", "-h"}}) {
             ProgramRun r = runProgram(dir.path(), args);
             EXPECT_EQ(r.status, 0) << args[0] << " " << args[1] << ": " << r.err;
@@ -412,8 +412,10 @@ TEST(Program, EveryCommandHasItsHelpAndAWrongUseIsOneLine) {
     } cases[] = {
         {{"--help", "extra"}, "--help takes no arguments other than a command's name"},
         {{"schema", "--dialect"}, "schema: --dialect needs a value"},
-        {{"import-outlays", "--frob"}, "import-outlays: unexpected \"--frob\" (usage: marrowgate import-outlays [--dry-run] [--csv FILE "
-                                       "[--force]] [--trace-sql FILE]"},
+        {{"import-outlays", "--frob"}, "import-outlays: unexpected \"--frob\" (usage: marrowgate import-outlays [--from-track-ref N | "
+                                       "--all] [--dry-run] [--csv FILE [--force]] [--trace-sql FILE]"},
+        {{"import-outlays", "--from-track-ref", "x"}, "import-outlays: --from-track-ref needs the tracking reference to start after"},
+        {{"undo-run", "two"}, "undo-run: unexpected \"two\" (usage: marrowgate undo-run [RUN] [--dry-run])"},
         {{"import-fees", "practice.db"}, "import-fees: unexpected \"practice.db\""},
         {{"import-fees", "--csv"}, "import-fees: --csv needs the name of the CSV file"},
     };

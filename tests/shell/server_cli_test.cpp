@@ -11,6 +11,7 @@
 
 #include "data/backend.h"
 #include "data/lock_file.h"
+#include "history_journey.h"
 #include "program.h"
 #include "shell_support.h"
 
@@ -53,17 +54,6 @@ std::vector<std::string> serverRows(const std::string& database, const std::stri
     while (st->step(err)) {
         std::string row;
         for (int i = 0; i < st->columnCount(); ++i) row += (i ? "|" : "") + st->text(i);
-        out.push_back(row);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-std::vector<std::string> fileRows(const std::string& path, const std::string& sql) {
-    std::vector<std::string> out;
-    for (const auto& r : SqlFile(path).rows(sql)) {
-        std::string row;
-        for (size_t i = 0; i < r.size(); ++i) row += (i ? "|" : "") + r[i];
         out.push_back(row);
     }
     std::sort(out.begin(), out.end());
@@ -155,6 +145,23 @@ TEST_F(OnServer, DemoAndBothImportsPostTheSameRowsAsOnTheEmbeddedDatabase) {
         EXPECT_FALSE(onServer.empty());
         EXPECT_EQ(onServer, fileRows(file.file("practice.db"), q));
     }
+}
+
+// Import, take back, import again on the server; a refused take-back; a fresh folder.
+TEST_F(OnServer, RunsAreTakenBackAndImportedAgainAsOnTheEmbeddedDatabase) {
+    TempFolder station, fresh;
+    writeFile(station.file("vorn.ini"), serverIni(database_));
+    writeFile(fresh.file("vorn.ini"), serverIni(database_));
+    ProgramRun r = runProgram(station.path(), {"init-db", "--demo"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    historyJourney(
+        station.path(), fresh.path(), [&](const std::string& sql) { return serverRows(database_, sql); },
+        [&](const std::string& sql) {
+            Error err;
+            auto c = db::connect(serverSettings(database_), err);
+            ASSERT_TRUE(c) << err.driverText;
+            EXPECT_FALSE(c->exec(sql)) << sql;
+        });
 }
 
 // Two stations start the outlay import on the same server at once, each from its own folder

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +86,18 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
+
+// The rows of a query on a database file, each as its columns joined by '|', sorted.
+inline std::vector<std::string> fileRows(const std::string& path, const std::string& sql) {
+    std::vector<std::string> out;
+    for (const auto& r : SqlFile(path).rows(sql)) {
+        std::string row;
+        for (size_t i = 0; i < r.size(); ++i) row += (i ? "|" : "") + r[i];
+        out.push_back(row);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 struct ProgramRun {
     int status = -1;

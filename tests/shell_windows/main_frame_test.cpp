@@ -65,7 +65,7 @@ TEST_F(MainFrameTest, CaptionSizeAndTheMenuInOrderWithSeparatorsStatusTextsAndNa
     EXPECT_EQ(frame.menuBar()->objectName(), "?MENUBAR");
 
     QList<QAction*> top = frame.menuBar()->actions();
-    ASSERT_EQ(top.size(), 3);
+    ASSERT_EQ(top.size(), 4);
     EXPECT_EQ(top[0]->text(), "&File");
     EXPECT_EQ(top[0]->menu()->objectName(), "?FILEMENU");
     EXPECT_EQ(top[1]->text(), "&Outlays");
@@ -94,6 +94,8 @@ TEST_F(MainFrameTest, CaptionSizeAndTheMenuInOrderWithSeparatorsStatusTextsAndNa
                                             "-",
                                             "Fees Imported Report|?FEESFEESIMPORTEDREPORT|",
                                         }));
+    EXPECT_EQ(top[3]->text(), "&Runs");
+    EXPECT_EQ(describe(top[3]->menu()), (std::vector<std::string>{"Import Runs|?IMPORTRUNS|The import runs, and taking one back"}));
     // Control order: the menu bar first, then each menu followed by its items.
     ui::Controls& c = frame.controls();
     EXPECT_EQ(c.field("?MENUBAR"), 1);
@@ -103,7 +105,8 @@ TEST_F(MainFrameTest, CaptionSizeAndTheMenuInOrderWithSeparatorsStatusTextsAndNa
     EXPECT_EQ(c.field("?EDITMENU"), 6);
     EXPECT_EQ(c.field("?ITEM7"), 7);
     EXPECT_EQ(c.field("?FEES"), 12);
-    EXPECT_EQ(c.field("?FEESFEESIMPORTEDREPORT"), c.lastField());
+    EXPECT_EQ(c.field("?FEESFEESIMPORTEDREPORT"), 19);
+    EXPECT_EQ(c.field("?IMPORTRUNS"), c.lastField());
     // Every command can be chosen.
     for (QAction* menu : top)
         for (QAction* item : menu->menu()->actions()) EXPECT_TRUE(item->isSeparator() || item->isEnabled()) << item->objectName().toStdString();
@@ -373,7 +376,7 @@ TEST_F(MainFrameTest, Screenshots) {
     frame.show();
     QApplication::processEvents();
     test::screenshot(frame, "main_frame");
-    const char* names[] = {"main_frame_file_menu", "main_frame_outlays_menu", "main_frame_fees_menu"};
+    const char* names[] = {"main_frame_file_menu", "main_frame_outlays_menu", "main_frame_fees_menu", "main_frame_runs_menu"};
     int i = 0;
     for (QAction* top : frame.menuBar()->actions()) {
         QMenu* menu = top->menu();
