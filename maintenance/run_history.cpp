@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "data/file_io.h"
 #include "data/context.h"
 #include "data/dates.h"
 #include "data/dialect.h"
@@ -38,7 +39,7 @@ std::string stationName() { return db::thisProcess().host; }
 
 std::string folderName() {
     std::error_code ec;
-    return std::filesystem::current_path(ec).string();
+    return files::textOf(std::filesystem::current_path(ec));
 }
 
 std::string RunHistory::name(TableId t) const { return s_.ctx.connection()->dialect().tableName(decl(t)); }

@@ -9,6 +9,7 @@
 
 #include "data/context.h"
 #include "data/database.h"
+#include "data/file_io.h"
 #include "data/ini.h"
 #include "data/dates.h"
 #include "data/decimal.h"
@@ -855,9 +856,10 @@ Error makeDemoDatabase(const db::Settings& settings) {
 }
 
 bool writeDemoProductIni(const std::string& folder) {
-    const std::string path = (std::filesystem::path(folder.empty() ? "." : folder) / "Quillerton.ini").string();
+    const std::filesystem::path file = files::pathOf(folder.empty() ? "." : folder) / "Quillerton.ini";
     std::error_code ec;
-    if (std::filesystem::exists(path, ec)) return true;
+    if (std::filesystem::exists(file, ec)) return true;
+    const std::string path = files::textOf(file);
     return ini::put(path, "DocumentOutlays", "LastTrackRef", std::to_string(demo::kFirstTrackRef - 1));
 }
 

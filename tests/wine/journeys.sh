@@ -13,12 +13,14 @@ server_ini() {
 }
 
 # Every row of every table of a server database, one line each, sorted; columns of a time of
-# day or a moment (when a run posted) are left out, so two runs of the same day compare.
+# day or a moment (when a run posted), and the station and folder a run was made from, are
+# left out, so two runs of the same day from two folders compare.
 server_rows() {
   local db=$1 table cols
   for table in $(psql_admin -d "$db" -c "SELECT table_name FROM information_schema.tables WHERE table_schema = 'public' ORDER BY 1"); do
     cols=$(psql_admin -d "$db" -c "SELECT string_agg(quote_ident(column_name), ',' ORDER BY ordinal_position) FROM information_schema.columns
-             WHERE table_schema = 'public' AND table_name = '$table' AND data_type NOT LIKE 'time%'")
+             WHERE table_schema = 'public' AND table_name = '$table' AND data_type NOT LIKE 'time%'
+               AND NOT (table_name = 'mg_importruns' AND column_name IN ('station', 'folder'))")
     psql_admin -d "$db" -c "COPY (SELECT '$table', $cols FROM \"$table\") TO STDOUT" | LC_ALL=C sort
   done
 }
@@ -169,6 +171,9 @@ journey_lock_and_ctrl_c() {
   db="$base/Praxis Ølund.db"
   printf '[database]\r\ndriver=sqlite\r\ndatabase=%s\r\n' "$(winpath "$db")" | tee "$first/vorn.ini" >"$second/vorn.ini"
   win "$first" init-db --demo "$(winpath "$db")" || { tail -3 "$first/messages.txt"; fail "two imports: init-db"; return; }
+  # The demo's outlays are posted up to its Quillerton.ini, made beside it: the first folder
+  # starts there.
+  cp "$base/Quillerton.ini" "$first/Quillerton.ini"
   local seeded
   seeded=$(sqlite3 "$db" "SELECT count(*) FROM BatchDetails")
   more_attachments "$db" 1 30
