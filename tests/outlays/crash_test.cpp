@@ -114,6 +114,72 @@ protected:
 
 TEST_F(ServerStops, EveryAttachmentIsPostedExactlyOnce) { interruptedRuns(10, 1500, stopServerAfter, "server stopped under"); }
 
+// The run history against the books: every batch line is a line row of a run not taken back
+// and the other way round, every header is one a run created and has not taken back, and
+// every header's total is the sum of its lines.
+void expectHistoryMatchesBooks(Crash& t, const std::string& when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(t.count("BatchDetails d", "NOT EXISTS (SELECT 1 FROM MG_ImportRunRows r WHERE r.KIND = 'LINE' AND r.UNDONE = 0 AND "
+                                         "r.ROWNO = d.KEYID)"),
+              0)
+        << "a batch line the run history does not know";
+    EXPECT_EQ(t.count("MG_ImportRunRows r", "r.KIND = 'LINE' AND r.UNDONE = 0 AND NOT EXISTS (SELECT 1 FROM BatchDetails d WHERE "
+                                             "d.KEYID = r.ROWNO AND d.BATCHNO = r.BATCHNO AND d.PREF = r.PREF)"),
+              0)
+        << "a line the run history holds that is not in the books";
+    EXPECT_EQ(t.count("BatchH h", "NOT EXISTS (SELECT 1 FROM MG_ImportRunRows r WHERE r.KIND = 'HEAD' AND r.UNDONE = 0 AND "
+                                   "r.BATCHNO = h.BATCHNO)"),
+              0)
+        << "a batch header the run history does not know";
+    EXPECT_EQ(t.count("BatchH h", "CAST(h.VALUE AS NUMERIC) <> (SELECT COALESCE(SUM(CAST(d.VALUE AS NUMERIC)), 0) FROM BatchDetails d "
+                                   "WHERE d.BATCHNO = h.BATCHNO)"),
+              0)
+        << "a header whose total is not the sum of its lines";
+}
+
+// Imports and then undos killed at random moments: after every kill the run history matches
+// the books row for row; runs taken back latest first empty the books, and the next import
+// posts every attachment once again.
+TEST_F(Crash, KilledImportsAndUndosKeepTheHistoryEqualToTheBooks) {
+    constexpr int kKills = 20;
+    std::random_device rd;
+    const unsigned seedValue = rd();
+    std::mt19937 random(seedValue);
+    std::uniform_int_distribution<int> delay(0, 160);
+    auto liveRuns = [this] { return count("MG_ImportRuns", "KIND = 'outlays' AND UNDONEBY = 0"); };
+    for (const char* command : {"import-outlays", "undo-run"}) {
+        const bool undo = std::string(command) == "undo-run";
+        int killed = 0;
+        for (int runs = 0; killed < kKills && runs < 300; ++runs) {
+            // An undo with nothing left to take back: everything is posted again by one run.
+            if (undo && liveRuns() == 0) {
+                EXPECT_EQ(waitProgram(startProgram(MG_MARROWGATE_BINARY, db.folder(), {"import-outlays"})), 0);
+            }
+            if (killAfter(startProgram(MG_MARROWGATE_BINARY, db.folder(), {command}), delay(random))) ++killed;
+            ASSERT_NO_FATAL_FAILURE(expectHistoryMatchesBooks(*this, std::string(command) + " killed, seed " + std::to_string(seedValue)));
+            ASSERT_EQ(halfPosted() + postedTwice(), 0) << command << ", seed " << seedValue;
+        }
+        EXPECT_GE(killed, kKills) << command;
+        if (!undo) {
+            // The import completes.
+            EXPECT_EQ(waitProgram(startProgram(MG_MARROWGATE_BINARY, db.folder(), {command})), 0);
+            EXPECT_EQ(count("DiaryAttachments a", "NOT EXISTS (SELECT 1 FROM BatchDetails d WHERE d.MATTER = a.CASECODE)"), 0);
+        } else {
+            // Every run is taken back, latest first.
+            for (int i = 0; i < 400 && liveRuns() > 0; ++i) {
+                EXPECT_EQ(waitProgram(startProgram(MG_MARROWGATE_BINARY, db.folder(), {command})), 0);
+            }
+            EXPECT_EQ(count("BatchDetails") + count("BatchH"), 0) << "seed " << seedValue;
+        }
+        expectHistoryMatchesBooks(*this, std::string(command) + " completed, seed " + std::to_string(seedValue));
+    }
+    // Everything taken back: the next import starts where the first run started.
+    EXPECT_EQ(waitProgram(startProgram(MG_MARROWGATE_BINARY, db.folder(), {"import-outlays"})), 0);
+    EXPECT_EQ(count("BatchDetails"), seeded / 2 * 3 + seeded % 2);
+    EXPECT_EQ(halfPosted() + postedTwice(), 0);
+    expectHistoryMatchesBooks(*this, "imported again");
+}
+
 #else
 
 TEST(Crash, KilledRunsPostEveryAttachmentExactlyOnce) { GTEST_SKIP() << "the marrowgate program is not part of this build"; }

@@ -141,13 +141,28 @@ int waitProgram(pid_t pid) {
     return WEXITSTATUS(status);
 }
 
-bool killAfter(pid_t pid, int milliseconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    int status = 0;
+namespace {
+
+// Whether the process ends within `milliseconds`; it is reaped when it does.
+bool endsWithin(pid_t pid, int milliseconds, int& status) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (std::chrono::steady_clock::now() < until) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return false;
+        if (waitpid(pid, &status, WNOHANG) == pid) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return false;
+}
+
+void controlServer(const char* what) {
+    const std::string command = std::string(std::getenv("MG_PG_CTL")) + " " + what;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+}  // namespace
+
+bool killAfter(pid_t pid, int milliseconds) {
+    int status = 0;
+    if (endsWithin(pid, milliseconds, status)) return false;
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     return WIFSIGNALED(status);
@@ -155,34 +170,19 @@ bool killAfter(pid_t pid, int milliseconds) {
 
 bool serverStoppable() { return std::getenv("MG_PG_STOPPABLE") && std::getenv("MG_PG_CTL"); }
 
-namespace {
-void controlServer(const char* what) {
-    const std::string command = std::string(std::getenv("MG_PG_CTL")) + " " + what;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-}  // namespace
-
 bool stopServerAfter(pid_t pid, int milliseconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     int status = 0;
-    while (std::chrono::steady_clock::now() < until) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (endsWithin(pid, milliseconds, status)) return false;
     controlServer("stop");
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (waitpid(pid, &status, WNOHANG) != pid) {
-        if (std::chrono::steady_clock::now() > giveUp) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            ADD_FAILURE() << "the program did not end within a minute of the server's stop";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!endsWithin(pid, 60000, status)) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the program did not end within a minute of the server's stop";
     }
     controlServer("start");
     return true;
 }
+
 #endif
 
 void writeConnectionIni(const std::filesystem::path& folder, const std::string& database) {
