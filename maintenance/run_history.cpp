@@ -238,7 +238,16 @@ std::optional<int32_t> RunHistory::outlayStart() {
     return live ? live : firstTakenBack;
 }
 
-std::vector<RunInfo> RunHistory::runs() {
+std::vector<RunInfo> RunHistory::runs() { return readRuns("", {}); }
+
+std::optional<RunInfo> RunHistory::run(int32_t runId) {
+    std::vector<RunInfo> one = readRuns("WHERE " + s_.ctx.connection()->dialect().quoteName("RUNID") + " = ?", {db::Param::integer(runId)});
+    if (one.empty()) return std::nullopt;
+    return std::move(one.front());
+}
+
+// The runs `where` selects (every run when empty), in their order.
+std::vector<RunInfo> RunHistory::readRuns(const std::string& where, const std::vector<db::Param>& params) {
     std::vector<RunInfo> out;
     if (!available_) return out;
     const db::Dialect& d = s_.ctx.connection()->dialect();
@@ -246,7 +255,9 @@ std::vector<RunInfo> RunHistory::runs() {
     const TableDecl& t = decl(TableId::ImportRuns);
     for (const ColumnDecl& c : t.columns) cols += (cols.empty() ? "" : ", ") + d.quoteName(c.name);
     std::vector<std::vector<std::string>> rows;
-    if (query("SELECT " + cols + " FROM " + d.tableName(t) + " ORDER BY " + d.quoteName("RUNID"), {}, &rows)) return out;
+    if (query("SELECT " + cols + " FROM " + d.tableName(t) + (where.empty() ? "" : " " + where) + " ORDER BY " + d.quoteName("RUNID"),
+              params, &rows))
+        return out;
     for (const auto& v : rows) {
         RunInfo r;
         r.runId = toInt(v[MGR::RUNID.index]);
@@ -269,12 +280,6 @@ std::vector<RunInfo> RunHistory::runs() {
         out.push_back(std::move(r));
     }
     return out;
-}
-
-std::optional<RunInfo> RunHistory::run(int32_t runId) {
-    for (RunInfo& r : runs())
-        if (r.runId == runId) return std::move(r);
-    return std::nullopt;
 }
 
 std::vector<RowRecord> RunHistory::rowsOf(int32_t runId) {

@@ -102,6 +102,7 @@ public:
 
 private:
     Error query(const std::string& sql, const std::vector<db::Param>& params, std::vector<std::vector<std::string>>* rows);
+    std::vector<RunInfo> readRuns(const std::string& where, const std::vector<db::Param>& params);
     std::string name(TableId t) const;
 
     Session s_;

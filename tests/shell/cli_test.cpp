@@ -18,11 +18,11 @@ namespace mg::shell {
 namespace {
 
 using test::ProgramRun;
+using test::contains;
 using test::runProgram;
 using test::SqlFile;
 using test::TempFolder;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // ---- the exit status -------------------------------------------------------------------------
 

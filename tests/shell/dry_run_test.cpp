@@ -28,11 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ProgramRun;
+using test::contains;
 using test::runProgram;
 using test::SqlFile;
 using test::TempFolder;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A missing file sums as an empty one: a connection killed while it reads leaves SQLite's
 // empty side file (-wal) behind, which holds no change.

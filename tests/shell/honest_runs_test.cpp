@@ -26,11 +26,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ProgramRun;
+using test::contains;
 using test::runProgram;
 using test::SqlFile;
 using test::TempFolder;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A second station's connection to the demo database.
 class Station {

@@ -23,7 +23,6 @@ std::string env(const char* name) {
     return v ? v : "";
 }
 
-bool contains(const std::string& s, const std::string& part) { return s.find(part) != std::string::npos; }
 
 std::string serverIni(const std::string& database, const std::string& logon = "Tallowby", int port = 0) {
     return "[database]\r\ndriver=odbc\r\nodbcdriver=PostgreSQL Unicode\r\ndialect=postgresql\r\nserver=127.0.0.1\r\nport=" +

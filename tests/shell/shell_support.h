@@ -20,6 +20,8 @@
 
 namespace mg::test {
 
+inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 class TempFolder {
 public:
     TempFolder() {
