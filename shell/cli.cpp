@@ -30,6 +30,8 @@ namespace mg::shell {
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+// Set while a progress line stands on the terminal: the note of a Ctrl+C clears it first.
+volatile std::sig_atomic_t progressShown = 0;
 
 extern "C" void onInterrupt(int sig) {
     if (interrupted) {
@@ -39,14 +41,17 @@ extern "C" void onInterrupt(int sig) {
         return;
     }
     interrupted = 1;
-    static const char note[] = "Cancel: the run ends after the current cycle (Ctrl+C again to stop at once)\n";
+    static const char note[] = "\r\x1b[KCancel: the run ends after the current cycle (Ctrl+C again to stop at once)\n";
+    // Without a progress line the note starts where standard error stands, without the clearing.
+    const char* text = progressShown ? note : note + 4;
+    const size_t size = sizeof note - 1 - (progressShown ? 0 : 4);
 #ifdef _WIN32
     // The C runtime calls this on a thread of its own when the console sends Ctrl+C, and
     // puts the default back first: the handler is set again for the second Ctrl+C.
     std::signal(sig, onInterrupt);
-    (void)_write(2, note, sizeof note - 1);
+    (void)_write(2, text, static_cast<unsigned>(size));
 #else
-    ssize_t written = ::write(2, note, sizeof note - 1);
+    ssize_t written = ::write(2, text, size);
     (void)written;
 #endif
 }
@@ -366,10 +371,11 @@ int runProcess(std::string_view what, const ProcessFactory& make, const db::Sett
     ui.setInterruptFlag(&interrupted);
     // On a terminal the run shows its progress; redirected, only its messages and summary.
 #ifdef _WIN32
-    ui.showProgress(_isatty(_fileno(err)) != 0);
+    progressShown = _isatty(_fileno(err)) != 0;
 #else
-    ui.showProgress(isatty(fileno(err)) != 0);
+    progressShown = isatty(fileno(err)) != 0;
 #endif
+    ui.showProgress(progressShown != 0);
     // The retries of the wait/retry message are bounded per wait: a commit on the job's
     // context means the work it waited for went through.
     ui.countWaitsBy([&ctx] { return ctx.commitsMade(); });
@@ -405,6 +411,7 @@ std::string commandUsage(std::string_view command) {
                "  FILE, and driver=odbc in vorn.ini: the tables (and the demo) in that server database.\n";
     if (command == "import-outlays" || command == "import-fees")
         return "Usage: marrowgate " + std::string(command) +
+               (command == "import-outlays" ? std::string(" [--from-track-ref N | --all]") : std::string()) +
                " [--dry-run] [--csv FILE [--force]] [--trace-sql FILE]\n"
                "  The " + (command == "import-outlays" ? std::string("outlay") : std::string("fee")) +
                " import without windows, on the database of vorn.ini in the working folder" +
@@ -472,7 +479,7 @@ std::string usage() {
            "                                    --csv FILE: the lines as CSV (also after a real run); an\n"
            "                                    existing file is replaced only when it is a CSV file of an\n"
            "                                    import, or with --force, and never the database, the INI\n"
-           "                                    files, the journal or the run log\n"
+           "                                    files, the journal, the run log or the lock file\n"
            "                                    A real import ends with its summary on standard error and\n"
            "                                    a line in marrowgate-runs.log beside Quillerton.ini\n"
            "  marrowgate report fees-to-import [--pdf FILE] [--csv FILE]\n"
@@ -492,8 +499,9 @@ std::string usage() {
            "\n"
            "Every command also takes --trace-sql FILE: each statement built is appended to FILE.\n"
            "The imports read vorn.ini (section [database]: server, database, logon, and driver=sqlite\n"
-           "with database=FILE for an embedded database; for a server, optionally odbcdriver, port, dsn\n"
-           "and dialect=mssql|postgresql) and Quillerton.ini of the working folder.\n"
+           "with database=FILE for an embedded database; for a server, optionally odbcdriver, port, dsn,\n"
+           "dialect=mssql|postgresql, and user and password for a SQL login of the practice's own) and\n"
+           "Quillerton.ini of the working folder.\n"
            "Ctrl+C (or a request to end the program) during an import cancels it after the current cycle.\n"
            "\n"
            "Exit status: 0 done (also an import with nothing to do), 1 failed or wrong usage (also an\n"
@@ -556,8 +564,12 @@ int runCommandLine(int argc, char** argv, const ImportJobs& jobs, int (*desktop)
             std::fputs(commandUsage(args[1]).c_str(), stdout);  // "help import-fees"
             return ExitOk;
         }
-        if (args.size() > 1) {
+        if (args.size() > 2 || (args.size() == 2 && args[1].starts_with("-"))) {
             errorLine(stderr, command + " takes no arguments other than a command's name (marrowgate --help lists the commands)");
+            return ExitFailed;
+        }
+        if (args.size() == 2) {
+            errorLine(stderr, "unknown command \"" + args[1] + "\" (marrowgate --help lists the commands)");
             return ExitFailed;
         }
         std::fputs(usage().c_str(), stdout);

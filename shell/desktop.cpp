@@ -4,6 +4,9 @@
 #include "shell/desktop.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,6 +20,32 @@
 #include "ui/widgets/styler.h"
 
 namespace mg::shell {
+namespace {
+
+QtMessageHandler qtHandler = nullptr;
+std::string displayTrouble;  // what Qt said of the display while the application was made
+
+// While the application is made: a display that is set but cannot be reached ends Qt in an
+// abort of several lines about its platform plug-ins; it is said in one line instead.
+void whileStarting(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const std::string said = text.section('\n', 0, 0).toStdString();
+    if (type == QtFatalMsg) {
+        const std::string display = qEnvironmentVariable("DISPLAY").toStdString();
+        std::fprintf(stderr,
+                     "marrowgate: the desktop program cannot open its display%s (%s); the commands run without one: "
+                     "marrowgate --help\n",
+                     display.empty() ? "" : (" " + display).c_str(), displayTrouble.empty() ? said.c_str() : displayTrouble.c_str());
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    if (context.category && std::string_view(context.category).starts_with("qt.qpa")) {
+        if (displayTrouble.empty()) displayTrouble = said;
+        return;
+    }
+    if (qtHandler) qtHandler(type, context, text);
+}
+
+}  // namespace
 
 int runDesktop(int argc, char** argv) {
 #if !defined(_WIN32) && !defined(__APPLE__)
@@ -29,7 +58,9 @@ int runDesktop(int argc, char** argv) {
         return 1;
     }
 #endif
+    qtHandler = qInstallMessageHandler(whileStarting);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
     QApplication::setApplicationName("Marrowgate");
     // The frame decides when the program ends, not the last window to close.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -144,8 +144,8 @@ int runReportCommand(const std::vector<std::string>& args, const db::Settings& s
         // The driver's own words, as the imports give them (a password is masked in them).
         const Error& e = ctx.lastError();
         const std::string why = e.driverText.empty() ? e.text : e.driverText;
-        std::fprintf(err, "marrowgate: the report cannot open the database (settings from %.*s): %s\n",
-                     static_cast<int>(settingsFile.size()), settingsFile.data(), why.c_str());
+        const std::string line = "marrowgate: the report cannot open the database (" + settingsFrom(settingsFile) + "): " + why + "\n";
+        std::fputs(line.c_str(), err);
         return ExitFailed;
     }
     // After the connection, so that a connection that fails says only why.

@@ -410,7 +410,8 @@ TEST(Program, EveryCommandHasItsHelpAndAWrongUseIsOneLine) {
         std::vector<std::string> args;
         std::string says;
     } cases[] = {
-        {{"--help", "extra"}, "--help takes no arguments other than a command's name"},
+        {{"--help", "extra", "more"}, "--help takes no arguments other than a command's name"},
+        {{"help", "frob"}, "unknown command \"frob\""},
         {{"schema", "--dialect"}, "schema: --dialect needs a value"},
         {{"import-outlays", "--frob"}, "import-outlays: unexpected \"--frob\" (usage: marrowgate import-outlays [--from-track-ref N | "
                                        "--all] [--dry-run] [--csv FILE [--force]] [--trace-sql FILE]"},
@@ -432,13 +433,22 @@ TEST(Program, EveryCommandHasItsHelpAndAWrongUseIsOneLine) {
 TEST(Program, TheDesktopWithoutADisplaySaysSoInOneLine) {
     TempFolder dir;
     const std::string err = dir.file("err.txt");
-    const int rc = std::system(("cd " + test::quoted(dir.path().string()) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
-                                test::quoted(MG_MARROWGATE_PATH) + " 2>" + test::quoted(err) + " </dev/null")
-                                   .c_str());
-    EXPECT_EQ(WEXITSTATUS(rc), 1);
-    EXPECT_EQ(test::readFile(err),
-              "marrowgate: the desktop program needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set); the commands run without "
-              "one: marrowgate --help\n");
+    const struct {
+        const char* environment;
+        const char* says;
+    } cases[] = {
+        {"-u DISPLAY", "needs a display (neither DISPLAY nor WAYLAND_DISPLAY is set)"},
+        // Set, but nothing answers there (a stale display of an ssh session).
+        {"DISPLAY=:97", "cannot open its display :97 (could not connect to display :97)"},
+    };
+    for (const auto& c : cases) {
+        const int rc = std::system(("cd " + test::quoted(dir.path().string()) + " && env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                                    c.environment + " " + test::quoted(MG_MARROWGATE_PATH) + " 2>" + test::quoted(err) + " </dev/null")
+                                       .c_str());
+        EXPECT_EQ(WEXITSTATUS(rc), 1);
+        EXPECT_EQ(test::readFile(err),
+                  std::string("marrowgate: the desktop program ") + c.says + "; the commands run without one: marrowgate --help\n");
+    }
 }
 
 // A report run from a login without a runtime folder (a service, ssh) prints nothing but the
@@ -457,9 +467,12 @@ TEST(Program, AReportPrintsNoNoteOfQtsOwn) {
 // Without vorn.ini the one line says so, and that the defaults were used.
 TEST(Program, AMissingVornIniIsNamed) {
     TempFolder dir;
-    ProgramRun r = runProgram(dir.path(), {"import-outlays"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(contains(r.err, "there is no vorn.ini in " + dir.path().string() + ": the built-in defaults were used")) << r.err;
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"import-outlays"}, {"import-fees", "--dry-run"}, {"report", "fees-to-import"}, {"runs"}}) {
+        ProgramRun r = runProgram(dir.path(), command);
+        EXPECT_EQ(r.status, 1) << command[0];
+        EXPECT_TRUE(contains(r.err, "there is no vorn.ini in " + dir.path().string() + ": the built-in defaults were used")) << r.err;
+    }
 }
 
 TEST(Program, AnImportWithoutADatabaseFailsWithOneLine) {
@@ -487,8 +500,21 @@ protected:
     TempFolder dir_;
 };
 
+// At a console the run shows how far it is on one line that its messages and summary clear;
+// redirected, standard error holds the messages and the summary alone.
 TEST_F(DemoImports, OutlayImportPostsTheDemoAndStoresTheLastTrackingReference) {
+    ProgramRun dry = runProgram(dir_.path(), {"import-outlays", "--dry-run"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_FALSE(contains(dry.err, "of about")) << dry.err;
+    EXPECT_EQ(dry.err.find('\r'), std::string::npos) << dry.err;
+#ifndef _WIN32
+    ProgramRun r = test::runOnTerminal(dir_.path(), {"import-outlays"});
+    EXPECT_TRUE(contains(r.err, " of about 21 attachments")) << r.err;
+    EXPECT_TRUE(contains(r.err, "\r\x1b[KImport Complete!")) << "a message clears the progress line: " << r.err;
+    EXPECT_TRUE(contains(r.err, "\nRun of import-outlays")) << r.err;
+#else
     ProgramRun r = runProgram(dir_.path(), {"import-outlays"});
+#endif
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(contains(r.err, "Import Complete!")) << r.err;
     EXPECT_TRUE(contains(r.err, std::string("Matter ") + demo::kMissingMatter + " not found!!!")) << r.err;

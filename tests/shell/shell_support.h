@@ -15,7 +15,10 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <pty.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace mg::test {
@@ -137,6 +140,35 @@ inline ProgramRun runProgram(const std::filesystem::path& folder, const std::vec
     std::filesystem::remove(err, ec);
     return r;
 }
+
+#ifndef _WIN32
+// Runs the built program with `args` in `folder`, its standard error a terminal (as a user at
+// a console sees it) and its standard output thrown away; `err` is what the terminal received.
+inline ProgramRun runOnTerminal(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+    ProgramRun r;
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid < 0) return r;
+    if (pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(MG_MARROWGATE_PATH)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (::chdir(folder.c_str()) != 0 || null < 0) _exit(127);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::execv(MG_MARROWGATE_PATH, argv.data());
+        _exit(127);
+    }
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;) r.err.append(buffer, static_cast<size_t>(n));
+    ::close(terminal);
+    int rc = 0;
+    ::waitpid(pid, &rc, 0);
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return r;
+}
+#endif
 
 // Makes the demo practice in `folder` with a vorn.ini that points at it, as a user would.
 inline ProgramRun makeDemoFolder(const std::filesystem::path& folder) {
