@@ -35,7 +35,7 @@ protected:
     }
     // Waits for `n` runs to end and their previews (if any) to be posted.
     void waitForEnds(size_t n) {
-        QTRY_VERIFY_WITH_TIMEOUT(ends.size() >= n, 10000);
+        MG_WAIT_UNTIL(ends.size() >= n, 10000);
         QTest::qWait(20);
     }
     static ui::ProgressWindow* progressWindow() {
@@ -146,7 +146,7 @@ TEST_F(FeeReportWindowTest, WithAPreviewOpenTheDateWindowReachesItsCalendarAndEs
             if (auto* p = qobject_cast<ui::ReportPreview*>(w); p && p->isVisible()) preview = p;
         return preview != nullptr;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(findPreview(), 5000);
+    MG_WAIT_UNTIL(findPreview(), 5000);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
@@ -185,7 +185,7 @@ TEST_F(FeeReportWindowTest, WithAPreviewOpenTheDateWindowReachesItsCalendarAndEs
     // The preview is still there, and closing it prints nothing.
     EXPECT_TRUE(preview->isVisible());
     preview->exitPreview();
-    QTRY_VERIFY_WITH_TIMEOUT(!findPreview(), 5000);
+    MG_WAIT_UNTIL(!findPreview(), 5000);
 }
 
 }  // namespace

@@ -77,7 +77,7 @@ TEST_F(DemoStyle, TheWindowsWearTheDemoStyle) {
     MainSetup setup(*ctx, ui);
     ASSERT_TRUE(setup.started());
     setup.show();
-    QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget() == setup.controls().widget("?LOC:LASTTRACKREF"), 5000);
+    MG_WAIT_UNTIL(QApplication::focusWidget() == setup.controls().widget("?LOC:LASTTRACKREF"), 5000);
     ui::Controls& form = setup.controls();
     EXPECT_EQ(form.widget("?LOC:LASTTRACKREF")->palette().color(QPalette::Base), QColor(255, 252, 222));
     ui::CoolImage* ok = cool(setup, form, "?OKBUTTON");
@@ -97,7 +97,7 @@ TEST_F(DemoStyle, TheWindowsWearTheDemoStyle) {
 
     WaitRetryMessage wait("The control record is locked by another station. Waiting for it to be released.", 30);
     wait.show();
-    QTRY_VERIFY_WITH_TIMEOUT(wait.isVisible() && cool(wait, wait.controls(), "?OK"), 5000);
+    MG_WAIT_UNTIL(wait.isVisible() && cool(wait, wait.controls(), "?OK"), 5000);
     EXPECT_EQ(ui::wallpaperOf(&wait), demo::kTileImage);
     EXPECT_EQ(ui::wallpaperLayoutOf(&wait), 1);
     test::screenshot(wait, "style_wait_retry");
@@ -106,7 +106,7 @@ TEST_F(DemoStyle, TheWindowsWearTheDemoStyle) {
     wait.resize(size * 2);
     QPushButton* retry = wait.okButton();
     const QRect retryBefore = retry->geometry();
-    QTRY_VERIFY_WITH_TIMEOUT(retry->geometry() != retryBefore, 5000);
+    MG_WAIT_UNTIL(retry->geometry() != retryBefore, 5000);
     EXPECT_EQ(cool(wait, wait.controls(), "?OK")->geometry(), retry->geometry());
     EXPECT_EQ(cool(wait, wait.controls(), "?CANCEL")->geometry(), wait.cancelButton()->geometry());
     test::screenshot(wait, "style_wait_retry_twice");
@@ -137,7 +137,7 @@ TEST_F(DemoStyle, StylingOffShowsThePlainWindows) {
     MainSetup setup(*ctx, ui);
     ASSERT_TRUE(setup.started());
     setup.show();
-    QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget() == setup.controls().widget("?LOC:LASTTRACKREF"), 5000);
+    MG_WAIT_UNTIL(QApplication::focusWidget() == setup.controls().widget("?LOC:LASTTRACKREF"), 5000);
     EXPECT_TRUE(setup.findChildren<ui::CoolImage*>().isEmpty());
     EXPECT_FALSE(setup.controls().get<QPushButton>("?OKBUTTON")->isFlat());
     EXPECT_NE(setup.controls().widget("?LOC:LASTTRACKREF")->palette().color(QPalette::Base), QColor(255, 252, 222));

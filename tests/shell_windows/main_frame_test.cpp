@@ -129,7 +129,7 @@ TEST_F(MainFrameTest, TheFeeReportItemsOpenTheDateWindowAndTheReportsProgressWin
     fees::reportPreviewFunction() = [](Context&, const std::vector<std::string>&, QWidget*) { return int(RequestCancelled); };
     fees::reportRunEndHook() = [&](const fees::ReportRunEnd& end) { ended = end.response; };
     frame.controls().action("?FEESITEM14")->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(ended != -1, 10000);
+    MG_WAIT_UNTIL(ended != -1, 10000);
     fees::reportRunEndHook() = nullptr;
     fees::reportPreviewFunction() = preview;
 }
@@ -164,7 +164,7 @@ TEST_F(MainFrameTest, LastDocmentTrackRefOpensASetupWindowEachTime) {
     // Each on a context of its own: the frame's context has not opened the table.
     EXPECT_EQ(frame.context().used(TableId::Nominal), 0);
     for (MainSetup* w : windows) w->close();
-    QTRY_VERIFY_WITH_TIMEOUT(frame.findChildren<MainSetup*>().isEmpty(), 5000);
+    MG_WAIT_UNTIL(frame.findChildren<MainSetup*>().isEmpty(), 5000);
 }
 
 // "Print Setup ..." sets up the printer (printer, paper, orientation) and prints nothing:
@@ -321,13 +321,13 @@ TEST_F(MainFrameTest, WhileOutlaysImportTheFramesOtherWindowsStayUsable) {
     EXPECT_EQ(feeBoxes[0].rfind("This Process is incomplete...", 0), 0u) << feeBoxes[0];
     EXPECT_EQ(feeBoxes[1], "Fees Import Complete!");
     EXPECT_LT(clock.elapsed(), 30000);
-    QTRY_VERIFY_WITH_TIMEOUT(fees.isNull(), 5000);
+    MG_WAIT_UNTIL(fees.isNull(), 5000);
     EXPECT_TRUE(frame.menuBar()->isEnabled());
     EXPECT_TRUE(frame.isVisible());
     EXPECT_EQ(ini::get(productIniPath(), "DocumentOutlays", "LastTrackRef"), "30000");
     answerer.stop();
     setup->close();
-    QTRY_VERIFY_WITH_TIMEOUT(frame.findChildren<MainSetup*>().isEmpty(), 5000);
+    MG_WAIT_UNTIL(frame.findChildren<MainSetup*>().isEmpty(), 5000);
 }
 
 TEST_F(MainFrameTest, ImportFeesRunsBesideTheFrameOnItsOwnContext) {
@@ -335,9 +335,9 @@ TEST_F(MainFrameTest, ImportFeesRunsBesideTheFrameOnItsOwnContext) {
     frame.show();
     test::BoxAnswerer answers;
     frame.controls().action("?FEESIMPORTFEES")->trigger();  // returns at once
-    QTRY_COMPARE_WITH_TIMEOUT(answers.texts.size(), size_t(1), 5000);
+    MG_WAIT_EQ(answers.texts.size(), size_t(1), 5000);
     EXPECT_EQ(answers.texts[0], "Fees Import Complete!");
-    QTRY_VERIFY_WITH_TIMEOUT(frame.findChildren<ui::ProgressWindow*>().isEmpty(), 5000);
+    MG_WAIT_UNTIL(frame.findChildren<ui::ProgressWindow*>().isEmpty(), 5000);
     EXPECT_EQ(frame.context().globalResponse, 0);  // the frame's own context was not used
 }
 

@@ -40,7 +40,7 @@ protected:
     void open(MainSetup& w) {
         ASSERT_TRUE(w.started());
         w.show();
-        QTRY_VERIFY_WITH_TIMEOUT(QApplication::focusWidget() == entry(w), 5000);
+        MG_WAIT_UNTIL(QApplication::focusWidget() == entry(w), 5000);
     }
     static QLineEdit* entry(MainSetup& w) { return w.controls().get<QLineEdit>("?LOC:LASTTRACKREF"); }
     static QPushButton* ok(MainSetup& w) { return w.controls().get<QPushButton>("?OKBUTTON"); }
@@ -189,11 +189,11 @@ TEST_F(MainSetupTest, StartedOnItsOwnItRunsOnANewContextAndDeletesItselfWhenClos
     ASSERT_FALSE(second.isNull());
     EXPECT_NE(w.data(), second.data());
     w->controls().get<QPushButton>("?OKBUTTON")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(w.isNull(), 5000);
+    MG_WAIT_UNTIL(w.isNull(), 5000);
     EXPECT_FALSE(second.isNull());
     EXPECT_EQ(stored(), "0");
     second->close();
-    QTRY_VERIFY_WITH_TIMEOUT(second.isNull(), 5000);
+    MG_WAIT_UNTIL(second.isNull(), 5000);
 }
 
 TEST_F(MainSetupTest, Screenshot) {

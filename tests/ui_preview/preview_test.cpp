@@ -100,7 +100,7 @@ TEST(ReportPreview, TheCloseBoxAndExitAnswerRequestCancelled) {
     ASSERT_NE(shown, nullptr);
     QPointer<ReportPreview> gone(shown);
     shown->close();
-    QTRY_VERIFY_WITH_TIMEOUT(gone.isNull(), 5000);  // it deletes itself once closed
+    MG_WAIT_UNTIL(gone.isNull(), 5000);  // it deletes itself once closed
     showReportPreview(pages.files(), nullptr, answer)->findChild<QPushButton*>("?EXITBUTTON")->click();
     EXPECT_EQ(showReportPreview({}, nullptr, answer), nullptr) << "no pages, nothing shown";
     EXPECT_EQ(answers, (std::vector<int>{RequestCancelled, RequestCancelled, RequestCancelled}));

@@ -259,9 +259,9 @@ TEST(ProcessWindow, AModelessRunReturnsAtOnceAndCleansUpWhenItEnds) {
     ASSERT_TRUE(started);
     EXPECT_EQ(response, -1);  // still running: the caller carries on
     EXPECT_FALSE(watch.expired());
-    QTRY_COMPARE_WITH_TIMEOUT(response, static_cast<int>(RequestCompleted), 5000);
+    MG_WAIT_EQ(response, static_cast<int>(RequestCompleted), 5000);
     // Once the run has been deleted, what its factory held is released.
-    QTRY_VERIFY_WITH_TIMEOUT(watch.expired(), 5000);
+    MG_WAIT_UNTIL(watch.expired(), 5000);
     EXPECT_TRUE(frame.findChildren<ProgressWindow*>().isEmpty());
 }
 

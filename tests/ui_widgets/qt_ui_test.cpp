@@ -153,7 +153,7 @@ TEST(WindowProcedure, OpensStylesResizesAndSelectsTheFirstControlInOrder) {
         bool opened = false;
         QObject::connect(&proc, &WindowProcedure::opened, [&] { opened = true; });
         w.show();
-        QTRY_VERIFY_WITH_TIMEOUT(opened, 5000);
+        MG_WAIT_UNTIL(opened, 5000);
         EXPECT_EQ(inits, 1);
         EXPECT_EQ(w.minimumSize(), w.size());
         ASSERT_GE(hooks.size(), 5u);
@@ -166,7 +166,7 @@ TEST(WindowProcedure, OpensStylesResizesAndSelectsTheFirstControlInOrder) {
         // A resize refreshes the styling, then the resizer runs as a posted event.
         hooks.clear();
         w.resize(w.width() + 40, w.height() + 20);
-        QTRY_VERIFY_WITH_TIMEOUT(std::find(hooks.begin(), hooks.end(), "resize") != hooks.end(), 5000);
+        MG_WAIT_UNTIL(std::find(hooks.begin(), hooks.end(), "resize") != hooks.end(), 5000);
         EXPECT_EQ(hooks.front(), "refresh");
         EXPECT_EQ(inits, 1);
 
@@ -182,7 +182,7 @@ TEST(WindowProcedure, ARejectedEntryIsRedisplayedAndSelectedAgain) {
     Controls c = buildWindow(w, formDef(false));
     WindowProcedure proc(w, c, StyleForm);
     w.show();
-    QTRY_VERIFY_WITH_TIMEOUT(proc.initialised(), 5000);
+    MG_WAIT_UNTIL(proc.initialised(), 5000);
     Controls::select(c.widget("?OK"));
     auto* entry = c.get<QLineEdit>("?V");
     entry->setText("-");

@@ -129,7 +129,7 @@ TEST(WindowResizer, AStyledTabbedWindowComesBackExactly) {
     bool opened = false;
     QObject::connect(&proc, &WindowProcedure::opened, [&] { opened = true; });
     w.show();
-    QTRY_VERIFY_WITH_TIMEOUT(opened, 5000);
+    MG_WAIT_UNTIL(opened, 5000);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     auto placed = [&] {
         std::vector<QRect> out;
@@ -140,10 +140,10 @@ TEST(WindowResizer, AStyledTabbedWindowComesBackExactly) {
     const std::vector<QRect> opening = placed();
     const QSize size = w.size();
     w.resize(size.width() * 3 / 2, size.height() * 3 / 2);
-    QTRY_COMPARE_WITH_TIMEOUT(resized, 1, 5000);
+    MG_WAIT_EQ(resized, 1, 5000);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     w.resize(size);
-    QTRY_COMPARE_WITH_TIMEOUT(resized, 2, 5000);
+    MG_WAIT_EQ(resized, 2, 5000);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     EXPECT_EQ(placed(), opening);
     styler() = WindowStyler{};

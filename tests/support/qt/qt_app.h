@@ -14,6 +14,20 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
+// Waits, handling events, until `condition` holds; a wait that runs out fails the test.
+// (QtTest's own QTRY_ macros only leave the test body when they run out, which GoogleTest
+// counts as a pass.)
+#define MG_WAIT_UNTIL(condition, ms) \
+    ASSERT_TRUE(QTest::qWaitFor([&] { return static_cast<bool>(condition); }, ms)) << "waited " #ms " ms for " #condition
+// The same for a value: the failure shows what it was when the wait ran out.
+#define MG_WAIT_EQ(actual, expected, ms)                                              \
+    do {                                                                              \
+        QTest::qWaitFor([&] { return (actual) == (expected); }, ms);                  \
+        ASSERT_EQ(actual, expected) << "after waiting " #ms " ms for " #actual;       \
+    } while (false)
+
 namespace mg::test {
 
 // One QApplication for the whole test program, made before the first test runs (offscreen
