@@ -272,9 +272,9 @@ TEST_F(Styling, HotImageFollowsTheFocus) {
     bool opened = false;
     QObject::connect(&proc, &WindowProcedure::opened, [&] { opened = true; });
     w.show();
-    QTRY_VERIFY_WITH_TIMEOUT(opened, 5000);
+    MG_WAIT_UNTIL(opened, 5000);
     QApplication::setActiveWindow(&w);
-    QTRY_VERIFY_WITH_TIMEOUT(w.isActiveWindow(), 5000);
+    MG_WAIT_UNTIL(w.isActiveWindow(), 5000);
     const int ok = c.field("?OK"), cancel = c.field("?CANCEL");
     auto image = [&](int f) { return coolImage(&w, f + kCoolImageOffset)->image(); };
 
@@ -285,35 +285,42 @@ TEST_F(Styling, HotImageFollowsTheFocus) {
     EXPECT_EQ(image(cancel), "cool.bmp");
 
     c.widget("?CANCEL")->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(proc.last, cancel, 5000);
+    MG_WAIT_EQ(proc.last, cancel, 5000);
     EXPECT_EQ(proc.hot, cancel + kCoolImageOffset);
     EXPECT_EQ(image(cancel), "hot.bmp");
     EXPECT_EQ(image(ok), "cool.bmp");
 
-    // From a button to a control that is not one: back to the default button.
-    c.widget("?LIST")->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(proc.last, c.field("?LIST"), 5000);
-    EXPECT_EQ(proc.hot, ok + kCoolImageOffset);
-    EXPECT_EQ(image(cancel), "cool.bmp");
-    EXPECT_EQ(image(ok), "hot.bmp");
+    // From a button to a control that is not one: back to the default button, also when the
+    // focus goes to a widget inside the control (a list's view, a sheet's tab bar).
+    for (const char* control : {"?LIST", "?SHEET"}) {
+        SCOPED_TRACE(control);
+        c.widget("?CANCEL")->setFocus();
+        MG_WAIT_EQ(proc.hot, cancel + kCoolImageOffset, 5000);
+        if (auto* tabs = qobject_cast<QTabWidget*>(c.widget(control))) tabs->tabBar()->setFocus();
+        else c.widget(control)->setFocus();
+        MG_WAIT_EQ(proc.last, c.field(control), 5000);
+        EXPECT_EQ(proc.hot, ok + kCoolImageOffset);
+        EXPECT_EQ(image(cancel), "cool.bmp");
+        EXPECT_EQ(image(ok), "hot.bmp");
+    }
 
     // Between two controls that are not buttons nothing changes.
     c.widget("?CODE")->setFocus();
-    QTRY_COMPARE_WITH_TIMEOUT(proc.last, c.field("?CODE"), 5000);
+    MG_WAIT_EQ(proc.last, c.field("?CODE"), 5000);
     EXPECT_EQ(proc.hot, ok + kCoolImageOffset);
 
     // Losing the focus puts every image back.
     QDialog other;
     other.show();
     QApplication::setActiveWindow(&other);
-    QTRY_COMPARE_WITH_TIMEOUT(proc.hot, 0, 5000);
+    MG_WAIT_EQ(proc.hot, 0, 5000);
     EXPECT_EQ(image(ok), "cool.bmp");
     EXPECT_EQ(image(cancel), "cool.bmp");
 
     // Gaining it with a button selected lights that button.
     c.widget("?CANCEL")->setFocus();
     QApplication::setActiveWindow(&w);
-    QTRY_COMPARE_WITH_TIMEOUT(proc.hot, cancel + kCoolImageOffset, 5000);
+    MG_WAIT_EQ(proc.hot, cancel + kCoolImageOffset, 5000);
     EXPECT_EQ(image(cancel), "hot.bmp");
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QTabWidget>
 
@@ -27,10 +28,22 @@ void ProcedureWords::leave() {
 WindowProcedure::WindowProcedure(QWidget& window, Controls& controls, int styleType, WindowResizeType* resizer)
     : window_(&window), controls_(controls), type_(styleType), resizer_(resizer) {
     window.installEventFilter(this);
+    // A control taking the focus is "a control is selected" for the styling. The focus often
+    // goes to a widget inside the control (a list's view, a sheet's tab bar): the control is
+    // the nearest one holding it.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || now->window() != window_) return;
+        for (QWidget* w = now; w && w != window_; w = w->parentWidget()) {
+            const int f = w->property("field").toInt();
+            if (f > 0 && controls_.at(f) == w) {
+                QFocusEvent focusIn(QEvent::FocusIn, Qt::OtherFocusReason);
+                styler().takeEvent(controls_, focusIn, type_, hot, last, w);
+                return;
+            }
+        }
+    });
     // An entry that refuses a keystroke (its picture does not take it) counts as rejected.
     for (int f = controls.firstField(); f <= controls.lastField(); ++f) {
-        // A control taking the focus is "a control is selected" for the styling.
-        if (auto* w = qobject_cast<QWidget*>(controls.at(f)); w && w != &window) w->installEventFilter(this);
         if (auto* le = qobject_cast<QLineEdit*>(controls.at(f)))
             connect(le, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
         if (auto* tabs = qobject_cast<QTabWidget*>(controls.at(f))) {
@@ -52,10 +65,7 @@ void WindowProcedure::rejected(QWidget* control, std::function<void()> redisplay
 }
 
 bool WindowProcedure::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != window_) {
-        if (event->type() == QEvent::FocusIn) styler().takeEvent(controls_, *event, type_, hot, last, watched);
-        return false;
-    }
+    if (watched != window_) return false;
     styler().takeEvent(controls_, *event, type_, hot, last, watched);
     switch (event->type()) {
     case QEvent::Show:
