@@ -55,6 +55,22 @@ void strategiesFor(int32_t type, int strategy, uint16_t& positional, uint16_t& r
     }
 }
 
+void keepButtonsBesideTheirEntries(std::vector<ResizeEntry>& controls) {
+    const auto isEntry = [](int32_t t) { return t == TypeEntry || t == TypeCombo || t == TypeSpin || t == TypeDropCombo; };
+    for (ResizeEntry& b : controls) {
+        if (b.type != TypeButton) continue;
+        const int32_t middle = b.pos.y + b.pos.height / 2;
+        for (const ResizeEntry& e : controls) {
+            const int32_t end = e.pos.x + e.pos.width;
+            if (isEntry(e.type) && b.pos.x >= end && b.pos.x <= end + kBesideGap && middle >= e.pos.y &&
+                middle < e.pos.y + e.pos.height) {
+                b.positional = 0;
+                break;
+            }
+        }
+    }
+}
+
 int32_t sizeRatio(int32_t now, int32_t initial) {
     if (initial <= 0) return static_cast<int32_t>(kOne);
     const int64_t r = (int64_t(now) * kOne * 2 + initial) / (int64_t(initial) * 2);

@@ -5,6 +5,7 @@
 // previous placement, so rounding never accumulates.
 
 #include <cstdint>
+#include <vector>
 
 namespace mg::ui {
 
@@ -47,6 +48,13 @@ struct ResizeEntry {
 
 // The strategies of a control of `type` under `strategy` (2 spread; anything else gives 0, 0).
 void strategiesFor(int32_t type, int strategy, uint16_t& positional, uint16_t& resize);
+
+// A button set against the right end of an entry on its row (a lookup's "...", at most
+// `kBesideGap` pixels after it) keeps to that entry: its position is scaled as the entry's is,
+// its size kept. Anchored to the window's edge instead, it would part from its entry and
+// cover the entry's text once the window grows.
+inline constexpr int32_t kBesideGap = 8;
+void keepButtonsBesideTheirEntries(std::vector<ResizeEntry>& controls);
 
 // A size ratio as a decimal with 4 places, in ten-thousandths: now / initial, rounded half
 // up, at most 999.9999.

@@ -69,6 +69,24 @@ TEST(ResizeStrategy, PlacesControlsForNewWindowSizes) {
     }
 }
 
+// A lookup button against its entry's right end moves with the entry; buttons elsewhere keep
+// to the window's edges.
+TEST(ResizeStrategy, AButtonBesideAnEntryKeepsToIt) {
+    const Geometry win{0, 0, 200, 100};
+    std::vector<ResizeEntry> controls = {
+        entry(TypeEntry, {20, 30, 100, 12}),
+        entry(TypeButton, {124, 29, 16, 16}),  // 4 after the entry's end, on its row
+        entry(TypeButton, {144, 29, 16, 16}),  // 24 after it: not beside it
+        entry(TypeButton, {124, 50, 16, 16}),  // after its end, but on another row
+        entry(TypeButton, {10, 70, 40, 12}),
+    };
+    keepButtonsBesideTheirEntries(controls);
+    const Geometry expected[] = {
+        {30, 60, 150, 12}, {186, 58, 16, 16}, {244, 29, 16, 16}, {224, 150, 16, 16}, {10, 170, 40, 12},
+    };
+    for (size_t i = 0; i < controls.size(); ++i) EXPECT_EQ(placeControl(controls[i], win, 300, 200), expected[i]) << i;
+}
+
 TEST(ResizeStrategy, CentreAndKeepStrategies) {
     const Geometry win{0, 0, 200, 100};
     ResizeEntry centred = entry(TypeOther, {90, 40, 20, 20});

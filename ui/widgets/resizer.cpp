@@ -60,6 +60,7 @@ void WindowResizeType::initialize(Controls& window, int strategy) {
         queue_.push_back(e);
         widgets_.emplace_back(w);
     }
+    keepButtonsBesideTheirEntries(queue_);
     initialized_ = true;
 }
 
