@@ -8,12 +8,16 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include <QDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "data/ini.h"
+#include "fees/windows/fee_report_windows.h"
+#include "maintenance/windows/charge_form.h"
 #include "qt_app.h"
 #include "shell/demo_style.h"
 #include "shell/windows/main_frame.h"
@@ -121,6 +125,48 @@ TEST_F(DemoStyle, TheWindowsWearTheDemoStyle) {
     EXPECT_EQ(ui::wallpaperOf(&progress), demo::kPaperImage);
     EXPECT_NE(cool(progress, progress.controls(), "?PROGRESS:CANCEL"), nullptr);
     test::screenshot(progress, "style_progress");
+}
+
+// Where every control of a window stands, in the window's coordinates.
+std::vector<QRect> placesIn(QWidget& w) {
+    std::vector<QRect> places;
+    for (QWidget* c : w.findChildren<QWidget*>()) places.emplace_back(c->mapTo(&w, QPoint(0, 0)), c->size());
+    return places;
+}
+
+// Grown by half and brought back to its opening size, a styled window (its tabs laid out
+// again by the styling) puts every control back where it stood.
+void growAndBringBack(QWidget& w, const std::string& name) {
+    SCOPED_TRACE(name);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    const QSize opening = w.size();
+    const std::vector<QRect> before = placesIn(w);
+    w.resize(opening.width() * 3 / 2, opening.height() * 3 / 2);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    EXPECT_NE(placesIn(w), before) << "the window grew";
+    w.resize(opening);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    EXPECT_EQ(placesIn(w), before);
+}
+
+TEST_F(DemoStyle, StyledFormsComeBackExactlyFromAResize) {
+    loadStyling(ui::styler());
+    Session s{*ctx, ui};
+    for (browse::ChargeForm form : {browse::ChargeForm::Outlays, browse::ChargeForm::Fees}) {
+        TableUse open(s, browse::chargeFormDef(form).tables);
+        ctx->globalRequest = InsertRecord;
+        bool opened = false;
+        test::whenModalOpens([&](QWidget* modal) {
+            opened = true;
+            growAndBringBack(*modal, browse::chargeFormDef(form).layout.caption);
+            qobject_cast<QDialog*>(modal)->done(0);
+        });
+        browse::runChargeForm(form, s, nullptr);
+        EXPECT_TRUE(opened);
+    }
+    fees::ImportFeesReportFrom date(db.settings());
+    date.show();
+    growAndBringBack(date, "report date");
 }
 
 TEST_F(DemoStyle, StylingOffShowsThePlainWindows) {
