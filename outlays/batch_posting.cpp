@@ -293,7 +293,9 @@ BatchPosting::Step BatchPosting::putControl() {
     const auto batch = static_cast<int32_t>(ctx.get(CON::LASTBATCH));
     const auto pref = static_cast<int32_t>(ctx.get(CON::LASTPREF));
     if (batch == att_.putBatch && pref == att_.putPref) return Done;
-    if (ctx.table(TableId::Control).put()) return lockFailed("Updating Control ");
+    // A database that cannot be written at all (read-only, full, gone) is no lock to wait for.
+    if (ctx.table(TableId::Control).put())
+        return databaseUnusable(ctx.lastError()) ? databaseFailed("Updating the control row") : lockFailed("Updating Control ");
     att_.putBatch = batch;
     att_.putPref = pref;
     return Done;
