@@ -240,9 +240,10 @@ bool OutlayImport::settleJournal() {
     }
     // Attachments an earlier run committed past the tracking reference it stored: it was
     // killed, or lost the database's answer to its last commit, before it could count them.
+    // (The run history may already start this run after them: they are named all the same.)
     if (observer_)
         for (int64_t ref : settled)
-            if (ref > lastTrackRef_) observer_->settled(ref);
+            if (ref > storedTrackRef_) observer_->settled(ref);
     int64_t start = historyGoverns_ ? lastTrackRef_ : std::max<int64_t>(lastTrackRef_, committed.value_or(INT64_MIN));
     lastTrackRef_ = static_cast<int32_t>(std::clamp<int64_t>(start, INT32_MIN, INT32_MAX));
     lastProcessed_ = start;
@@ -285,6 +286,7 @@ bool OutlayImport::recordRows(const JournalEntry& e) {
 // chosen on purpose, or (without a history) after the INI file's value. A database that has
 // outlay lines but neither a history nor a LastTrackRef is not posted again from 0 on its own.
 bool OutlayImport::decideStart() {
+    storedTrackRef_ = lastTrackRef_;
     if (!history_.open()) {
         s_.ui.message(history_.unavailableText(), "Outlay Import", ui::Icon::Information);
     } else {

@@ -105,6 +105,7 @@ private:
     Session s_;
     std::string productIni_;
     int32_t lastTrackRef_;       // LOC:LastTrackRef: the lower bound of the rows read
+    int32_t storedTrackRef_ = 0; // the INI file's value, before the run history or a choice moved the start
     int64_t lastProcessed_;      // the tracking reference of the last attachment handled
     std::unique_ptr<TableUse> tables_;
     std::unique_ptr<View> reader_;

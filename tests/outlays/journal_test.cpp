@@ -41,6 +41,14 @@ TEST(JournalLines, ReadBackAsWrittenAndGarbledLinesAreNoEntry) {
         EXPECT_FALSE(outlays::parseEntry(bad)) << bad;
 }
 
+// The attachments a run is told were settled from the journal.
+struct SettledRefs : outlays::OutlayObserver {
+    std::vector<int64_t> refs;
+    void line(const outlays::OutlayLine&) override {}
+    void exception(outlays::OutlayException, const std::string&, const std::string&) override {}
+    void settled(int64_t ref) override { refs.push_back(ref); }
+};
+
 class Settle : public OutlayFixture {
 protected:
     std::string journal = ini + ".journal";
@@ -161,12 +169,7 @@ TEST_F(Settle, WhatADeadRunLeftIsCountedOnceAndNeverPostedAgain) {
         Session s{*ctx, ui};
         outlays::OutlayImport import(s, ui, static_cast<int32_t>(c.iniValue), ini);
         // The attachment an earlier run committed past its INI value is told, to be counted.
-        struct Settled : outlays::OutlayObserver {
-            std::vector<int64_t> refs;
-            void line(const outlays::OutlayLine&) override {}
-            void exception(outlays::OutlayException, const std::string&, const std::string&) override {}
-            void settled(int64_t ref) override { refs.push_back(ref); }
-        } settled;
+        SettledRefs settled;
         import.setObserver(&settled);
         ASSERT_TRUE(import.prepare());
         EXPECT_EQ(settled.refs, c.iniValue == 1 ? std::vector<int64_t>{2} : std::vector<int64_t>{});
@@ -182,6 +185,26 @@ TEST_F(Settle, WhatADeadRunLeftIsCountedOnceAndNeverPostedAgain) {
         EXPECT_EQ(iniLastTrackRef(), 3);
         forget3();
     }
+}
+
+// Where the run history sets the start, what the journal shows committed past the INI file's
+// value is still named, so that the run's summary and log line count it.
+TEST_F(Settle, UnderARunHistoryTheAttachmentsSettledAreNamed) {
+    run(0);  // 1 to 3 posted, and recorded in the run history
+    ASSERT_TRUE(ini::put(ini, "DocumentOutlays", "LastTrackRef", "1"));
+    writeJournal({outlays::formatEntry(entryOf(2)), outlays::formatEntry(entryOf(3))});
+    auto ctx = db.context();
+    Session s{*ctx, ui};
+    outlays::OutlayImport import(s, ui, 1, ini);
+    SettledRefs settled;
+    import.setObserver(&settled);
+    ASSERT_TRUE(import.prepare());
+    EXPECT_EQ(settled.refs, (std::vector<int64_t>{2, 3}));
+    import.opened();
+    while (!import.ended()) import.cycle();
+    import.finish();
+    EXPECT_EQ(import.attachmentsPosted(), 0) << "nothing posted twice";
+    EXPECT_EQ(iniLastTrackRef(), 3);
 }
 
 }  // namespace
