@@ -213,6 +213,15 @@ int recordedImport(const std::string& command, std::string_view what, const Reco
             return ExitFailed;
         }
     }
+    // A LastTrackRef that cannot be taken at its word stops the outlay import before anything,
+    // a dry run's copies included: the message names the user's own file.
+    if (command == "import-outlays") {
+        if (std::string refusal = outlayImportRefusal(productIni); !refusal.empty()) {
+            std::replace(refusal.begin(), refusal.end(), '|', ' ');
+            errorLine(stderr, command + ": " + refusal);
+            return ExitFailed;
+        }
+    }
     RunRecord record;
     record.command = command;
     record.dryRun = dryRun;
