@@ -26,7 +26,7 @@ protected:
     void interruptedRuns(int times, int attempts, int maxDelay, bool (*interrupt)(pid_t, int), int singles = 400);
 };
 
-TEST_F(FeeImportCrashTest, KilledRunsEnterEveryFeeExactlyOnce) { interruptedRuns(0, 12, 250, mg::test::killAfter); }
+TEST_F(FeeImportCrashTest, KilledRunsEnterEveryFeeExactlyOnce) { interruptedRuns(30, 80, 150, mg::test::killAfter, 3000); }
 
 // The server stopped at once (a power cut, a stopped service) at random moments of a run, and
 // started again: a commit whose answer was lost is settled by the next run.
@@ -101,9 +101,9 @@ void FeeImportCrashTest::interruptedRuns(int times, int attempts, int maxDelay, 
     // Only the fees of the unknown matter still wait.
     EXPECT_EQ(waiting(), kUnknown);
     // Every single-document diary entry: exactly one entry and one log row.
-    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID BETWEEN 1000 AND 1999"), kSingle);
-    EXPECT_EQ(db.count("SELECT count(DISTINCT ACTIONID) FROM TimeDayBook WHERE ACTIONID BETWEEN 1000 AND 1999"), kSingle);
-    EXPECT_EQ(db.count("SELECT count(*) FROM FeesImported WHERE TRACKREF BETWEEN 1000 AND 1999"), kSingle);
+    EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID BETWEEN 1000 AND 4999"), kSingle);
+    EXPECT_EQ(db.count("SELECT count(DISTINCT ACTIONID) FROM TimeDayBook WHERE ACTIONID BETWEEN 1000 AND 4999"), kSingle);
+    EXPECT_EQ(db.count("SELECT count(*) FROM FeesImported WHERE TRACKREF BETWEEN 1000 AND 4999"), kSingle);
     // Each entry's log row carries its tracking reference, task and charge.
     EXPECT_EQ(db.count("SELECT count(*) FROM TimeDayBook t JOIN FeesImported f ON f.TRACKREF = t.TRACKREF AND f.TASK = t.TASK "
                        "AND f.CHARGE = t.CHARGE AND f.MATTER = t.MATTER"),
