@@ -20,6 +20,7 @@
 #include "program.h"
 #include "shell/demo.h"
 #include "shell/run_record.h"
+#include "shell/settings.h"
 #include "shell_support.h"
 
 namespace mg::shell {
@@ -235,6 +236,39 @@ TEST_F(HonestRuns, CtrlCOrARequestToEndStopsALockWaitWithTheSummary) {
         EXPECT_TRUE(contains(lastLogLine(), "\texit=130")) << runLog();
         EXPECT_EQ(count("SELECT count(*) FROM BatchDetails"), lines);
     }
+}
+
+// Ctrl+C in the middle of a long run: the counts hold only what the run handled (not the row
+// it had read ahead), and the next run takes exactly the rest.
+TEST_F(HonestRuns, ARunEndedByCtrlCCountsWhatItHandledAndTheNextTakesTheRest) {
+    constexpr int kAdded = 3000;
+    {
+        Station other(dir_.file("practice.db"));
+        std::string sql = "BEGIN;";
+        for (int i = 1; i <= kAdded; ++i)
+            sql += "INSERT INTO DiaryAttachments (DIARYID, TRACKREFERENCE, CASECODE, NAME) VALUES (50001, " + std::to_string(30000 + i) +
+                   ", 'OSU001-0001', '" + (i % 3 ? "SUMMONS" : "NOCHARGE") + "');";
+        other.exec(sql + "COMMIT;");
+    }
+    const long long waiting = count("SELECT count(*) FROM DiaryAttachments WHERE TRACKREFERENCE > " +
+                                 std::to_string(readLastTrackRef(dir_.file("Quillerton.ini"))));
+    const long long linesBefore = count("SELECT count(*) FROM BatchDetails");
+    const pid_t pid = test::startProgram(MG_MARROWGATE_PATH, dir_.path(), {"import-outlays"});
+    for (int i = 0; i < 400 && count("SELECT count(*) FROM BatchDetails") < linesBefore + 200; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(pid, SIGINT);
+    ASSERT_EQ(test::waitProgram(pid), 130);
+    const auto field = [](const std::string& line, const std::string& name) {
+        const size_t at = line.find("\t" + name + "=");
+        return at == std::string::npos ? -1 : std::stoll(line.substr(at + name.size() + 2));
+    };
+    const std::string first = lastLogLine();
+    const long long read = field(first, "read");
+    EXPECT_EQ(read, field(first, "posted") + field(first, "skipped") + field(first, "failed")) << first;
+    EXPECT_LT(read, waiting) << "the run ended early";
+    ProgramRun rest = runProgram(dir_.path(), {"import-outlays"});
+    ASSERT_EQ(rest.status, 0) << rest.err;
+    EXPECT_EQ(field(lastLogLine(), "read"), waiting - read) << runLog();
 }
 
 TEST_F(HonestRuns, AFeeRunStopsAtTheFirstLockItIsNotGranted) {
