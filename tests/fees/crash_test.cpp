@@ -6,6 +6,8 @@
 // diary entry, so both documents' fees and the mark are committed together. A kill can
 // never fall between the two, and each of them is entered exactly once.
 
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "fee_fixture.h"
@@ -77,11 +79,22 @@ void FeeImportCrashTest::interruptedRuns(int times, int attempts, int maxDelay, 
     RecordProperty("seed", std::to_string(seedValue));
 
     int killed = 0;
+    const auto messages = [&] {
+        std::ifstream in(db.folder() / "messages.txt", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
     for (int attempt = 0; attempt < attempts && (times == 0 || killed < times); ++attempt) {
+        const size_t said = messages().size();
         pid_t pid = mg::test::startProgram(MG_MARROWGATE_BINARY, db.folder(), {"import-fees"});
         ASSERT_GT(pid, 0);
         if (interrupt(pid, delayMs(random))) ++killed;
         ASSERT_FALSE(HasFatalFailure());
+        // A run that lost its database says so once and stops, not once per fee left.
+        const std::string run = messages().substr(said);
+        size_t errors = 0;
+        for (const char* error : {"Record Retrieval Error", "Error Adding Fees"})
+            for (size_t at = run.find(error); at != std::string::npos; at = run.find(error, at + 1)) ++errors;
+        ASSERT_LE(errors, 1u) << run;
         // Whatever the moment: never a time entry without its log row or the other way round.
         ASSERT_EQ(db.count("SELECT count(*) FROM TimeDayBook"), db.count("SELECT count(*) FROM FeesImported")) << "seed " << seedValue;
         // Never one document of a two-document entry entered without the other.
