@@ -121,7 +121,11 @@ std::string csvHeader(const std::vector<std::string>& columns) {
 
 bool writeCsv(const RunRecord& r, const std::string& path, std::string& error) {
     namespace fs = std::filesystem;
-    const std::string part = path + ".part";
+    // Written beside it under a name no file has, then put in its place.
+    std::string part = path + ".part";
+    std::error_code probe;
+    for (int n = 1; fs::exists(files::pathOf(part), probe) || fs::is_symlink(files::pathOf(part), probe); ++n)
+        part = path + ".part" + std::to_string(n);
     {
         std::ofstream f(files::pathOf(part), std::ios::binary | std::ios::trunc);
         if (f) {

@@ -108,9 +108,12 @@ TEST_F(HonestRuns, ACsvFileNeverTakesThePlaceOfAFileItDidNotMake) {
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string header = csvHeader(feeColumns()) + "\r\n";
     EXPECT_EQ(test::readFile(dir_.file("notes.txt")).substr(0, header.size()), header);
+    // ... also where a file of the user's has the name it is written under first.
+    test::writeFile(dir_.file("notes.txt.part"), "more notes\n");
     r = runProgram(dir_.path(), {"import-outlays", "--dry-run", "--csv", "notes.txt"});
     EXPECT_EQ(r.status, 0) << "a CSV file of an import is replaced: " << r.err;
-    EXPECT_FALSE(fs::exists(dir_.file("notes.txt.part")));
+    EXPECT_EQ(test::readFile(dir_.file("notes.txt.part")), "more notes\n");
+    EXPECT_FALSE(fs::exists(dir_.file("notes.txt.part1")));
 
     // Checked before anything runs: a CSV file in a folder that is not there posts nothing.
     const long long lines = count("SELECT count(*) FROM BatchDetails");
