@@ -235,6 +235,12 @@ bool FeeImport::processDocument() {
     Context& ctx = s_.ctx;
     Table& dchf = ctx.table(TableId::DocumentChargesFees);
     const int64_t entriesBefore = entriesThisUnit_;
+    // A waiting fee without a diary id (it reads as 0): no update could mark its attachment, so
+    // it would be listed, and entered, again on every run. It is not entered.
+    if (ctx.get(DAF::DIARYID) == 0) {
+        exception(FeeException::CannotBeMarked, "diary id missing");
+        return true;
+    }
     // The document's task charge codes, in the order the server returns them.
     if (dchf.setSql("Select DocumentName,TaskChargeCode,RecordID from DocumentChargesFees Where DocumentName = " +
                     db::quoted(ctx.trimmed(DAF::NAME))) != NoError) {
@@ -513,16 +519,9 @@ bool FeeImport::claimEntry(int64_t diaryId) {
         failFee();
         return false;
     }
-    const bool attachmentsGone = ctx.get(SQLD::RESULTFIELD).toInt64() == 0;
-    if (attachmentsGone && diaryId != 0) return true;
+    if (ctx.get(SQLD::RESULTFIELD).toInt64() == 0) return true;
     inTransaction_ = false;
     ctx.rollback();
-    if (attachmentsGone) {
-        // A waiting fee without a diary id (it reads as 0): no update can mark its attachment,
-        // so it would be listed, and entered, again on every run. It is not entered.
-        exception(FeeException::CannotBeMarked, "diary id missing");
-        return false;
-    }
     ++entriesTaken_;
     return false;
 }

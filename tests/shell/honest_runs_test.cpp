@@ -207,6 +207,7 @@ TEST_F(HonestRuns, AWaitingFeeWithoutADiaryIdIsNeverEntered) {
         ProgramRun r = runProgram(dir_.path(), {"import-fees"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(contains(r.err, "fee not entered: its attachment cannot be marked as imported")) << r.err;
+        EXPECT_FALSE(contains(r.err, "diary entry not found: 0")) << "a fee not entered is not also one entered without its diary entry";
         EXPECT_EQ(count("SELECT count(*) FROM TimeDayBook WHERE ACTIONID = 0"), entries);
     }
 }
