@@ -147,6 +147,13 @@ TEST_F(TableOps, DuplicateKeysFailWith40AndDuplicatesKeysAllowThem) {
     c.rec().set(DCH::RECORDID, 5);
     EXPECT_EQ(c.duplicateKey(), DCH::PK_DOCUMENTCHARGES.index);
     EXPECT_EQ(c.add(), DupKeyErr);
+    // The same when the clashing row is the one last read (a form filled from it, then added).
+    c.clear();
+    c.rec().set(DCH::RECORDID, 5);
+    ASSERT_EQ(c.get(DCH::PK_DOCUMENTCHARGES), 0);
+    c.rec().set(DCH::DOCUMENTNAME, "NEWDOC");
+    EXPECT_EQ(c.duplicateKey(), DCH::PK_DOCUMENTCHARGES.index);
+    EXPECT_EQ(c.add(), DupKeyErr);
     // Two rows of one document: the document key allows duplicates.
     c.clear();
     c.rec().set(DCH::DOCUMENTNAME, "LETTER");
