@@ -39,8 +39,13 @@ bool databaseUnusable(const Error& e) {
         }
     }
     // A server: SQLSTATE class 08 (connection exception: the link is gone, the server closed
-    // it) or 57 (the server was shut down or is starting up), as "STATE/native".
-    return c.rfind("08", 0) == 0 || c.rfind("57P", 0) == 0;
+    // it) or 57 (the server was shut down or is starting up), as "STATE/native". The
+    // PostgreSQL driver reports the first statement after the server went away under a general
+    // state, with the client library's own words.
+    if (c.rfind("08", 0) == 0 || c.rfind("57P", 0) == 0) return true;
+    for (const char* gone : {"server closed the connection unexpectedly", "no connection to the server"})
+        if (e.driverText.find(gone) != std::string::npos || e.text.find(gone) != std::string::npos) return true;
+    return false;
 }
 
 }  // namespace mg

@@ -147,7 +147,11 @@ ImportFeesReportFrom::ImportFeesReportFrom(db::Settings settings, QWidget* paren
     });
 }
 
-ImportFeesReportFrom::~ImportFeesReportFrom() = default;
+ImportFeesReportFrom::~ImportFeesReportFrom() {
+    // The entry loses the focus as the window goes: its editingFinished must not reach a
+    // window already half destroyed.
+    if (auto* entry = controls_.get<QLineEdit>("?GLO:REPORTDATE")) entry->disconnect(this);
+}
 
 ImportFeesReportFrom* ImportFeesReportFrom::start(const db::Settings& settings, QWidget* parent) {
     auto* window = new ImportFeesReportFrom(settings, parent);
