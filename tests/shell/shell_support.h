@@ -119,12 +119,14 @@ inline std::string quoted(const std::string& s) {
     return q + "'";
 }
 
-// Runs the built program with `args` in `folder`, stdout and stderr captured.
-inline ProgramRun runProgram(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+// Runs the built program with `args` in `folder`, stdout and stderr captured. `before` goes
+// in front of the program on the shell's command line: an environment (`env -u DISPLAY`) or
+// another user (`setpriv ...`).
+inline ProgramRun runProgram(const std::filesystem::path& folder, const std::vector<std::string>& args, const std::string& before = "") {
     ProgramRun r;
     const std::string out = (folder / ".stdout").string();
     const std::string err = (folder / ".stderr").string();
-    std::string cmd = "cd " + quoted(folder.string()) + " && " + quoted(MG_MARROWGATE_PATH);
+    std::string cmd = "cd " + quoted(folder.string()) + " && " + before + (before.empty() ? "" : " ") + quoted(MG_MARROWGATE_PATH);
     for (const std::string& a : args) cmd += " " + quoted(a);
     cmd += " >" + quoted(out) + " 2>" + quoted(err) + " </dev/null";
     int rc = std::system(cmd.c_str());

@@ -127,26 +127,19 @@ TEST_F(DemoStyle, TheWindowsWearTheDemoStyle) {
     test::screenshot(progress, "style_progress");
 }
 
-// Where every control of a window stands, in the window's coordinates.
-std::vector<QRect> placesIn(QWidget& w) {
-    std::vector<QRect> places;
-    for (QWidget* c : w.findChildren<QWidget*>()) places.emplace_back(c->mapTo(&w, QPoint(0, 0)), c->size());
-    return places;
-}
-
 // Grown by half and brought back to its opening size, a styled window (its tabs laid out
 // again by the styling) puts every control back where it stood.
 void growAndBringBack(QWidget& w, const std::string& name) {
     SCOPED_TRACE(name);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     const QSize opening = w.size();
-    const std::vector<QRect> before = placesIn(w);
+    const std::vector<QRect> before = test::placesIn(w);
     w.resize(opening.width() * 3 / 2, opening.height() * 3 / 2);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
-    EXPECT_NE(placesIn(w), before) << "the window grew";
+    EXPECT_NE(test::placesIn(w), before) << "the window grew";
     w.resize(opening);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
-    EXPECT_EQ(placesIn(w), before);
+    EXPECT_EQ(test::placesIn(w), before);
 }
 
 TEST_F(DemoStyle, StyledFormsComeBackExactlyFromAResize) {

@@ -131,13 +131,7 @@ TEST(WindowResizer, AStyledTabbedWindowComesBackExactly) {
     w.show();
     MG_WAIT_UNTIL(opened, 5000);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
-    auto placed = [&] {
-        std::vector<QRect> out;
-        for (int f = c.firstField(); f <= c.lastField(); ++f)
-            if (auto* x = qobject_cast<QWidget*>(c.at(f)); x && x != &w) out.emplace_back(x->mapTo(&w, QPoint(0, 0)), x->size());
-        return out;
-    };
-    const std::vector<QRect> opening = placed();
+    const std::vector<QRect> opening = test::placesIn(w);
     const QSize size = w.size();
     w.resize(size.width() * 3 / 2, size.height() * 3 / 2);
     MG_WAIT_EQ(resized, 1, 5000);
@@ -145,7 +139,7 @@ TEST(WindowResizer, AStyledTabbedWindowComesBackExactly) {
     w.resize(size);
     MG_WAIT_EQ(resized, 2, 5000);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
-    EXPECT_EQ(placed(), opening);
+    EXPECT_EQ(test::placesIn(w), opening);
     styler() = WindowStyler{};
 }
 

@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QRect>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -95,6 +97,14 @@ inline void typeAndLeave(QLineEdit* edit, const QString& text) {
 inline void clickThroughWindow(QAbstractButton* button) {
     QWidget* w = button->window();
     QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, button->mapTo(w, button->rect().center()));
+}
+
+// Where every widget inside `w` stands, in the window's coordinates (to compare a window
+// with itself before and after a resize).
+inline std::vector<QRect> placesIn(QWidget& w) {
+    std::vector<QRect> places;
+    for (QWidget* c : w.findChildren<QWidget*>()) places.emplace_back(c->mapTo(&w, QPoint(0, 0)), c->size());
+    return places;
 }
 
 // Saves a picture of the window when MG_SCREENSHOTS names a folder (nothing otherwise).
